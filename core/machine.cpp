@@ -1,0 +1,115 @@
+#include "core/machine.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "cia/cia.h"
+#include "cia/keyboard.h"
+#include "core/rom_images.h"
+#include "cpu/cpu.h"
+#include "host/host_state.h"
+#include "host/status_line.h"
+#include "media/cartridge.h"
+#include "sid/mixer.h"
+#include "sid/sid.h"
+#include "vic/frame_image.h"
+#include "vic/render.h"
+#include "vic/sprites.h"
+#include "vic/vic.h"
+
+namespace quillon {
+
+std::uint8_t* MainRam = nullptr;
+std::uint8_t* ColorRam = nullptr;
+std::uint32_t VideoStandard = VideoStandardPal;
+CycleCounterState CycleCounters = {};
+MachineBlockAllocator AllocateMachineBlock = std::malloc;
+
+namespace {
+
+// The memory blocks live for the whole run; a second EmulatorInit keeps those it has.
+std::uint8_t* AllocateOnce(std::uint8_t* block, std::size_t size) {
+  return block != nullptr ? block : static_cast<std::uint8_t*>(AllocateMachineBlock(size));
+}
+
+}  // namespace
+
+int LinesPerFrame() { return VideoStandard ? PalLinesPerFrame : NtscLinesPerFrame; }
+
+void PublishStepCount() {
+  CycleCounters.StepCounter.fetch_add(CycleCounters.UnpublishedSteps, std::memory_order_relaxed);
+  CycleCounters.UnpublishedSteps = 0;
+}
+
+std::int32_t EmulatorInit() {
+  // All three requests are made whatever the one before returned.
+  MainRam = AllocateOnce(MainRam, MainRamSize);
+  ColorRam = AllocateOnce(ColorRam, ColorRamSize);
+  FrameImage.Picture = AllocateOnce(FrameImage.Picture, PictureBufferSize);
+  if (MainRam == nullptr || ColorRam == nullptr || FrameImage.Picture == nullptr) return 0;
+  // The picture is first written as raster lines pass; until then it shows colour 0.
+  std::memset(FrameImage.Picture, 0, PictureBufferSize);
+
+  LoadRomFiles();
+  std::memset(HostKeyDown, 0, sizeof HostKeyDown);
+  std::memset(KeyMatrix, 0xFF, sizeof KeyMatrix);
+  HardReset();
+  SidInit(11025, 60);
+  SoundStart();
+  return 1;
+}
+
+void HardReset() {
+  // The power-on RAM pattern: blocks of 128 bytes, $99 where address bit 7 is clear, $66 where
+  // it is set.
+  for (std::size_t block = 0; block < MainRamSize; block += 256) {
+    std::memset(MainRam + block, 0x99, 128);
+    std::memset(MainRam + block + 128, 0x66, 128);
+  }
+  std::memset(ColorRam, 0, ColorRamSize);
+  VicHardReset();
+  SidHardReset();
+  CiaHardReset();
+  // The port's direction and value bytes come up directly; the output latch keeps its value.
+  MainRam[0] = 0x2F;
+  MainRam[1] = 0x37;
+  CycleCounters.LineClock = 0;
+  Cpu.ResetRequest = 0;
+  if (CartridgeAttached) LoadCartridge(CartridgePath.c_str());
+}
+
+void RunStep() {
+  CycleCounters.LineClock = static_cast<std::uint16_t>(CycleCounters.LineClock + 8);
+  if (CycleCounters.LineClock >= (VideoStandard ? PalLineThreshold : NtscLineThreshold)) {
+    RasterLineStep();
+  }
+  CpuExecute();
+  CiaStep();
+  ++CycleCounters.UnpublishedSteps;
+}
+
+void RasterLineStep() {
+  RenderRasterLine();
+  CycleCounters.LineClock = 0;
+  ++Vic.RasterLine;
+  // A frame ends when the raster reaches the standard's line count. Switching to NTSC while the
+  // raster is already past line 261 ends the frame at the next line, so the raster counter
+  // never leaves 0-311.
+  if (Vic.RasterLine >= LinesPerFrame()) {
+    DrawSprites();
+    if (HostKeyDown[VirtualKeyScrollLock]) {
+      DrawStatusLine(Host.SpeedPercent.load(std::memory_order_relaxed),
+                     Host.FrameSkip.load(std::memory_order_relaxed));
+    }
+    ++CycleCounters.FrameCounter;
+    Vic.RasterLine = 0;
+  }
+  if (HostKeyDown[VirtualKeyF11]) {
+    DrawRasterMarker(Vic.RasterCompare);
+    ++CycleCounters.FrameCounter;
+  }
+  VicCheckRasterCompare();
+  PublishStepCount();
+}
+
+}  // namespace quillon

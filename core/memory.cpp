@@ -1,0 +1,127 @@
+#include "core/memory.h"
+
+#include "cia/cia.h"
+#include "core/machine.h"
+#include "core/rom_images.h"
+#include "media/cartridge.h"
+#include "sid/sid.h"
+#include "vic/vic.h"
+
+namespace quillon {
+
+std::uint8_t ProcessorPortLatch = 0;
+std::uint8_t IdToggle = 0xAA;
+
+namespace {
+
+// The identification block at $DFA0: two lines of ASCII text ended by a zero byte, zeros up to
+// $DFFB, then the version bytes. $DFFF is the toggle and is answered separately.
+constexpr char IdentificationText[] =
+    "QUILLON, V0.98\r"
+    "A C64 EMULATOR WRITTEN FROM SCRATCH. WIN 32 PORT THIRD BETA ";
+static_assert(sizeof IdentificationText <= 0xDFFC - 0xDFA0, "text must end before $DFFC");
+
+std::uint8_t ReadIdentificationBlock(std::uint16_t address) {
+  const unsigned offset = address - 0xDFA0u;
+  if (offset < sizeof IdentificationText) return static_cast<std::uint8_t>(IdentificationText[offset]);
+  switch (address) {
+    case 0xDFFC: return 0x98;  // version 0.98
+    case 0xDFFD: return 0x00;
+    case 0xDFFE: return 0x57;  // 'W'
+    case 0xDFFF: {
+      const std::uint8_t value = IdToggle;
+      IdToggle = static_cast<std::uint8_t>(~IdToggle);
+      return value;
+    }
+    default: return 0x00;
+  }
+}
+
+std::uint8_t ReadIoArea(std::uint16_t address) {
+  switch (address >> 8) {
+    case 0xD0: case 0xD1: case 0xD2: case 0xD3:
+      return VicRead(address & 0x3F);
+    case 0xD4: case 0xD5: case 0xD6: case 0xD7:
+      return SidRead(address & 0x1F);
+    case 0xD8: case 0xD9: case 0xDA: case 0xDB:
+      // Colour RAM has four data lines; the CPU reaches bytes 0-999 and the rest answer nothing.
+      if (address <= 0xDBE7) return ColorRam[address & 0x3FF] & 0x0F;
+      return 0xFF;
+    case 0xDC:
+      return CiaRead(Cia1, address & 0x0F);
+    case 0xDD:
+      return CiaRead(Cia2, address & 0x0F);
+    default:
+      if (address >= 0xDFA0) return ReadIdentificationBlock(address);
+      return 0xFF;  // I/O 1 and the start of I/O 2 answer nothing
+  }
+}
+
+void WriteIoArea(std::uint16_t address, std::uint8_t value) {
+  switch (address >> 8) {
+    case 0xD0: case 0xD1: case 0xD2: case 0xD3:
+      VicWrite(address & 0x3F, value);
+      return;
+    case 0xD4: case 0xD5: case 0xD6: case 0xD7:
+      SidWrite(address & 0x1F, value);
+      return;
+    case 0xD8: case 0xD9: case 0xDA: case 0xDB:
+      if (address <= 0xDBE7) ColorRam[address & 0x3FF] = value & 0x0F;
+      return;
+    case 0xDC:
+      CiaWrite(Cia1, address & 0x0F, value);
+      return;
+    case 0xDD:
+      CiaWrite(Cia2, address & 0x0F, value);
+      return;
+    default:
+      return;  // $DE00-$DFFF, the identification block included, take no writes
+  }
+}
+
+// Output bits take the latch; input bits 0, 1, 2 and 4 are pulled up, input bit 5 (cassette
+// motor) reads 0, and input bits 3, 6 and 7 keep what they had.
+void UpdateProcessorPort() {
+  const unsigned direction = MainRam[0];
+  const unsigned previous = MainRam[1];
+  MainRam[1] = static_cast<std::uint8_t>((previous & ~(direction | 0x20u)) |
+                                         (ProcessorPortLatch & direction) |
+                                         (~direction & 0x17u));
+}
+
+}  // namespace
+
+std::uint8_t MemRead(std::uint16_t address) {
+  const unsigned port = MainRam[1];
+  switch (address >> 12) {
+    case 0xA: case 0xB:
+      if ((port & 3) == 3) return RomImages.Basic[address - 0xA000];
+      return MainRam[address];
+    case 0xD:
+      if ((port & 3) == 0) return MainRam[address];
+      if ((port & 4) == 0) return RomImages.Chargen[address - 0xD000];
+      return ReadIoArea(address);
+    case 0xE: case 0xF:
+      if (port & 2) return RomImages.Kernal[address - 0xE000];
+      return MainRam[address];
+    default:
+      return MainRam[address];
+  }
+}
+
+void MemWrite(std::uint16_t address, std::uint8_t value) {
+  if (CartridgeAttached && address >= 0x8000 && address <= 0x9FFF) return;
+  if (address == 0x0000) {
+    MainRam[0] = value;
+    UpdateProcessorPort();
+  } else if (address == 0x0001) {
+    ProcessorPortLatch = value;
+    UpdateProcessorPort();
+  } else if ((address >> 12) == 0xD && (MainRam[1] & 7) > 4) {
+    WriteIoArea(address, value);
+  } else {
+    MainRam[address] = value;
+  }
+}
+
+}  // namespace quillon

@@ -1,0 +1,8 @@
+#include "host/host_state.h"
+
+namespace quillon {
+
+HostState Host = {.Paused{0}, .TraceMode = 0, .ShowBorder = 1, .FullScreenActive = 0,
+                  .ShiftHeld = 0, .SpeedPercent{0}, .FrameSkip{1}, .SpeedDivisor = 0};
+
+}  // namespace quillon

@@ -1,0 +1,24 @@
+// The host shell's one record: mode flags, pacing values and the speed reading.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+namespace quillon {
+
+struct HostState {
+  // Written by the emulation thread, read by the sound timer's thread.
+  std::atomic<std::int32_t> Paused;
+  std::int32_t TraceMode;
+  std::int32_t ShowBorder;
+  std::int32_t FullScreenActive;
+  std::uint8_t ShiftHeld;
+  // Written by the sound timer's thread, drawn by the emulation thread: a stale value only
+  // shows an older number.
+  std::atomic<std::int32_t> SpeedPercent;
+  std::atomic<std::int32_t> FrameSkip;
+  std::int32_t SpeedDivisor;
+};
+extern HostState Host;
+
+}  // namespace quillon

@@ -1,0 +1,51 @@
+#include "support/machine.h"
+
+#include <gtest/gtest.h>
+
+#include "cia/cia.h"
+#include "core/machine.h"
+#include "core/memory.h"
+#include "cpu/cpu.h"
+#include "media/cartridge.h"
+#include "vic/frame_image.h"
+#include "vic/vic.h"
+
+namespace quillon::test {
+
+void PowerOnMachine() {
+  Cpu = CpuPowerOnState;
+  Vic = {};
+  Cia1 = {};
+  Cia2 = {};
+  VideoStandard = VideoStandardPal;
+  CycleCounters.LineClock = 0;
+  CycleCounters.FrameCounter = 0;
+  CycleCounters.UnpublishedSteps = 0;
+  CycleCounters.StepCounter = 0;
+  ProcessorPortLatch = 0;
+  IdToggle = 0xAA;
+  CartridgeAttached = 0;
+  CartridgePath.clear();
+  ASSERT_EQ(EmulatorInit(), 1);
+}
+
+void RunFrames(int frames) {
+  const std::int32_t target = CycleCounters.FrameCounter + frames;
+  while (CycleCounters.FrameCounter < target) RunStep();
+}
+
+void RunSteps(long steps) {
+  for (long i = 0; i < steps; ++i) RunStep();
+}
+
+std::string ScreenRowText(int row, std::uint16_t screenAddress) {
+  std::string text;
+  for (int column = 0; column < 40; ++column) {
+    unsigned code = MainRam[(screenAddress + row * 40 + column) & 0xFFFF] & 0x7F;
+    // Screen codes 1-26 are the letters; 32-63 match ASCII.
+    text += static_cast<char>(code >= 1 && code <= 26 ? code + 0x40 : code < 64 ? code : '?');
+  }
+  return text;
+}
+
+}  // namespace quillon::test

@@ -1,0 +1,7 @@
+#include "vic/render.h"
+
+namespace quillon {
+
+void RenderRasterLine() {}
+
+}  // namespace quillon

@@ -1,0 +1,7 @@
+#include "vic/sprites.h"
+
+namespace quillon {
+
+void DrawSprites() {}
+
+}  // namespace quillon
