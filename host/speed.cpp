@@ -1,0 +1,7 @@
+#include "host/speed.h"
+
+namespace quillon {
+
+void UpdateSpeed() {}
+
+}  // namespace quillon
