@@ -4,10 +4,13 @@
 
 #include "core/machine.h"
 #include "core/rom_images.h"
+#include "cia/keyboard.h"
+#include "host/host_state.h"
 #include "host/status_line.h"
 #include "support/machine.h"
 #include "support/picture_text.h"
 #include "vic/frame_image.h"
+#include "vic/vic.h"
 
 namespace quillon {
 namespace {
@@ -84,6 +87,21 @@ TEST_F(StatusLineTest, GlyphsComeFromTheCharacterImageInUse) {
   EXPECT_EQ(FrameImage.Picture[8], Untouched);
   EXPECT_EQ(FrameImage.Picture[65535 - 100], 0);
   std::memcpy(RomImages.Chargen + 0x30 * 8, saved, sizeof saved);
+}
+
+TEST_F(StatusLineTest, RunningMachineDrawsStatusLineAndMarkerWhileTheirKeysAreHeld) {
+  Host.SpeedPercent = 98;
+  Host.FrameSkip = 7;
+  MainRam[0x02A6] = 0;
+  HostKeyDown[VirtualKeyScrollLock] = 1;
+  test::RunFrames(1);
+  EXPECT_EQ(test::PictureRowText(24).substr(23), "S:07 - NTSC 0098%");
+
+  HostKeyDown[VirtualKeyScrollLock] = 0;
+  HostKeyDown[VirtualKeyF11] = 1;
+  Vic.RasterCompare = 0x0133;
+  test::RunSteps(64 * 4);
+  EXPECT_EQ(test::PictureRowText(24).substr(23), "S:07 - NTSC 00307");
 }
 
 }  // namespace
