@@ -5,4 +5,7 @@ namespace quillon {
 std::uint8_t* LockFullScreenSurface() { return nullptr; }
 void UnlockFullScreenSurface() {}
 
+std::uint8_t* (*FullScreenSurfaceLock)() = LockFullScreenSurface;
+void (*FullScreenSurfaceUnlock)() = UnlockFullScreenSurface;
+
 }  // namespace quillon
