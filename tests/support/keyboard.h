@@ -15,8 +15,6 @@ struct KeyPosition {
 inline constexpr KeyPosition KeyReturn = {0, 1};
 inline constexpr KeyPosition KeyLeftShift = {1, 7};
 inline constexpr KeyPosition KeySpace = {7, 4};
-inline constexpr KeyPosition KeyRunStop = {7, 7};
-inline constexpr KeyPosition KeyClearHome = {6, 3};
 
 // Frames a key stays held, and frames the machine runs after its release. The KERNAL scans
 // the keyboard sixty times a second, so both span several scans of a 50 Hz frame.
