@@ -46,7 +46,8 @@ void ServiceStep() {
     cpu_internal::EnterHandler(Cpu.PC, Cpu.P & ~FlagB, cpu_internal::NmiVector);
   }
   const std::uint8_t opcode = MemRead(Cpu.PC);
-  // $82 behaves as $80 does, and keeps $80 free to mean "service step next".
+  // A fetched $80, a two-byte NOP, is kept as $82, which does the same: $80 in Opcode always
+  // means that the next call is the service step.
   Cpu.Opcode = opcode == ServiceMarker ? 0x82 : opcode;
   Cpu.Cycle = 1;
 }
