@@ -36,6 +36,9 @@ TEST(PngWriter, WritesBuffersByStrideAndTheFrameImageThroughThePalette) {
   ASSERT_TRUE(WritePng(path, pixels, 3, 2, 5));  // 3 x 2 pixels in rows of 5
   EXPECT_EQ(ReadPngRgb(path), (std::vector<std::uint32_t>{3, 2, 0x112233, 0x445566, 0x778899,
                                                           0xAABBCC, 0xDDEEFF, 0x010203}));
+  ASSERT_TRUE(WritePng(path, pixels + 5, 3, 2, -5));  // stored bottom-up
+  EXPECT_EQ(ReadPngRgb(path), (std::vector<std::uint32_t>{3, 2, 0xAABBCC, 0xDDEEFF, 0x010203,
+                                                          0x112233, 0x445566, 0x778899}));
 
   test::PowerOnMachine();
   for (int i = 0; i < PictureWidth * PictureHeight; ++i) FrameImage.Picture[i] = (i / 7) % 16;
@@ -46,7 +49,7 @@ TEST(PngWriter, WritesBuffersByStrideAndTheFrameImageThroughThePalette) {
   EXPECT_EQ(frame[0] * 1000 + frame[1], 320200u);
   for (int i = 0; i < PictureWidth * PictureHeight; ++i) ASSERT_EQ(frame[2 + i], Palette[(i / 7) % 16]);
 
-  EXPECT_FALSE(WritePng(path, pixels, 3, 2, 2)) << "a stride shorter than a row";
+  EXPECT_FALSE(WritePng(path, pixels, 3, 2, -2)) << "a stride shorter than a row";
   EXPECT_FALSE(WritePng(path, nullptr, 3, 2, 5));
   EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_FALSE(WritePng("/nonexistent-directory/picture.png", pixels, 3, 2, 5));
