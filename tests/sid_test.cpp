@@ -5,10 +5,14 @@
 
 #include "core/machine.h"
 #include "core/memory.h"
+#include "cpu/cpu.h"
 #include "host/host_state.h"
 #include "sid/mixer.h"
 #include "sid/sid.h"
+#include "media/program_file.h"
+#include "support/basic_program.h"
 #include "support/machine.h"
+#include "support/temp_file.h"
 
 namespace quillon {
 namespace {
@@ -123,6 +127,65 @@ TEST(Sid, D41CFollowsVoiceTwoAndNotTheOthers) {
   EnvelopeStep(2);
   EXPECT_LT(SidRead(0x1C), 254);
   EXPECT_GT(SidRead(0x1C), 0);
+}
+
+void LoadBasic(std::initializer_list<std::string_view> lines) {
+  LoadProgramFile(test::WriteTempFile("sid.prg", test::BasicProgramFile(lines)).c_str());
+}
+
+TEST(Sid, BasicProgramSeesVoiceThreesEnvelopeRiseAndFallAsTicksRun) {
+  PowerOnMachine();
+  test::RunFrames(150);
+  MainRam[251] = 0;
+  // Attack 8, sustain 15, release 9; the level goes to the screen's first two cells, and
+  // location 251 tells the program when to let go.
+  LoadBasic({"10 POKE 54291,128:POKE 54292,249:POKE 54290,17",
+             "20 POKE 1024,PEEK(54300):IF PEEK(251)=0 THEN 20",
+             "30 POKE 54290,16",
+             "40 POKE 1025,PEEK(54300):GOTO 40"});
+  test::RunFrames(10);
+  ASSERT_EQ(ActiveVoices.load(), 4u);
+  EXPECT_EQ(MainRam[0x0400], 0);
+  // Each attack step adds 2 x 10737418 x 16 to the level.
+  for (int expected : {40, 81, 122, 163, 204, 245, 254, 254}) {
+    SoundTimerTick();
+    test::RunFrames(2);
+    ASSERT_EQ(MainRam[0x0400], expected);
+  }
+
+  MainRam[251] = 1;
+  test::RunFrames(2);
+  EXPECT_EQ(MainRam[0x0401], 254);
+  // Each release step takes 2 x floor(4294967 x 16 / 3) off the top.
+  int steps = 0;
+  while (ActiveVoices.load() & 4) {
+    SoundTimerTick();
+    test::RunFrames(1);
+    ++steps;
+    ASSERT_EQ(MainRam[0x0401], std::max<std::int64_t>(0x7F000000 - steps * std::int64_t{45812980}, 0) >> 23);
+  }
+  EXPECT_EQ(steps, 47);
+}
+
+TEST(Sid, KernalResetEntrySilencesAllVoices) {
+  PowerOnMachine();
+  test::RunFrames(150);
+  LoadBasic({"10 POKE 54278,240:POKE 54285,240:POKE 54292,240",
+             "20 POKE 54276,17:POKE 54283,33:POKE 54290,65:SYS 64738"});
+  bool allSounded = false;
+  for (int step = 0; step < 200 * 19968 && !(allSounded && ActiveVoices.load() == 0); ++step) {
+    RunStep();
+    allSounded = allSounded || ActiveVoices.load() == 7;
+  }
+  EXPECT_TRUE(allSounded);
+  EXPECT_EQ(ActiveVoices.load(), 0u) << "SYS 64738 reaches $FCE2";
+
+  SidWrite(0x04, 0x00);
+  SidWrite(0x04, 0x11);
+  ASSERT_EQ(ActiveVoices.load(), 1u);
+  Cpu.ResetRequest = 1;
+  test::RunSteps(2);
+  EXPECT_EQ(ActiveVoices.load(), 0u) << "a reset request enters at $FCE2";
 }
 
 TEST(SidMixer, WaveTablesSumTheirBaseWaveformsLessOne) {
