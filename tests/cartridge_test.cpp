@@ -22,30 +22,21 @@ struct ChipPacket {
   std::vector<std::uint8_t> Data;
 };
 
-void AppendBigEndian(std::vector<std::uint8_t>& out, std::uint32_t value, int bytes) {
-  for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) {
-    out.push_back(static_cast<std::uint8_t>(value >> shift));
-  }
-}
-
-// A CRT image: the 64-byte file header, then one CHIP packet per entry.
-std::vector<std::uint8_t> CrtImage(std::uint16_t hardwareType, const std::vector<ChipPacket>& packets) {
-  const std::string signature = "C64 CARTRIDGE   ";
-  std::vector<std::uint8_t> image(signature.begin(), signature.end());
-  AppendBigEndian(image, 0x40, 4);        // header length
-  AppendBigEndian(image, 0x0100, 2);      // version
-  AppendBigEndian(image, hardwareType, 2);
-  image.push_back(0);                     // EXROM
-  image.push_back(1);                     // GAME
-  image.resize(64, 0);                    // reserved bytes and the name
-  for (const ChipPacket& packet : packets) {
-    image.insert(image.end(), {'C', 'H', 'I', 'P'});
-    AppendBigEndian(image, static_cast<std::uint32_t>(0x10 + packet.Data.size()), 4);
-    AppendBigEndian(image, 0, 2);  // ROM
-    AppendBigEndian(image, 0, 2);  // bank
-    AppendBigEndian(image, packet.LoadAddress, 2);
-    AppendBigEndian(image, static_cast<std::uint32_t>(packet.Data.size()), 2);
-    image.insert(image.end(), packet.Data.begin(), packet.Data.end());
+// A CRT image: the 64-byte file header, then one CHIP packet per entry, all fields big-endian.
+std::vector<std::uint8_t> CrtImage(std::uint16_t type, const std::vector<ChipPacket>& packets) {
+  std::vector<std::uint8_t> image(64, 0);
+  std::copy_n("C64 CARTRIDGE   \0\0\0\x40\x01\x00", 22, image.begin());
+  image[22] = static_cast<std::uint8_t>(type >> 8);
+  image[23] = static_cast<std::uint8_t>(type);
+  for (const ChipPacket& p : packets) {
+    const std::size_t size = p.Data.size();
+    const std::uint8_t header[16] = {
+        'C', 'H', 'I', 'P', 0, 0, static_cast<std::uint8_t>((size + 16) >> 8),
+        static_cast<std::uint8_t>(size + 16), 0, 0, 0, 0,
+        static_cast<std::uint8_t>(p.LoadAddress >> 8), static_cast<std::uint8_t>(p.LoadAddress),
+        static_cast<std::uint8_t>(size >> 8), static_cast<std::uint8_t>(size)};
+    image.insert(image.end(), header, header + 16);
+    image.insert(image.end(), p.Data.begin(), p.Data.end());
   }
   return image;
 }
@@ -56,118 +47,79 @@ std::vector<std::uint8_t> Filled(std::size_t size, std::uint8_t value) {
 
 std::uint8_t PowerOnByte(unsigned address) { return (address & 0x80) ? 0x66 : 0x99; }
 
-void AttachAndReset(const std::string& path) {
-  CartridgePath = path;
+void AttachAndReset(const std::string& name, const std::vector<std::uint8_t>& image) {
+  CartridgePath = WriteTempFile(name, image);
   CartridgeAttached = 1;
   HardReset();
 }
 
-// An 8 KB autostart cartridge whose start routine sets the border to `color`, tries to
-// overwrite its own image at $9000, and then loops.
-std::vector<std::uint8_t> BorderCartridge(std::uint8_t color) {
-  std::vector<std::uint8_t> rom(0x2000, 0xEA);
-  const std::vector<std::uint8_t> start = {
-      0x09, 0x80, 0x09, 0x80,        // cold and warm start: $8009
-      0xC3, 0xC2, 0xCD, 0x38, 0x30,  // "CBM80"
-      0xA9, color,                   // $8009 LDA #color
-      0x8D, 0x20, 0xD0,              //       STA $D020
-      0x8D, 0x00, 0x90,              //       STA $9000
-      0x4C, 0x11, 0x80};             // $8011 JMP $8011
-  std::copy(start.begin(), start.end(), rom.begin());
-  return CrtImage(0, {{0x8000, rom}});
-}
-
-TEST(Cartridge, NormalCartridgeIsPlacedAtEveryResetAndProtectedWhileAttached) {
-  PowerOnMachine();
-  AttachAndReset(WriteTempFile("normal.crt", CrtImage(0, {{0x8000, Filled(0x2000, 0x5A)}})));
-  EXPECT_EQ(MainRam[0x8000], 0x5A);
-  EXPECT_EQ(MainRam[0x9FFF], 0x5A);
-  EXPECT_EQ(MainRam[0xA000], PowerOnByte(0xA000));
-  MemWrite(0x8123, 0x00);
-  EXPECT_EQ(MainRam[0x8123], 0x5A);
-
-  // The image comes back with each reset, from the file as it is then.
-  MainRam[0x8123] = 0;
-  AttachAndReset(WriteTempFile("normal.crt", CrtImage(0, {{0x8000, Filled(0x2000, 0x3C)}})));
-  EXPECT_EQ(MainRam[0x8123], 0x3C);
-
-  CartridgeAttached = 0;
-  HardReset();
-  for (unsigned a = 0x8000; a < 0xA000; ++a) ASSERT_EQ(MainRam[a], PowerOnByte(a));
-  MemWrite(0x8123, 0x42);
-  EXPECT_EQ(MainRam[0x8123], 0x42);
-}
-
-TEST(Cartridge, OnlyTypesZeroAndFourAndOnlyTheFirstPacketAreLoaded) {
-  PowerOnMachine();
-  AttachAndReset(WriteTempFile("two.crt", CrtImage(4, {{0x8000, Filled(0x2000, 0x11)},
-                                                       {0xA000, Filled(0x2000, 0x22)}})));
-  EXPECT_EQ(MainRam[0x8000], 0x11);
-  EXPECT_EQ(MainRam[0xA000], PowerOnByte(0xA000));
-
-  AttachAndReset(WriteTempFile("type5.crt", CrtImage(5, {{0x8000, Filled(0x2000, 0x11)}})));
-  EXPECT_EQ(MainRam[0x8000], PowerOnByte(0x8000));
-  MemWrite(0x8000, 0x00);
-  EXPECT_EQ(MainRam[0x8000], PowerOnByte(0x8000)) << "still attached, still protected";
-
-  AttachAndReset("/nonexistent/quillon/cart.crt");
-  EXPECT_EQ(MainRam[0x8000], PowerOnByte(0x8000));
-}
-
-TEST(Cartridge, DataWrapsFromTheTopOfMemoryToTheBottom) {
-  PowerOnMachine();
-  std::vector<std::uint8_t> data(0x4000);
-  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i >> 8);
-  AttachAndReset(WriteTempFile("wrap.crt", CrtImage(0, {{0xE000, data}})));
-  EXPECT_EQ(MainRam[0xE000], 0x00);
-  EXPECT_EQ(MainRam[0xFFFF], 0x1F);
-  EXPECT_EQ(MainRam[0x0000], 0x20);
-  EXPECT_EQ(MainRam[0x1FFF], 0x3F);
-  EXPECT_EQ(MainRam[0x2000], PowerOnByte(0x2000));
-}
-
-TEST(Cartridge, ShortFilesCopyOnlyWhatTheyHold) {
-  PowerOnMachine();
-  // The packet claims 8 KB but the file ends after 100 bytes of it.
-  std::vector<std::uint8_t> image = CrtImage(0, {{0x8000, Filled(0x2000, 0x77)}});
-  image.resize(64 + 16 + 100);
-  AttachAndReset(WriteTempFile("cut.crt", image));
-  EXPECT_EQ(MainRam[0x8063], 0x77);
-  for (unsigned a = 0x8064; a < 0xA000; ++a) ASSERT_EQ(MainRam[a], PowerOnByte(a));
-
-  // A file that ends inside its headers loads nothing.
-  for (std::size_t length : {std::size_t{0}, std::size_t{40}, std::size_t{64 + 15}}) {
-    image.resize(length);
-    AttachAndReset(WriteTempFile("headers.crt", image));
-    EXPECT_EQ(MainRam[0x8000], PowerOnByte(0x8000)) << "length " << length;
-  }
-}
-
-TEST(Cartridge, PathsLongerThanAFileDialogBufferWork) {
-  PowerOnMachine();
-  const std::string part(200, 'd');
-  const std::string path = WriteTempFile(part + "/" + part + "/" + part + "/long.crt",
-                                         CrtImage(0, {{0x8000, Filled(16, 0x5B)}}));
-  ASSERT_GT(path.size(), 600u);
-  AttachAndReset(path);
-  EXPECT_EQ(MainRam[0x800F], 0x5B);
-}
-
-TEST(Cartridge, AutostartCartridgeRunsItsOwnCodeAfterTheReset) {
+TEST(Cartridge, AutostartCartridgeRunsItsOwnCodeUntilRemoved) {
   PowerOnMachine();
   test::RunFrames(10);
-  CartridgePath = WriteTempFile("border.crt", BorderCartridge(5));
+  std::vector<std::uint8_t> rom(0x2000, 0xEA);
+  const std::vector<std::uint8_t> start = {
+      0x09, 0x80, 0x09, 0x80,        // cold and warm start vectors: $8009
+      0xC3, 0xC2, 0xCD, 0x38, 0x30,  // "CBM80"
+      0xA9, 0x05,                    // $8009 LDA #5 (green)
+      0x8D, 0x20, 0xD0,              //       STA $D020
+      0x8D, 0x00, 0x90,              //       STA $9000, over its own image
+      0x4C, 0x11, 0x80};             // $8011 JMP $8011
+  std::copy(start.begin(), start.end(), rom.begin());
+  CartridgePath = WriteTempFile("border.crt", CrtImage(0, {{0x8000, rom}}));
   CartridgeAttached = 1;
   Cpu.ResetRequest = 1;
   test::RunFrames(5);
   EXPECT_EQ(FrameImage.LineBorderColor[150], 5);
-  EXPECT_EQ(MainRam[0x9000], 0xEA) << "the CPU cannot write over the cartridge";
+  EXPECT_EQ(MainRam[0x9000], 0xEA) << "CPU writes to $8000-$9FFF are dropped";
 
   CartridgeAttached = 0;
   Cpu.ResetRequest = 1;
   test::RunFrames(150);
   EXPECT_EQ(FrameImage.LineBorderColor[150], 14) << "BASIC's light blue border is back";
   for (unsigned a = 0x8000; a < 0xA000; ++a) ASSERT_EQ(MainRam[a], PowerOnByte(a));
+  MemWrite(0x8123, 0x42);
+  EXPECT_EQ(MainRam[0x8123], 0x42);
+}
+
+TEST(Cartridge, OnlyTheFirstPacketOfAPlainRomTypeIsLoaded) {
+  PowerOnMachine();
+  AttachAndReset("two.crt",
+                 CrtImage(4, {{0x8000, Filled(0x2000, 0x11)}, {0xA000, Filled(0x2000, 0x22)}}));
+  EXPECT_EQ(MainRam[0x9FFF], 0x11);
+  EXPECT_EQ(MainRam[0xA000], PowerOnByte(0xA000));
+
+  AttachAndReset("type5.crt", CrtImage(5, {{0x8000, Filled(0x2000, 0x11)}}));
+  EXPECT_EQ(MainRam[0x8000], PowerOnByte(0x8000));
+  MemWrite(0x8000, 0x00);
+  EXPECT_EQ(MainRam[0x8000], PowerOnByte(0x8000)) << "still attached, still protected";
+
+  std::vector<std::uint8_t> data(0x4000);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i >> 8);
+  AttachAndReset("wrap.crt", CrtImage(0, {{0xE000, data}}));
+  EXPECT_EQ(MainRam[0xFFFF], 0x1F);
+  EXPECT_EQ(MainRam[0x0000], 0x20);
+  EXPECT_EQ(MainRam[0x1FFF], 0x3F);
+  EXPECT_EQ(MainRam[0x2000], PowerOnByte(0x2000));
+}
+
+TEST(Cartridge, ShortFilesCopyOnlyWhatTheyHoldAndLongPathsWork) {
+  PowerOnMachine();
+  std::vector<std::uint8_t> image = CrtImage(0, {{0x8000, Filled(0x2000, 0x77)}});
+  image.resize(64 + 16 + 100);  // the packet claims 8 KB; the file holds 100 bytes of it
+  AttachAndReset("cut.crt", image);
+  EXPECT_EQ(MainRam[0x8063], 0x77);
+  for (unsigned a = 0x8064; a < 0xA000; ++a) ASSERT_EQ(MainRam[a], PowerOnByte(a));
+  for (std::size_t length : {0, 40, 64 + 15}) {
+    image.resize(length);
+    AttachAndReset("headers.crt", image);
+    EXPECT_EQ(MainRam[0x8000], PowerOnByte(0x8000)) << "a file cut at " << length;
+  }
+
+  const std::string part(200, 'd');
+  AttachAndReset(part + "/" + part + "/" + part + "/long.crt",
+                 CrtImage(0, {{0x8000, Filled(16, 0x5B)}}));
+  EXPECT_GT(CartridgePath.size(), 600u);
+  EXPECT_EQ(MainRam[0x800F], 0x5B);
 }
 
 }  // namespace
