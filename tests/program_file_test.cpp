@@ -41,10 +41,10 @@ TEST(ProgramFile, BasicProgramLoadedAtTheReadyPromptRunsAtOnce) {
     ASSERT_GE(FindRow("READY."), 0);
     Load(p00 ? "count.p00" : "count.prg", p00 ? WithP00Header(program) : program);
     test::RunFrames(30);
-    const int first = FindRow("LINE  7");
+    const int first = FindRow("LINE 7 ");
     ASSERT_GE(first, 0) << (p00 ? "P00" : "PRG");
     EXPECT_EQ(FindRow("RUN"), first - 1) << "RUN was typed into the editor";
-    EXPECT_EQ(FindRow("LINE  21"), first + 2);
+    EXPECT_EQ(FindRow("LINE 21 "), first + 2);
   }
 }
 
