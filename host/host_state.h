@@ -18,6 +18,11 @@ struct HostState {
   std::atomic<std::int32_t> SpeedPercent;
   std::atomic<std::int32_t> FrameSkip;
   std::int32_t SpeedDivisor;
+  // The 32-bit display buffer: its size, and its pixels (null until it is created and again
+  // after the border setting changed).
+  std::int32_t PictureWidth;
+  std::int32_t PictureHeight;
+  std::uint32_t* DisplayPixels;
 };
 extern HostState Host;
 

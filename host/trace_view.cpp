@@ -1,0 +1,60 @@
+#include "host/trace_view.h"
+
+#include <cstdio>
+
+#include "core/memory.h"
+#include "host/disassembly_table.h"
+#include "host/status_line.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr int MnemonicColumn = 20;
+constexpr int FlagsColumn = 32;
+constexpr int FirstOperandColumn = 11;   // "$" and two digits of the byte after the opcode
+constexpr int SecondOperandColumn = 15;  // and of the byte after that
+
+}  // namespace
+
+void DrawTraceView(std::uint16_t pc, std::uint8_t a, std::uint8_t x, std::uint8_t y,
+                   std::uint8_t p, std::uint8_t sp) {
+  char text[48];
+  std::snprintf(text, sizeof text, "$%04X: ", pc);
+  DrawText(text, 0, 0, TextWhite, TextBlack);
+  DrawText("$", 7, 0, TextWhite, TextBlack);
+  DrawHexByte(MemRead(pc), 8, 0, TextWhite, TextBlack);
+  DrawText("        : ", 10, 0, TextYellow, TextBlack);
+
+  // The opcode is read again for the disassembly, as the CPU's bus would see it.
+  int column = MnemonicColumn;
+  bool firstOperandShown = false;
+  bool secondOperandShown = false;
+  for (const char* c = DisassemblyTable[MemRead(pc)]; *c != '\0'; ++c) {
+    if (*c == 'a' || *c == 'b') {
+      const bool first = *c == 'a';
+      const std::uint8_t operand = MemRead(static_cast<std::uint16_t>(pc + (first ? 1 : 2)));
+      DrawHexByte(operand, column, 0, TextWhite, TextBlack);
+      column += 2;
+      const int field = first ? FirstOperandColumn : SecondOperandColumn;
+      DrawText("$", field, 0, TextWhite, TextBlack);
+      DrawHexByte(operand, field + 1, 0, TextWhite, TextBlack);
+      (first ? firstOperandShown : secondOperandShown) = true;
+    } else {
+      // Upper-case letters become their screen codes; punctuation keeps its own code.
+      DrawGlyph(*c & 0x3F, column++, 0, TextWhite, TextBlack);
+    }
+  }
+  for (; column < FlagsColumn; ++column) DrawGlyph(' ', column, 0, TextWhite, TextBlack);
+  DrawText("NV-BDIZC", FlagsColumn, 0, TextYellow, TextBlack);
+  if (!firstOperandShown) DrawText("$..", FirstOperandColumn, 0, TextWhite, TextBlack);
+  if (!secondOperandShown) DrawText("$..", SecondOperandColumn, 0, TextWhite, TextBlack);
+
+  for (int bit = 0; bit < 8; ++bit) {
+    DrawGlyph('0' + ((p >> (7 - bit)) & 1), FlagsColumn + bit, 1, TextWhite, TextBlack);
+  }
+  std::snprintf(text, sizeof text, "STACKP: $%04X A:$%02X X:$%02X Y:$%02X ", sp, a, x, y);
+  DrawText(text, 0, 1, TextYellow, TextBlack);
+}
+
+}  // namespace quillon
