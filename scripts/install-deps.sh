@@ -2,7 +2,8 @@
 # Installs the Debian packages that building and testing Quillon need, when they are missing.
 set -euo pipefail
 
-packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev)
+packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev clang
+          libclang-rt-14-dev)
 
 missing=()
 for package in "${packages[@]}"; do

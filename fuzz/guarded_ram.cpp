@@ -1,0 +1,60 @@
+#include "guarded_ram.h"
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+
+#include "core/machine.h"
+
+namespace quillon::fuzz {
+
+namespace {
+
+constexpr std::size_t GuardSize = 65536;
+constexpr std::uint8_t GuardByte = 0xA5;
+std::uint8_t* Block = nullptr;
+
+bool GuardIntact(const std::uint8_t* guard) {
+  for (std::size_t i = 0; i < GuardSize; ++i) {
+    if (guard[i] != GuardByte) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void PrepareGuardedRam() {
+  if (Block == nullptr) {
+    Block = static_cast<std::uint8_t*>(std::malloc(GuardSize + MainRamSize + GuardSize));
+    std::memset(Block, GuardByte, GuardSize);
+    std::memset(Block + GuardSize + MainRamSize, GuardByte, GuardSize);
+  }
+  MainRam = Block + GuardSize;
+  std::memset(MainRam, 0, MainRamSize);
+}
+
+void CheckGuards() {
+  if (!GuardIntact(Block) || !GuardIntact(Block + GuardSize + MainRamSize)) {
+    std::fprintf(stderr, "loader wrote outside MainRam\n");
+    std::abort();
+  }
+}
+
+std::string InputPath(const char* suffix) {
+  return (std::filesystem::temp_directory_path() /
+          ("quillon-fuzz-" + std::to_string(getpid()) + suffix))
+      .string();
+}
+
+void WriteInput(const std::string& path, const unsigned char* data, unsigned long size) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) std::abort();
+  if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
+  std::fclose(file);
+}
+
+}  // namespace quillon::fuzz

@@ -1,0 +1,67 @@
+#include "support/basic_program.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace quillon::test {
+
+namespace {
+
+struct Token {
+  std::string_view Text;
+  std::uint8_t Code;
+};
+
+// The BASIC V2 keywords and operators that test programs use, with their token bytes.
+constexpr Token Tokens[] = {
+    {"END", 0x80},  {"FOR", 0x81},   {"NEXT", 0x82}, {"GOTO", 0x89}, {"IF", 0x8B},
+    {"POKE", 0x97}, {"PRINT", 0x99}, {"SYS", 0x9E},  {"TO", 0xA4},   {"THEN", 0xA7},
+    {"+", 0xAA},    {"-", 0xAB},     {"*", 0xAC},    {"/", 0xAD},    {"AND", 0xAF},
+    {">", 0xB1},    {"=", 0xB2},     {"<", 0xB3},    {"PEEK", 0xC2},
+};
+
+void AppendTokenised(std::vector<std::uint8_t>& out, std::string_view text) {
+  bool quoted = false;
+  while (!text.empty()) {
+    if (text.front() == '"') quoted = !quoted;
+    bool matched = false;
+    for (const Token& token : Tokens) {
+      if (!quoted && text.starts_with(token.Text)) {
+        out.push_back(token.Code);
+        text.remove_prefix(token.Text.size());
+        matched = true;
+        break;
+      }
+    }
+    if (!matched) {
+      out.push_back(static_cast<std::uint8_t>(text.front()));
+      text.remove_prefix(1);
+    }
+  }
+}
+
+}  // namespace
+
+std::vector<std::uint8_t> BasicProgramFile(std::initializer_list<std::string_view> lines,
+                                           std::uint16_t start) {
+  std::vector<std::uint8_t> file = {static_cast<std::uint8_t>(start),
+                                    static_cast<std::uint8_t>(start >> 8)};
+  for (std::string_view line : lines) {
+    const std::size_t space = line.find(' ');
+    const unsigned number = static_cast<unsigned>(std::atoi(std::string(line.substr(0, space)).c_str()));
+    std::vector<std::uint8_t> body = {static_cast<std::uint8_t>(number),
+                                      static_cast<std::uint8_t>(number >> 8)};
+    AppendTokenised(body, line.substr(space + 1));
+    body.push_back(0);
+    // The link is the address of the next line, which starts after this one's link and body.
+    const unsigned next = start + (file.size() - 2) + 2 + body.size();
+    file.push_back(static_cast<std::uint8_t>(next));
+    file.push_back(static_cast<std::uint8_t>(next >> 8));
+    file.insert(file.end(), body.begin(), body.end());
+  }
+  file.push_back(0);
+  file.push_back(0);
+  return file;
+}
+
+}  // namespace quillon::test
