@@ -1,18 +1,114 @@
 #include "cia/cia.h"
 
+#include <cstring>
+#include <initializer_list>
+
 #include "cia/keyboard.h"
+#include "cpu/cpu.h"
+#include "vic/vic.h"
 
 namespace quillon {
 
 CiaState Cia1 = {};
 CiaState Cia2 = {};
-std::uint8_t KeyMatrix[8] = {};
-std::uint8_t HostKeyDown[256] = {};
 
-void CiaStep() {}
-std::uint8_t CiaRead(CiaState&, std::uint8_t) { return 0xFF; }
-void CiaWrite(CiaState&, std::uint8_t, std::uint8_t) {}
-void CiaHardReset() {}
-std::uint8_t JoystickRead() { return 0x1F; }
+namespace {
+
+// CIA2's serial inputs (DATA IN, CLOCK IN) on port A bits 6 and 7 read high: nothing is
+// connected to the serial bus.
+constexpr std::uint8_t SerialInputsHigh = 0xC0;
+
+void SetLowByte(std::uint16_t& word, std::uint8_t value) {
+  word = static_cast<std::uint16_t>((word & 0xFF00) | value);
+}
+
+void SetHighByte(std::uint16_t& word, std::uint8_t value) {
+  word = static_cast<std::uint16_t>((word & 0x00FF) | (value << 8));
+}
+
+// Mask bits 0-4: a write with bit 7 set enables each source written as 1, with bit 7 clear
+// disables it; sources written as 0 keep their setting.
+void UpdateInterruptMask(CiaState& cia, std::uint8_t value) {
+  const std::uint8_t sources = value & 0x1F;
+  if (value & 0x80) {
+    cia.InterruptMask |= sources;
+  } else {
+    cia.InterruptMask = static_cast<std::uint8_t>(cia.InterruptMask & ~sources);
+  }
+}
+
+// The interrupt line a chip drives: the CPU's IRQ for CIA1, its NMI for CIA2.
+std::uint8_t& InterruptLine(const CiaState& cia) {
+  return &cia == &Cia1 ? Cpu.IrqPending : Cpu.NmiPending;
+}
+
+}  // namespace
+
+std::uint8_t CiaRead(CiaState& cia, std::uint8_t index) {
+  // The chip decodes four address lines; the register repeats through its page.
+  index &= 0x0F;
+  const std::uint8_t value = cia.Registers[index];
+  const bool isCia1 = &cia == &Cia1;
+  switch (index) {
+    case CiaPortA:
+      if (isCia1) return static_cast<std::uint8_t>((value & 0xE0) | JoystickRead());
+      cia.Registers[CiaPortA] = value | SerialInputsHigh;
+      return cia.Registers[CiaPortA];
+    case CiaPortB:
+      // CIA1 port B reads the keyboard rows of the columns selected on port A.
+      return isCia1 ? KeyboardScan(cia.Registers[CiaPortA]) : value;
+    case CiaInterruptControl:
+      // Reading the flags acknowledges them and releases the chip's interrupt line, whoever
+      // else may have raised it.
+      cia.Registers[CiaInterruptControl] = 0;
+      InterruptLine(cia) = 0;
+      return value;
+    default:
+      return value;
+  }
+}
+
+void CiaWrite(CiaState& cia, std::uint8_t index, std::uint8_t value) {
+  index &= 0x0F;
+  cia.Registers[index] = value;
+  switch (index) {
+    case CiaPortA:
+      // CIA2's port A lines 0-1 drive the VIC-II's upper address lines inverted.
+      if (&cia == &Cia2) Vic.BankBase = static_cast<std::uint16_t>(((~value) & 3) * 0x4000);
+      break;
+    case CiaTimerALow: SetLowByte(cia.TimerALatch, value); break;
+    case CiaTimerAHigh: SetHighByte(cia.TimerALatch, value); break;
+    case CiaTimerBLow: SetLowByte(cia.TimerBLatch, value); break;
+    case CiaTimerBHigh: SetHighByte(cia.TimerBLatch, value); break;
+    case CiaInterruptControl:
+      // The written byte also stands in the flag register until the next underflow or read.
+      UpdateInterruptMask(cia, value);
+      break;
+    case CiaControlA:
+      if (value & CiaControlForceLoad) {
+        cia.TimerACounter = cia.TimerALatch;
+        cia.Registers[CiaTimerALow] = static_cast<std::uint8_t>(cia.TimerALatch);
+      }
+      cia.TimerARunning = value & CiaControlStart;
+      break;
+    case CiaControlB:
+      if (value & CiaControlForceLoad) {
+        cia.TimerBCounter = cia.TimerBLatch;
+        cia.Registers[CiaTimerBLow] = static_cast<std::uint8_t>(cia.TimerBLatch);
+      }
+      cia.TimerBRunning = value & CiaControlStart;
+      break;
+    default:
+      break;
+  }
+}
+
+void CiaHardReset() {
+  for (CiaState* cia : {&Cia1, &Cia2}) {
+    std::memset(cia->Registers, 0, sizeof cia->Registers);
+    cia->TimerARunning = 0;
+    cia->TimerBRunning = 0;
+  }
+}
 
 }  // namespace quillon

@@ -19,6 +19,27 @@ struct CiaState {
 extern CiaState Cia1;  // $DC00: keyboard, joystick, IRQ
 extern CiaState Cia2;  // $DD00: VIC-II bank, NMI
 
+// Register indices within a chip's 16-byte register file.
+inline constexpr int CiaPortA = 0x0;
+inline constexpr int CiaPortB = 0x1;
+inline constexpr int CiaTimerALow = 0x4;
+inline constexpr int CiaTimerAHigh = 0x5;
+inline constexpr int CiaTimerBLow = 0x6;
+inline constexpr int CiaTimerBHigh = 0x7;
+inline constexpr int CiaInterruptControl = 0xD;
+inline constexpr int CiaControlA = 0xE;
+inline constexpr int CiaControlB = 0xF;
+
+// Bits of the control registers and of the interrupt flag byte.
+inline constexpr std::uint8_t CiaControlStart = 0x01;
+inline constexpr std::uint8_t CiaControlOneShot = 0x08;
+inline constexpr std::uint8_t CiaControlForceLoad = 0x10;
+inline constexpr std::uint8_t CiaControlBSource = 0x60;
+inline constexpr std::uint8_t CiaSourceTimerA = 0x40;  // timer B counts timer A underflows
+inline constexpr std::uint8_t CiaInterruptTimerA = 0x01;
+inline constexpr std::uint8_t CiaInterruptTimerB = 0x02;
+inline constexpr std::uint8_t CiaInterruptFired = 0x80;
+
 // Counts every running timer of both chips once.
 void CiaStep();
 std::uint8_t CiaRead(CiaState& cia, std::uint8_t index);

@@ -34,7 +34,7 @@ constexpr std::uint8_t ColourMask = 0x0F;
 
 std::vector<std::uint32_t> DisplayBuffer;
 
-void ShowCursor(bool visible) {
+void SetCursorVisible(bool visible) {
   if (DisplayPlatform.ShowMouseCursor != nullptr) DisplayPlatform.ShowMouseCursor(visible);
 }
 
@@ -95,7 +95,7 @@ void ConvertFrame(std::uint32_t* pixels) {
 }
 
 bool EnterFullScreen() {
-  ShowCursor(false);
+  SetCursorVisible(false);
   if (DisplayPlatform.ReadDesktopMode != nullptr) {
     FullScreen.SavedMode = DisplayPlatform.ReadDesktopMode();
   }
@@ -104,7 +104,7 @@ bool EnterFullScreen() {
   }
   // Without the display to ourselves there is no full screen: stay in the window.
   if (DisplayPlatform.AcquireFullScreen == nullptr || !DisplayPlatform.AcquireFullScreen()) {
-    ShowCursor(true);
+    SetCursorVisible(true);
     return false;
   }
   if (DisplayPlatform.SetDisplayMode != nullptr) DisplayPlatform.SetDisplayMode(FullScreenMode);
@@ -144,7 +144,7 @@ void LeaveFullScreen() {
   if (DisplayPlatform.MoveMainWindow != nullptr) {
     DisplayPlatform.MoveMainWindow(FullScreen.SavedWindowRect);
   }
-  ShowCursor(true);
+  SetCursorVisible(true);
 }
 
 }  // namespace quillon

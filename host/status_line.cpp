@@ -39,8 +39,8 @@ void DrawGlyph(std::int32_t code, std::int32_t column, std::int32_t row, std::in
   }
 }
 
-void DrawText(const char* text, std::int32_t column, std::int32_t row, std::int32_t foreground,
-              std::int32_t background) {
+void DrawTextAt(const char* text, std::int32_t column, std::int32_t row,
+                std::int32_t foreground, std::int32_t background) {
   for (; *text != '\0'; ++text, ++column) {
     DrawGlyph(*text & 0x3F, column, row, foreground, background);
   }
@@ -60,7 +60,7 @@ void DrawStatusLine(std::int32_t speedPercent, std::int32_t frameSkip) {
   std::snprintf(text, sizeof text, "S:%02d - %s%04d%%", frameSkip, pal ? " PAL " : "NTSC ",
                 speedPercent);
   // A speed of 10000 or more runs past the last column and is cut there.
-  DrawText(text, StatusColumn, StatusRow, TextWhite, TextBlack);
+  DrawTextAt(text, StatusColumn, StatusRow, TextWhite, TextBlack);
 }
 
 void DrawRasterMarker(std::uint16_t rasterCompare) {

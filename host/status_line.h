@@ -18,8 +18,8 @@ void DrawGlyph(std::int32_t code, std::int32_t column, std::int32_t row, std::in
                std::int32_t background);
 // Draws `text` from (column, row) onwards, each character as the glyph of its low six bits,
 // which is its screen code for letters, digits, the blank and the usual punctuation.
-void DrawText(const char* text, std::int32_t column, std::int32_t row, std::int32_t foreground,
-              std::int32_t background);
+void DrawTextAt(const char* text, std::int32_t column, std::int32_t row,
+                std::int32_t foreground, std::int32_t background);
 // Draws `value` as two hex digits in screen codes (0-9, then the letters A-F).
 void DrawHexByte(std::uint8_t value, std::int32_t column, std::int32_t row,
                  std::int32_t foreground, std::int32_t background);

@@ -21,10 +21,10 @@ void DrawTraceView(std::uint16_t pc, std::uint8_t a, std::uint8_t x, std::uint8_
                    std::uint8_t p, std::uint8_t sp) {
   char text[48];
   std::snprintf(text, sizeof text, "$%04X: ", pc);
-  DrawText(text, 0, 0, TextWhite, TextBlack);
-  DrawText("$", 7, 0, TextWhite, TextBlack);
+  DrawTextAt(text, 0, 0, TextWhite, TextBlack);
+  DrawTextAt("$", 7, 0, TextWhite, TextBlack);
   DrawHexByte(MemRead(pc), 8, 0, TextWhite, TextBlack);
-  DrawText("        : ", 10, 0, TextYellow, TextBlack);
+  DrawTextAt("        : ", 10, 0, TextYellow, TextBlack);
 
   // The opcode is read again for the disassembly, as the CPU's bus would see it.
   int column = MnemonicColumn;
@@ -37,7 +37,7 @@ void DrawTraceView(std::uint16_t pc, std::uint8_t a, std::uint8_t x, std::uint8_
       DrawHexByte(operand, column, 0, TextWhite, TextBlack);
       column += 2;
       const int field = first ? FirstOperandColumn : SecondOperandColumn;
-      DrawText("$", field, 0, TextWhite, TextBlack);
+      DrawTextAt("$", field, 0, TextWhite, TextBlack);
       DrawHexByte(operand, field + 1, 0, TextWhite, TextBlack);
       (first ? firstOperandShown : secondOperandShown) = true;
     } else {
@@ -46,15 +46,15 @@ void DrawTraceView(std::uint16_t pc, std::uint8_t a, std::uint8_t x, std::uint8_
     }
   }
   for (; column < FlagsColumn; ++column) DrawGlyph(' ', column, 0, TextWhite, TextBlack);
-  DrawText("NV-BDIZC", FlagsColumn, 0, TextYellow, TextBlack);
-  if (!firstOperandShown) DrawText("$..", FirstOperandColumn, 0, TextWhite, TextBlack);
-  if (!secondOperandShown) DrawText("$..", SecondOperandColumn, 0, TextWhite, TextBlack);
+  DrawTextAt("NV-BDIZC", FlagsColumn, 0, TextYellow, TextBlack);
+  if (!firstOperandShown) DrawTextAt("$..", FirstOperandColumn, 0, TextWhite, TextBlack);
+  if (!secondOperandShown) DrawTextAt("$..", SecondOperandColumn, 0, TextWhite, TextBlack);
 
   for (int bit = 0; bit < 8; ++bit) {
     DrawGlyph('0' + ((p >> (7 - bit)) & 1), FlagsColumn + bit, 1, TextWhite, TextBlack);
   }
   std::snprintf(text, sizeof text, "STACKP: $%04X A:$%02X X:$%02X Y:$%02X ", sp, a, x, y);
-  DrawText(text, 0, 1, TextYellow, TextBlack);
+  DrawTextAt(text, 0, 1, TextYellow, TextBlack);
 }
 
 }  // namespace quillon

@@ -41,6 +41,9 @@ void* FailSecondAllocation(std::size_t size) {
 }
 
 TEST(Machine, FailedAllocationStopsInitialisationAfterAllThreeRequests) {
+  // Start as a program does, with no block allocated yet.
+  std::uint8_t* const blocks[] = {MainRam, ColorRam, FrameImage.Picture};
+  MainRam = ColorRam = FrameImage.Picture = nullptr;
   AllocateMachineBlock = FailSecondAllocation;
   HostKeyDown[5] = 1;
   EXPECT_EQ(EmulatorInit(), 0);
@@ -49,6 +52,13 @@ TEST(Machine, FailedAllocationStopsInitialisationAfterAllThreeRequests) {
   EXPECT_EQ(ColorRam, nullptr);
   EXPECT_NE(FrameImage.Picture, nullptr);
   EXPECT_EQ(HostKeyDown[5], 1) << "nothing past the allocations may be set up";
+  std::free(MainRam);
+  std::free(FrameImage.Picture);
+  MainRam = blocks[0];
+  ColorRam = blocks[1];
+  FrameImage.Picture = blocks[2];
+  AllocateMachineBlock = std::malloc;
+  HostKeyDown[5] = 0;
 }
 
 TEST(Machine, RasterLinesComeEverySixtyFourStepsUnderBothStandards) {

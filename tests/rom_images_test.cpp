@@ -20,6 +20,7 @@ namespace fs = std::filesystem;
 class RomFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    images_ = RomImages;
     previous_ = fs::current_path();
     directory_ = fs::temp_directory_path() /
                  ("quillon-roms-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
@@ -30,12 +31,14 @@ class RomFilesTest : public ::testing::Test {
   void TearDown() override {
     fs::current_path(previous_);
     fs::remove_all(directory_);
+    RomImages = images_;
   }
   static void WriteFile(const char* name, std::size_t size, std::uint8_t fill) {
     std::vector<char> bytes(size, static_cast<char>(fill));
     std::ofstream(name, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(size));
   }
 
+  RomImageSet images_;
   fs::path previous_, directory_;
 };
 

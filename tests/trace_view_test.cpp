@@ -5,7 +5,6 @@
 
 #include "core/machine.h"
 #include "core/rom_images.h"
-#include "host/disassembly_table.h"
 #include "host/trace_view.h"
 #include "support/machine.h"
 #include "support/picture_text.h"
@@ -62,27 +61,6 @@ TEST_F(TraceViewTest, ReadsTheBytesTheCpuWouldFetch) {
   const std::string digits = "0123456789ABCDEF";
   EXPECT_EQ(test::PictureRowText(0).substr(7, 3),
             std::string("$") + digits[rom >> 4] + digits[rom & 15]);
-}
-
-TEST(DisassemblyTable, EveryEntryIsAMnemonicAndAnOperandTemplate) {
-  for (int opcode = 0; opcode < 256; ++opcode) {
-    const std::string entry = DisassemblyTable[opcode];
-    SCOPED_TRACE(opcode);
-    ASSERT_GE(entry.size(), 3u);
-    EXPECT_EQ(entry.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ?"), 3u == entry.size()
-                                                                           ? std::string::npos
-                                                                           : 3u);
-    EXPECT_EQ(entry.substr(3).find_first_not_of(" $#(),XY*ab"), std::string::npos);
-    // Branches are the only relative operands.
-    EXPECT_EQ((opcode & 0x1F) == 0x10, entry.find('*') != std::string::npos);
-  }
-  EXPECT_STREQ(DisassemblyTable[0x00], "BRK");
-  EXPECT_STREQ(DisassemblyTable[0x6C], "JMP ($ba)");
-  EXPECT_STREQ(DisassemblyTable[0x96], "STX $a,Y");
-  EXPECT_STREQ(DisassemblyTable[0x9E], "??? $ba,Y");
-  EXPECT_STREQ(DisassemblyTable[0x1C], "??? $a");
-  EXPECT_STREQ(DisassemblyTable[0xEA], "NOP");
-  EXPECT_STREQ(DisassemblyTable[0x80], "??? #$a");
 }
 
 }  // namespace

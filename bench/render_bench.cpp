@@ -1,0 +1,57 @@
+#include <benchmark/benchmark.h>
+
+#include "core/machine.h"
+#include "vic/frame_image.h"
+#include "vic/render.h"
+#include "vic/vic.h"
+
+namespace {
+
+using namespace quillon;
+
+// A screen at $0400, characters or bitmap at $2000, RAM filled with varied bytes so that
+// every cell takes its own path.
+void SetUpMode(std::uint8_t control1, std::uint8_t control2) {
+  EmulatorInit();
+  for (unsigned a = 0x0400; a < 0x4000; ++a) MainRam[a] = static_cast<std::uint8_t>(a * 29 + (a >> 7));
+  for (unsigned i = 0; i < ColorRamSize; ++i) ColorRam[i] = static_cast<std::uint8_t>(i * 5 % 16);
+  VicWrite(0x11, control1);
+  VicWrite(0x16, control2);
+  VicWrite(0x18, 0x18);
+  VicWrite(0x20, 14);
+  VicWrite(0x21, 6);
+  VicWrite(0x22, 2);
+  VicWrite(0x23, 5);
+  VicWrite(0x24, 7);
+}
+
+// One iteration renders one line of the display window; the time per iteration is the time
+// per line.
+void RenderWindowLines(benchmark::State& state, std::uint8_t control1, std::uint8_t control2) {
+  SetUpMode(control1, control2);
+  int row = 0;
+  for (auto _ : state) {
+    Vic.RasterLine = static_cast<std::uint16_t>(FirstPictureLine + row);
+    RenderRasterLine();
+    row = row == PictureHeight - 1 ? 0 : row + 1;
+  }
+  benchmark::DoNotOptimize(FrameImage.Picture[0]);
+}
+
+void BM_RenderStandardText(benchmark::State& state) { RenderWindowLines(state, 0x1B, 0xC8); }
+void BM_RenderMulticolorText(benchmark::State& state) { RenderWindowLines(state, 0x1B, 0xD8); }
+void BM_RenderExtendedColorText(benchmark::State& state) { RenderWindowLines(state, 0x5B, 0xC8); }
+void BM_RenderHiresBitmap(benchmark::State& state) { RenderWindowLines(state, 0x3B, 0xC8); }
+void BM_RenderMulticolorBitmap(benchmark::State& state) { RenderWindowLines(state, 0x3B, 0xD8); }
+void BM_RenderScrolledNarrowText(benchmark::State& state) { RenderWindowLines(state, 0x1C, 0xC5); }
+void BM_RenderBlankLine(benchmark::State& state) { RenderWindowLines(state, 0x0B, 0xC8); }
+
+BENCHMARK(BM_RenderStandardText);
+BENCHMARK(BM_RenderMulticolorText);
+BENCHMARK(BM_RenderExtendedColorText);
+BENCHMARK(BM_RenderHiresBitmap);
+BENCHMARK(BM_RenderMulticolorBitmap);
+BENCHMARK(BM_RenderScrolledNarrowText);
+BENCHMARK(BM_RenderBlankLine);
+
+}  // namespace

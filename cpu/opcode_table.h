@@ -1,0 +1,13 @@
+// The handler of every opcode value; $80 is the service step between instructions.
+#pragma once
+
+#include "cpu/instructions.h"
+
+namespace quillon {
+
+extern const OpcodeHandler OpcodeTable[256];
+
+// Reset, IRQ, the $FCE2 trap and NMI, then the fetch of the next opcode.
+void ServiceStep();
+
+}  // namespace quillon

@@ -1,0 +1,19 @@
+// Pictures written as PNG files.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quillon {
+
+// Writes `width` x `height` pixels of 0x00RRGGBB as an 8-bit RGB PNG. Row r starts at
+// pixels + r x `stride` (in pixels). Returns false when the arguments describe no picture or
+// the file cannot be written.
+bool WritePng(const std::string& path, const std::uint32_t* pixels, int width, int height,
+              int stride);
+
+// Writes the frame image's 320 x 200 picture, its colour numbers turned into the palette's
+// colours.
+bool WriteFrameImagePng(const std::string& path);
+
+}  // namespace quillon
