@@ -1,16 +1,55 @@
-// Headless smoke run: boots the machine and prints the text screen.
+// The program's entry: with no arguments (or only a file) the desktop window, with --headless a
+// run without a window for automation. Errors in the arguments exit with status 2 before
+// anything runs.
 #include <cstdio>
+#include <string>
 
-#include "core/machine.h"
-#include "vic/vic.h"
+#include "host/command_line.h"
+#include "host/headless/headless_run.h"
+#include "host/png/png_writer.h"
 
-int main() {
-  using namespace quillon;
-  if (!EmulatorInit()) {
-    std::fprintf(stderr, "Emulator initialization failed!\n");
-    return 1;
+namespace {
+
+using namespace quillon;
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "quillon: %s\n", message.c_str());
+  return 2;
+}
+
+int RunWithoutWindow(const CommandLineOptions& options) {
+  const HeadlessRunResult result = RunHeadless(options);
+  if (result.ExitCode != 0) return result.ExitCode;
+  if (!options.ScreenshotPath.empty() &&
+      !WritePng(options.ScreenshotPath, result.Picture.data(), result.PictureWidth,
+                result.PictureHeight, result.PictureWidth)) {
+    return Fail("cannot write '" + options.ScreenshotPath + "'");
   }
-  while (CycleCounters.FrameCounter < 150) RunStep();
-  std::printf("ran 150 frames\n");
+  if (options.ScreenText) {
+    for (const std::string& row : result.ScreenText) std::printf("%s\n", row.c_str());
+  }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CommandLineOptions options;
+  const std::string error = ParseCommandLine(argc, argv, options);
+  if (!error.empty()) return Fail(error);
+  if (options.Help) {
+    std::fputs(UsageText, stdout);
+    return 0;
+  }
+  if (options.Version) {
+    std::fputs(VersionText, stdout);
+    return 0;
+  }
+  if (!options.Headless) {
+    // This build has no desktop backend: the window's run happens without one, and the
+    // booted screen is shown as text.
+    std::fprintf(stderr, "quillon: no desktop display in this build; running headless\n");
+    options.ScreenText = true;
+  }
+  return RunWithoutWindow(options);
 }

@@ -1,4 +1,5 @@
-// The host shell's one record: mode flags, pacing values and the speed reading.
+// The host shell's one record: mode flags, window and picture sizes, pacing values and the
+// speed reading. Handles of windows, menus, timers and bitmaps belong to the platform backend.
 #pragma once
 
 #include <atomic>
@@ -23,6 +24,12 @@ struct HostState {
   std::int32_t PictureWidth;
   std::int32_t PictureHeight;
   std::uint32_t* DisplayPixels;
+  // The window's client area as the last size message reported it.
+  std::int32_t ClientWidth;
+  std::int32_t ClientHeight;
+  // Pacing: ticks per second of the monotonic counter, and its value at the last catch-up.
+  std::int64_t CounterFrequency;
+  std::int64_t LastTick;
 };
 extern HostState Host;
 

@@ -1,0 +1,170 @@
+#include "host/command_line.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+#include "host/messages.h"
+
+namespace quillon {
+
+const char* const UsageText =
+    "usage: quillon [FILE]                      the desktop window; FILE (.prg, .p00, .crt) is "
+    "autostarted\n"
+    "       quillon --headless [options] [FILE] no window\n"
+    "  --frames N        run N frames, then exit (default 300)\n"
+    "  --realtime        pace at 50 frames per second as the window does\n"
+    "  --ntsc            start in NTSC\n"
+    "  --type TEXT       type TEXT once BASIC waits for input (\\n is RETURN)\n"
+    "  --screenshot PNG  write the final picture as PNG (360 x 240, with border)\n"
+    "  --screen-text     print the 25 rows of screen memory as text\n"
+    "  --trace           draw the trace view into the final picture\n"
+    "  --help, --version\n";
+
+const char* const VersionText = "quillon 0.98 (3rd Public Beta)\n";
+
+namespace {
+
+std::string Extension(const std::string& path) {
+  const std::size_t dot = path.find_last_of('.');
+  const std::size_t slash = path.find_last_of('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string extension = path.substr(dot + 1);
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+// The C64 keyboard as the key table reaches it: which host key gives each character.
+bool KeyForCharacter(char c, TypedKey& key) {
+  const unsigned char u = static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(c)));
+  if ((u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9')) {
+    key = {u, false};
+    return true;
+  }
+  struct Symbol {
+    char Character;
+    int VirtualKey;
+    bool Shift;
+  };
+  static constexpr Symbol Symbols[] = {
+      {' ', VirtualKeySpace, false},   {'*', VirtualKeyMultiply, false},
+      {'+', VirtualKeyAdd, false},     {'-', VirtualKeySubtract, false},
+      {'.', VirtualKeyDecimal, false}, {'/', VirtualKeyDivide, false},
+      {'>', VirtualKeyDecimal, true},  {'?', VirtualKeyDivide, true},
+      {',', VirtualKeyOemComma, false}, {'<', VirtualKeyOemComma, true},
+      {'=', VirtualKeyOemPlus, false}, {';', VirtualKeyOem1, false},
+      {':', VirtualKeyOem1, true},     {'[', VirtualKeyOem4, false},
+      {']', VirtualKeyOem6, false},    {'\'', VirtualKeyOem7, false},
+      {'"', VirtualKeyOem7, true},     {'!', '1', true},
+      {'@', '2', true},                {'#', '3', true},
+      {'$', '4', true},                {'%', '5', true},
+      {'^', '6', true},                {'&', '7', true},
+      {'(', '9', true},                {')', '0', true},
+      {'\n', VirtualKeyReturn, false},
+  };
+  for (const Symbol& symbol : Symbols) {
+    if (symbol.Character == c) {
+      key = {symbol.VirtualKey, symbol.Shift};
+      return true;
+    }
+  }
+  return false;
+}
+
+bool ParseFrames(const char* text, std::int32_t& frames) {
+  const char* end = text + std::strlen(text);
+  const auto [last, error] = std::from_chars(text, end, frames);
+  return error == std::errc() && last == end && frames > 0;
+}
+
+}  // namespace
+
+bool IsCartridgeFile(const std::string& path) { return Extension(path) == "crt"; }
+
+std::string TranslateTypedText(const std::string& text, std::vector<TypedKey>& keys) {
+  keys.clear();
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char c = text[i];
+    if (c == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
+      c = '\n';
+      ++i;
+    }
+    TypedKey key{};
+    if (!KeyForCharacter(c, key)) {
+      return std::string("no C64 key types the character '") + c + "' in --type";
+    }
+    keys.push_back(key);
+  }
+  return "";
+}
+
+std::string ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& options) {
+  bool headlessOnly = false;
+  std::string firstHeadlessOption;
+  for (int i = 1; i < argc; ++i) {
+    const std::string argument = argv[i];
+    auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
+    if (argument == "--help" || argument == "-h") {
+      options.Help = true;
+    } else if (argument == "--version") {
+      options.Version = true;
+    } else if (argument == "--headless") {
+      options.Headless = true;
+    } else if (argument.size() > 1 && argument[0] == '-') {
+      if (firstHeadlessOption.empty()) firstHeadlessOption = argument;
+      headlessOnly = true;
+      if (argument == "--realtime") {
+        options.RealTime = true;
+      } else if (argument == "--ntsc") {
+        options.Ntsc = true;
+      } else if (argument == "--screen-text") {
+        options.ScreenText = true;
+      } else if (argument == "--trace") {
+        options.Trace = true;
+      } else if (argument == "--frames") {
+        const char* text = value();
+        if (text == nullptr) return "--frames needs a number of frames";
+        if (!ParseFrames(text, options.Frames)) {
+          return std::string("--frames needs a whole number from 1 up, not '") + text + "'";
+        }
+      } else if (argument == "--type") {
+        const char* text = value();
+        if (text == nullptr) return "--type needs the text to type";
+        const std::string error = TranslateTypedText(text, options.TypedKeys);
+        if (!error.empty()) return error;
+      } else if (argument == "--screenshot") {
+        const char* text = value();
+        if (text == nullptr || *text == '\0') return "--screenshot needs a file name";
+        options.ScreenshotPath = text;
+      } else {
+        return "unknown option '" + argument + "' (see --help)";
+      }
+    } else if (!options.File.empty()) {
+      return "only one file can be started, not both '" + options.File + "' and '" + argument +
+             "'";
+    } else {
+      options.File = argument;
+    }
+  }
+  if (headlessOnly && !options.Headless) {
+    return firstHeadlessOption + " works only with --headless";
+  }
+  if (!options.File.empty()) {
+    const std::string extension = Extension(options.File);
+    if (extension != "prg" && extension != "p00" && extension != "crt") {
+      return "'" + options.File + "' is not a .prg, .p00 or .crt file";
+    }
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(options.File, error) ||
+        !std::ifstream(options.File, std::ios::binary)) {
+      return "cannot read '" + options.File + "'";
+    }
+  }
+  return "";
+}
+
+}  // namespace quillon

@@ -1,0 +1,44 @@
+// The optional command line: a file to start, and headless runs for automation.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillon {
+
+// A host key that types one character: its virtual-key code, with or without Shift.
+struct TypedKey {
+  int VirtualKey;
+  bool Shift;
+};
+
+struct CommandLineOptions {
+  bool Headless = false;
+  bool Help = false;
+  bool Version = false;
+  bool RealTime = false;
+  bool Ntsc = false;
+  bool ScreenText = false;
+  bool Trace = false;
+  std::int32_t Frames = 300;
+  std::vector<TypedKey> TypedKeys;
+  std::string ScreenshotPath;
+  std::string File;  // a program (.prg, .p00) or a cartridge (.crt); empty for none
+};
+
+// Reads argv[1..argc-1] into `options`. Returns an empty string, or one line that says what is
+// wrong (unknown option, missing or bad value, unreadable or unknown file).
+std::string ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& options);
+
+// The host keys that type `text` on the C64, where "\n" (backslash, n) or a newline is RETURN.
+// Returns an empty string, or a line naming the character that no key types.
+std::string TranslateTypedText(const std::string& text, std::vector<TypedKey>& keys);
+
+// Whether the file is a cartridge image, by its name.
+bool IsCartridgeFile(const std::string& path);
+
+extern const char* const UsageText;
+extern const char* const VersionText;
+
+}  // namespace quillon

@@ -1,0 +1,93 @@
+// The headless backend: a main window that exists only as a record, an event queue that tests
+// and the command line post to, a monotonic counter that either follows real time or stands
+// still until advanced by hand, a periodic timer on its own thread, and presentation into
+// memory.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "host/platform.h"
+
+namespace quillon {
+
+// Counts per second of the hand-driven counter: one count per microsecond.
+inline constexpr std::int64_t HeadlessManualFrequency = 1000000;
+
+struct HeadlessState {
+  // Events waiting for the main loop; guarded by QueueLock, QueueSignal wakes a waiting loop.
+  std::mutex QueueLock;
+  std::condition_variable QueueSignal;
+  std::deque<WindowMessage> Queue;
+  bool RepaintPending;
+
+  // The counter: real time (steady clock) or hand-driven (ManualCounter, ManualFrequency).
+  bool RealTime;
+  std::atomic<std::int64_t> ManualCounter;
+  std::int64_t ManualFrequency;
+
+  // The periodic timer.
+  std::thread TimerThread;
+  std::mutex TimerLock;
+  std::condition_variable TimerSignal;
+  bool TimerStopRequested;
+  bool TimerRunning;
+  // Called right after the timer thread has ended, for checks of what still existed then.
+  std::function<void()> TimerStopped;
+
+  // What the shell asked of the window, for tests and the command line to read back.
+  bool FailClassRegistration;
+  bool FailWindowCreation;
+  bool WindowExists;
+  std::string WindowTitle;
+  std::int32_t WindowWidth;
+  std::int32_t WindowHeight;
+  std::int32_t ShowCommand;
+  bool PainterOpen;
+  std::int32_t RepaintRequests;
+  std::int32_t Paints;
+  std::int32_t Sleeps;
+  std::uint32_t SleptMilliseconds;
+  std::int32_t Waits;
+  std::int32_t DefaultProcCalls;
+  std::int32_t AboutDialogs;
+  std::vector<std::string> MessageBoxes;   // "caption: text"
+  std::vector<std::string> MenuChanges;    // "text=1" or "text=0", in order
+  std::vector<std::string> Operations;     // names of the lifecycle operations, in order
+  // The file that the next open-file dialog picks; empty cancels it. The last filter shown.
+  std::string ChosenFile;
+  std::string LastFilter;
+  std::string LastOfferedName;
+
+  // The last picture painted into the window, rows bottom-up as given.
+  std::vector<std::uint32_t> PaintedPixels;
+  std::int32_t PaintedWidth;
+  std::int32_t PaintedHeight;
+  // Full screen: whether it can be had, whether it is held, the last indexed picture shown.
+  bool FullScreenAvailable;
+  bool FullScreenHeld;
+  std::int32_t FullScreenPresents;
+  std::vector<std::uint8_t> PresentedSurface;
+  std::int32_t CursorHidden;
+};
+extern HeadlessState Headless;
+
+// Makes the headless backend the platform: resets its record, fills Platform and
+// DisplayPlatform. With `realTime` the counter follows the steady clock and Sleep sleeps;
+// otherwise the counter stands still until HeadlessAdvanceCounter and Sleep only counts.
+void UseHeadlessBackend(bool realTime);
+
+// Advances the hand-driven counter.
+void HeadlessAdvanceCounter(std::int64_t counts);
+
+// Posts a message to the queue, from any thread, and wakes a waiting main loop.
+void HeadlessPostMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+
+}  // namespace quillon

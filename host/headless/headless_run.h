@@ -1,0 +1,34 @@
+// A run of the machine without a window, for automation: boot, start a file or type text once
+// BASIC waits for input, run a number of frames, and hand back the final picture and screen.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "host/command_line.h"
+
+namespace quillon {
+
+struct HeadlessRunResult {
+  std::int32_t ExitCode;
+  std::int32_t FramesRun;
+  // The final display buffer, top row first, 0x00RRGGBB.
+  std::vector<std::uint32_t> Picture;
+  std::int32_t PictureWidth;
+  std::int32_t PictureHeight;
+  // The 25 rows of the text screen that the VIC-II shows, as text.
+  std::vector<std::string> ScreenText;
+};
+
+// True while the KERNAL's screen editor sits in its keyboard wait with an empty keyboard buffer
+// and the cursor blinking: BASIC waits for a line to be typed.
+bool BasicWaitsForInput();
+
+// The text screen at `screenAddress`, 25 rows of 40 characters with trailing blanks removed.
+std::vector<std::string> ScreenRows(std::uint16_t screenAddress);
+
+// Boots the machine on the headless backend and runs it as `options` say.
+HeadlessRunResult RunHeadless(const CommandLineOptions& options);
+
+}  // namespace quillon

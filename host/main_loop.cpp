@@ -1,0 +1,134 @@
+#include "host/main_loop.h"
+
+#include <algorithm>
+#include <chrono>
+
+#include "core/machine.h"
+#include "cpu/cpu.h"
+#include "host/display.h"
+#include "host/host_state.h"
+#include "host/messages.h"
+#include "host/platform.h"
+#include "resources/menu.h"
+#include "sid/mixer.h"
+
+namespace quillon {
+namespace {
+
+std::int64_t SteadyClockCounter() {
+  return std::chrono::steady_clock::now().time_since_epoch().count();
+}
+
+std::int64_t PlatformCounter() { return Platform.ReadCounter(); }
+
+// Where the pacing reads the time: the platform's counter, or the steady clock in its stead.
+std::int64_t (*ReadPacingCounter)() = PlatformCounter;
+
+void OnSoundTimer() { SoundTimerTick(); }
+
+// Runs as many whole frames as real time asks for, at most five; less than a tick gives the
+// processor away for a moment instead.
+std::int32_t PaceEmulation() {
+  const std::int64_t now = ReadPacingCounter();
+  const std::int64_t tickLength = Host.CounterFrequency / TicksPerSecond;
+  // Clamped before narrowing, so that even an endless stall stays a catch-up of five frames.
+  const std::int32_t ticks = static_cast<std::int32_t>(
+      std::min<std::int64_t>((now - Host.LastTick) / tickLength, MaxCatchUpFrames));
+  if (ticks <= 0) {
+    Platform.Sleep(IdleSleepMilliseconds);
+    return 0;
+  }
+  while (CycleCounters.FrameCounter < ticks) RunStep();
+  // The part of a tick beyond the whole ticks is dropped with the frames.
+  Host.LastTick = now;
+  CycleCounters.FrameCounter = 0;
+  return ticks;
+}
+
+}  // namespace
+
+void StartPacing() {
+  Host.CounterFrequency = Platform.CounterFrequency();
+  ReadPacingCounter = PlatformCounter;
+  if (Host.CounterFrequency < TicksPerSecond) {
+    using Period = std::chrono::steady_clock::period;
+    Host.CounterFrequency = Period::den / Period::num;
+    ReadPacingCounter = SteadyClockCounter;
+  }
+  Host.LastTick = ReadPacingCounter();
+}
+
+bool HostStartUp(void* previousInstance, std::int32_t showCommand, std::int32_t* exitCode) {
+  if (!EmulatorInit()) {
+    Platform.ShowMessageBox("Emulator initialization failed!", "Damn!");
+    *exitCode = 1;
+    return false;
+  }
+  *exitCode = 0;
+  if (previousInstance == nullptr && !Platform.RegisterMainWindowClass(MainWindowClassName)) {
+    return false;
+  }
+  Platform.LoadMainMenu(std::span<const MenuResource>(MainMenu));
+  if (!Platform.CreateMainWindow(MainWindowClassName, MainWindowTitle, InitialWindowWidth,
+                                 InitialWindowHeight)) {
+    return false;
+  }
+  Platform.ShowMainWindow(showCommand);
+  Platform.OpenPainter();
+  Platform.StartPeriodicTimer(SoundTimerPeriodMilliseconds, OnSoundTimer);
+  StartPacing();
+  return true;
+}
+
+void TraceStep() {
+  const std::uint16_t start = Cpu.PC;
+  for (std::int32_t step = 0; step < TraceStepLimit && Cpu.PC == start; ++step) RunStep();
+  Host.Paused = 1;
+}
+
+std::int32_t MainLoopPass(std::int32_t* exitCode) {
+  WindowMessage message;
+  while (Platform.PeekMessage(&message)) {
+    if (message.Message == MessageQuit) {
+      *exitCode = static_cast<std::int32_t>(message.WParam);
+      return -1;
+    }
+    Platform.DispatchMessage(message);
+  }
+  if (Host.DisplayPixels == nullptr) CreateDisplayBuffer();
+  if (Host.Paused) {
+    Platform.WaitMessage();
+    return 0;
+  }
+  std::int32_t frames = 0;
+  if (Host.TraceMode) {
+    TraceStep();
+  } else {
+    frames = PaceEmulation();
+  }
+  ConvertFrame(Host.DisplayPixels);
+  if (Host.FullScreenActive) {
+    PresentFullScreen();
+  } else {
+    Platform.RequestRepaint();
+  }
+  return frames;
+}
+
+void HostShutDown() {
+  Platform.StopPeriodicTimer();
+  FreeDisplayBuffer();
+  Platform.ClosePainter();
+  SoundShutdown();
+}
+
+std::int32_t WinMain(void*, void* previousInstance, const char*, std::int32_t showCommand) {
+  std::int32_t exitCode = 0;
+  if (!HostStartUp(previousInstance, showCommand, &exitCode)) return exitCode;
+  while (MainLoopPass(&exitCode) >= 0) {
+  }
+  HostShutDown();
+  return exitCode;
+}
+
+}  // namespace quillon

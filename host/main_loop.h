@@ -1,0 +1,46 @@
+// The program's heartbeat: start-up, the main loop that drains messages, paces the emulation
+// against real time, converts and presents the picture, and the shutdown.
+#pragma once
+
+#include <cstdint>
+
+namespace quillon {
+
+inline constexpr const char* MainWindowClassName = "QuillonWndClass";
+inline constexpr const char* MainWindowTitle = "Quillon | win32 | 3rd Public Beta";
+inline constexpr std::int32_t InitialWindowWidth = 320;
+inline constexpr std::int32_t InitialWindowHeight = 200;
+inline constexpr std::uint32_t SoundTimerPeriodMilliseconds = 50;
+// One tick of the pacing is a fiftieth of a second, for PAL and NTSC alike.
+inline constexpr std::int64_t TicksPerSecond = 50;
+inline constexpr std::int32_t MaxCatchUpFrames = 5;
+inline constexpr std::uint32_t IdleSleepMilliseconds = 2;
+// A trace step ends when the program counter moves, or after one PAL frame's worth of steps for
+// an instruction that jumps to itself with interrupts off.
+inline constexpr std::int32_t TraceStepLimit = 312 * 64;
+
+// The whole program with the platform's entry arguments: start-up, the loop, shutdown. Returns
+// 1 when the emulator cannot be initialised, 0 when the window cannot be made, else the quit
+// message's exit code.
+std::int32_t WinMain(void* instance, void* previousInstance, const char* commandLine,
+                     std::int32_t showCommand);
+
+// The start-up steps up to and including reading the counter. False when the program must end
+// at once; *exitCode then holds its exit code.
+bool HostStartUp(void* previousInstance, std::int32_t showCommand, std::int32_t* exitCode);
+
+// Reads the counter's rate and the counter, from which the pacing counts its ticks. A counter
+// slower than the ticks it must measure is replaced by the standard library's steady clock.
+void StartPacing();
+
+// One pass of the main loop. Returns -1 when the quit message arrived (its exit code is then in
+// *exitCode), otherwise the number of frames emulated in the pass.
+std::int32_t MainLoopPass(std::int32_t* exitCode);
+
+// Runs the emulation until the program counter moves (bounded by TraceStepLimit), then pauses.
+void TraceStep();
+
+// Stops the sound timer first, then frees what it might have used.
+void HostShutDown();
+
+}  // namespace quillon

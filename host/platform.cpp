@@ -1,0 +1,7 @@
+#include "host/platform.h"
+
+namespace quillon {
+
+PlatformOps Platform = {};
+
+}  // namespace quillon

@@ -1,0 +1,78 @@
+// Menu 101, the main window's menu bar, as data: every backend builds its native menu from it,
+// and the window procedure rewrites items with the same texts when their check marks change.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "host/messages.h"
+
+namespace quillon {
+
+inline constexpr std::uint32_t MainMenuResourceId = 101;
+
+inline constexpr std::uint8_t MenuItemChecked = 1;
+inline constexpr std::uint8_t MenuItemGrayed = 2;
+inline constexpr std::uint8_t MenuItemSeparator = 4;
+
+struct MenuItemResource {
+  const char* Text;  // null for a separator
+  std::uint32_t Command;
+  std::uint8_t Flags;
+};
+
+struct MenuResource {
+  const char* Title;
+  std::span<const MenuItemResource> Items;
+};
+
+inline constexpr MenuItemResource FileMenuItems[] = {
+    {"Load &cartridge...", CommandLoadCartridge, 0},
+    {"&Remove cartridge", CommandRemoveCartridge, 0},
+    {"Load &program...", CommandLoadProgram, 0},
+    {nullptr, 0, MenuItemSeparator},
+    {"E&xit", CommandExit, 0},
+};
+inline constexpr MenuItemResource EmulationMenuItems[] = {
+    {"&Pause", CommandPause, 0},
+    {"&Reset", CommandReset, 0},
+    {"&Trace", CommandTrace, 0},
+};
+inline constexpr MenuItemResource SettingsMenuItems[] = {
+    {"Show &border", CommandShowBorder, MenuItemChecked},
+    {"&PAL", CommandPal, MenuItemChecked},
+    {"&Full screen", CommandFullScreen, 0},
+};
+inline constexpr MenuItemResource HelpMenuItems[] = {
+    {"&Help", CommandHelp, MenuItemGrayed},
+    {"&About", CommandAbout, 0},
+};
+
+// The sub-menus by position: 0 File, 1 Emulation, 2 Settings, 3 "?".
+inline constexpr MenuResource MainMenu[] = {
+    {"&File", FileMenuItems},
+    {"&Emulation", EmulationMenuItems},
+    {"&Settings", SettingsMenuItems},
+    {"&?", HelpMenuItems},
+};
+inline constexpr int EmulationSubMenu = 1;
+inline constexpr int SettingsSubMenu = 2;
+
+// The item with identifier `command`, or null.
+constexpr const MenuItemResource* FindMenuItem(std::uint32_t command) {
+  for (const MenuResource& menu : MainMenu) {
+    for (const MenuItemResource& item : menu.Items) {
+      if (item.Text != nullptr && item.Command == command) return &item;
+    }
+  }
+  return nullptr;
+}
+
+// The two filters of the open-file dialog: pairs of description and pattern, ended by an empty
+// string.
+inline constexpr char ProgramFileFilter[] = "Program file (*.prg; *.p00)\0*.PRG;*.P00\0";
+inline constexpr char CartridgeFileFilter[] = "Cartridge (*.crt)\0*.CRT\0";
+inline constexpr std::size_t FileNameCapacity = 512;
+
+}  // namespace quillon
