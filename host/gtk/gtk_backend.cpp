@@ -370,18 +370,16 @@ bool ChooseFile(const char* filter, char* path, std::size_t capacity) {
   return picked;
 }
 
-void ShowAboutDialog() {
-  GtkWidget* dialog = gtk_dialog_new_with_buttons(
-      AboutDialogCaption, Gtk.Window != nullptr ? GTK_WINDOW(Gtk.Window) : nullptr,
-      static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
-      MnemonicLabel(AboutOkButtonText).c_str(), static_cast<gint>(AboutOkButtonId), nullptr);
-  gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
-  gtk_window_set_resizable(GTK_WINDOW(dialog), FALSE);
+void OnAboutOk(GtkButton*, gpointer dialog) {
+  gtk_dialog_response(GTK_DIALOG(dialog), static_cast<gint>(AboutOkButtonId));
+}
 
-  cairo_surface_t* picture =
-      cairo_image_surface_create(CAIRO_FORMAT_RGB24, AboutPictureWidth, AboutPictureHeight);
+// Bitmap 105 as a cairo surface.
+cairo_surface_t* AboutPicture() {
   std::vector<std::uint32_t> pixels(AboutPictureWidth * AboutPictureHeight);
   DrawAboutPicture(pixels.data());
+  cairo_surface_t* picture =
+      cairo_image_surface_create(CAIRO_FORMAT_RGB24, AboutPictureWidth, AboutPictureHeight);
   cairo_surface_flush(picture);
   unsigned char* data = cairo_image_surface_get_data(picture);
   const int stride = cairo_image_surface_get_stride(picture);
@@ -389,13 +387,36 @@ void ShowAboutDialog() {
     std::memcpy(data + y * stride, pixels.data() + y * AboutPictureWidth, AboutPictureWidth * 4);
   }
   cairo_surface_mark_dirty(picture);
-  GtkWidget* image = gtk_image_new_from_surface(picture);
+  return picture;
+}
+
+// The picture in a frame with the OK button across the dialog's width beneath it, as the
+// dialog's template lays them out.
+void ShowAboutDialog() {
+  GtkWidget* dialog = gtk_dialog_new();
+  gtk_window_set_title(GTK_WINDOW(dialog), AboutDialogCaption);
+  if (Gtk.Window != nullptr) {
+    gtk_window_set_transient_for(GTK_WINDOW(dialog), GTK_WINDOW(Gtk.Window));
+  }
+  gtk_window_set_modal(GTK_WINDOW(dialog), TRUE);
+  gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER);
+  gtk_window_set_resizable(GTK_WINDOW(dialog), FALSE);
+
+  cairo_surface_t* picture = AboutPicture();
+  GtkWidget* frame = gtk_frame_new(nullptr);
+  gtk_frame_set_shadow_type(GTK_FRAME(frame), GTK_SHADOW_IN);
+  gtk_container_add(GTK_CONTAINER(frame), gtk_image_new_from_surface(picture));
   cairo_surface_destroy(picture);
-  gtk_widget_set_margin_start(image, 8);
-  gtk_widget_set_margin_end(image, 8);
-  gtk_widget_set_margin_top(image, 8);
-  gtk_container_add(GTK_CONTAINER(gtk_dialog_get_content_area(GTK_DIALOG(dialog))), image);
+  GtkWidget* ok = gtk_button_new_with_mnemonic(MnemonicLabel(AboutOkButtonText).c_str());
+  g_signal_connect(ok, "clicked", G_CALLBACK(OnAboutOk), dialog);
+
+  GtkWidget* content = gtk_dialog_get_content_area(GTK_DIALOG(dialog));
+  gtk_box_set_spacing(GTK_BOX(content), 8);
+  gtk_container_set_border_width(GTK_CONTAINER(content), 8);
+  gtk_box_pack_start(GTK_BOX(content), frame, FALSE, FALSE, 0);
+  gtk_box_pack_start(GTK_BOX(content), ok, FALSE, FALSE, 0);
   gtk_widget_show_all(dialog);
+  gtk_widget_grab_focus(ok);
   gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
 }

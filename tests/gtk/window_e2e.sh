@@ -178,6 +178,13 @@ xdotool keydown Scroll_Lock
 wait_for_row 0 24 ' *S:[0-9][0-9] - NTSC [0-9]\{4\}%'
 xdotool keyup Scroll_Lock
 
+# --- The About dialog, closed by its OK button ---
+menu question a
+xdotool search --name '^About $' >/dev/null || fail "no About dialog"
+press Return
+sleep 0.5
+if xdotool search --name '^About $' >/dev/null; then fail "OK does not close the About dialog"; fi
+
 # --- Exit ends the program with status 0 ---
 menu f x
 status=0
