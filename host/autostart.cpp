@@ -6,6 +6,7 @@
 #include "cpu/cpu.h"
 #include "host/command_line.h"
 #include "media/cartridge.h"
+#include "media/program_file.h"
 
 namespace quillon {
 namespace {
@@ -28,6 +29,14 @@ std::string AttachStartFile(const std::string& file) {
   CartridgeAttached = 1;
   CartridgePath = file;
   return "";
+}
+
+void StartProgramOnceBasicWaits(std::string& program) {
+  // Between passes the machine stands at a frame end; sooner or later one finds the KERNAL in
+  // its keyboard wait.
+  if (program.empty() || !BasicWaitsForInput()) return;
+  LoadProgramFile(program.c_str());
+  program.clear();
 }
 
 }  // namespace quillon

@@ -14,4 +14,8 @@ bool BasicWaitsForInput();
 // an empty string; otherwise returns `file`, the program to load once BASIC waits for input.
 std::string AttachStartFile(const std::string& file);
 
+// Loads `program` and empties it once BASIC waits for input; called between main-loop passes.
+// Does nothing while `program` is empty.
+void StartProgramOnceBasicWaits(std::string& program);
+
 }  // namespace quillon

@@ -2,7 +2,6 @@
 
 #include "host/autostart.h"
 #include "host/main_loop.h"
-#include "media/program_file.h"
 
 namespace quillon {
 
@@ -10,14 +9,7 @@ std::int32_t RunMainWindow(const std::string& file) {
   std::string program = AttachStartFile(file);
   std::int32_t exitCode = 0;
   if (!HostStartUp(nullptr, ShowNormal, &exitCode)) return exitCode;
-  while (MainLoopPass(&exitCode) >= 0) {
-    // Between passes the machine stands at a frame end; sooner or later one finds the KERNAL
-    // in its keyboard wait.
-    if (!program.empty() && BasicWaitsForInput()) {
-      LoadProgramFile(program.c_str());
-      program.clear();
-    }
-  }
+  while (MainLoopPass(&exitCode) >= 0) StartProgramOnceBasicWaits(program);
   HostShutDown();
   return exitCode;
 }
