@@ -143,6 +143,21 @@ sleep 0.5
   fail "Esc does not bring the window back to its size"
 wait_for_row 20 7 " 42"
 
+# --- A window made larger by hand shows the picture stretched to it ---
+eval "$(xdotool getwindowgeometry --shell "$window")"
+window_height=$HEIGHT
+xdotool windowsize --sync "$window" 720 $((window_height + 240))
+for _ in $(seq 20); do
+  snapshot 720 480
+  convert "$work/picture.png" -filter point -resize 360x240 -crop 320x200+20+20 +repage ppm:- |
+    "$picture_text" >"$work/text"
+  [ "$(sed -n 8p "$work/text")" = " 42" ] && break
+  sleep 0.25
+done
+[ "$(sed -n 8p "$work/text")" = " 42" ] || fail "the picture is not stretched to a larger window"
+xdotool windowsize --sync "$window" 360 "$window_height"
+wait_for_row 20 7 " 42"
+
 # --- Idle CPU use at real-time pace ---
 ticks_before=$(cpu_ticks)
 sleep 5
@@ -155,6 +170,12 @@ echo "CPU use idling at READY.: ${cpu_percent}% of one core"
 [ "$(distinct_pictures 360 240)" -gt 1 ] || fail "the cursor does not blink while running"
 menu e p
 [ "$(distinct_pictures 360 240)" -eq 1 ] || fail "the picture changes while paused"
+# Paused, the loop waits for events instead of running.
+ticks_before=$(cpu_ticks)
+sleep 2
+ticks_after=$(cpu_ticks)
+[ $((ticks_after - ticks_before)) -le $(($(getconf CLK_TCK) / 50)) ] ||
+  fail "paused, the program still uses $((ticks_after - ticks_before)) clock ticks in 2 s"
 press x
 menu e p
 [ "$(distinct_pictures 360 240)" -gt 1 ] || fail "the emulation does not go on after Pause"
@@ -202,6 +223,20 @@ for _ in $(seq 60); do
   sleep 0.25
 done
 grep -qx 'AUTOSTARTED' "$work/text" || fail "the program given on the command line did not run"
+
+# File > Load program: the dialog takes a typed path, in any letter case of the extension.
+printf '\x01\x08\x14\x08\x0a\x00\x99\x20\x22FROMDIALOG\x22\x00\x00\x00' >"$work/DIALOG.PRG"
+menu f p
+sleep 0.5
+xdotool type --delay 50 "$work/DIALOG.PRG"
+sleep 0.5
+xdotool key Return
+for _ in $(seq 60); do
+  read_screen 20
+  grep -qx 'FROMDIALOG' "$work/text" && break
+  sleep 0.25
+done
+grep -qx 'FROMDIALOG' "$work/text" || fail "the program chosen in the file dialog did not run"
 
 # Closing the window ends the program with status 0 too.
 xdotool windowclose "$window"
