@@ -48,9 +48,6 @@ struct GtkBackendState {
   // Set while the shell rewrites an item, so that the item's own activation is not taken for
   // the user's.
   bool UpdatingMenu;
-  // The drawing area's size that the last resize asked for.
-  int TargetWidth;
-  int TargetHeight;
   // Messages for the main loop, in arrival order; only the main thread touches them.
   std::deque<WindowMessage> Queue;
   // Where the paint handler draws, while a draw of the window is under way.
@@ -155,7 +152,7 @@ void DrawFullScreen(cairo_t* cr, int areaWidth, int areaHeight) {
   const int width = Gtk.FullScreenWidth;
   const int height = Gtk.FullScreenHeight;
   if (width <= 0 || height <= 0) return;
-  // Stored bottom-up, as the window's picture is.
+  // Converted bottom-up, the order in which DrawBottomUp takes a picture.
   Gtk.FullScreenRgb.resize(static_cast<std::size_t>(width) * height);
   for (int y = 0; y < height; ++y) {
     const std::uint8_t* source = Gtk.FullScreenPixels.data() + y * width;
@@ -238,10 +235,8 @@ bool CreateMainWindow(const char*, const char* title, std::int32_t width, std::i
   gtk_box_pack_start(GTK_BOX(box), Gtk.Canvas, TRUE, TRUE, 0);
   gtk_container_add(GTK_CONTAINER(Gtk.Window), box);
 
-  Gtk.TargetWidth = std::max(1, width - FrameWidth);
-  Gtk.TargetHeight = std::max(1, height - FrameHeight);
-  gtk_window_set_default_size(GTK_WINDOW(Gtk.Window), Gtk.TargetWidth,
-                              Gtk.TargetHeight + MenuBarHeight());
+  gtk_window_set_default_size(GTK_WINDOW(Gtk.Window), std::max(1, width - FrameWidth),
+                              std::max(1, height - FrameHeight) + MenuBarHeight());
   MainWindowProc(Gtk.Window, MessageCreate, 0, 0);
   return true;
 }
@@ -432,10 +427,9 @@ void ShowMessageBox(const char* text, const char* caption) {
 // --- Window size, place and full screen ---
 
 void ResizeMainWindow(std::int32_t outerWidth, std::int32_t outerHeight) {
-  Gtk.TargetWidth = std::max(1, outerWidth - FrameWidth);
-  Gtk.TargetHeight = std::max(1, outerHeight - FrameHeight);
   if (Gtk.Window == nullptr) return;
-  gtk_window_resize(GTK_WINDOW(Gtk.Window), Gtk.TargetWidth, Gtk.TargetHeight + MenuBarHeight());
+  gtk_window_resize(GTK_WINDOW(Gtk.Window), std::max(1, outerWidth - FrameWidth),
+                    std::max(1, outerHeight - FrameHeight) + MenuBarHeight());
 }
 
 void ShowMouseCursor(bool visible) {
