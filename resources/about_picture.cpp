@@ -17,6 +17,14 @@ constexpr std::uint8_t Yellow = 7;
 // The rainbow under the name, one colour per band, red through to blue.
 constexpr std::uint8_t RainbowColours[] = {2, 8, 7, 5, 3, 14, 4};
 constexpr int RainbowBand = 4;
+// The layout from the top: the name four times the size of C64 text, the rainbow as wide as the
+// screen less its margins, two lines of text, and BASIC's prompt.
+constexpr int TitleTop = 36;
+constexpr int TitleScale = 4;
+constexpr int RainbowMargin = 48;
+constexpr int SubtitleTop = 114;
+constexpr int EditionTop = 134;
+constexpr int PromptTop = 164;
 
 struct Canvas {
   std::uint32_t* Pixels;
@@ -54,15 +62,15 @@ void DrawAboutPicture(std::uint32_t* pixels) {
   canvas.Fill(0, 0, AboutPictureWidth, AboutPictureHeight, LightBlue);
   canvas.Fill(FrameSize, FrameSize, AboutPictureWidth - 2 * FrameSize,
               AboutPictureHeight - 2 * FrameSize, Blue);
-  canvas.Text("QUILLON", 36, 4, White);
-  int top = 36 + GlyphSize * 4 + 8;
+  canvas.Text("QUILLON", TitleTop, TitleScale, White);
+  int top = TitleTop + GlyphSize * TitleScale + GlyphSize;
   for (std::uint8_t colour : RainbowColours) {
-    canvas.Fill(48, top, AboutPictureWidth - 96, RainbowBand, colour);
+    canvas.Fill(RainbowMargin, top, AboutPictureWidth - 2 * RainbowMargin, RainbowBand, colour);
     top += RainbowBand;
   }
-  canvas.Text("A COMMODORE 64 EMULATOR", 114, 1, LightBlue);
-  canvas.Text("3RD PUBLIC BETA", 134, 1, Yellow);
-  canvas.Text("READY.", 164, 1, LightBlue);
+  canvas.Text("A COMMODORE 64 EMULATOR", SubtitleTop, 1, LightBlue);
+  canvas.Text("3RD PUBLIC BETA", EditionTop, 1, Yellow);
+  canvas.Text("READY.", PromptTop, 1, LightBlue);
 }
 
 }  // namespace quillon
