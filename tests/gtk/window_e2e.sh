@@ -137,6 +137,16 @@ wait_for_row 20 10 "@"
 press Delete
 wait_for_row 20 10 ""
 
+# F10 opens the menu bar and Esc closes it; the menus' letters typed plainly are the C64's.
+press F10
+sleep 0.3
+press Escape
+sleep 0.3
+press f e s
+wait_for_row 20 10 "FES"
+press Delete Delete Delete
+wait_for_row 20 10 ""
+
 # --- Full screen: the window covers the 1280 x 1024 screen, the picture scaled four times to
 # 1280 x 800 in its middle; Esc brings the window back as it was ---
 geometry_before=$(window_geometry)
