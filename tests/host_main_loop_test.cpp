@@ -239,7 +239,7 @@ TEST(HostMainLoop, ShutdownStopsTheTimerBeforeAnythingItUsesIsFreed) {
   EXPECT_TRUE(bufferLeft);
   EXPECT_TRUE(soundLeft);
   EXPECT_TRUE(painterLeft);
-  EXPECT_FALSE(Headless.TimerRunning);
+  EXPECT_EQ(Headless.Operations.back(), "ClosePainter");
   EXPECT_EQ(Host.DisplayPixels, nullptr);
   EXPECT_FALSE(Headless.PainterOpen);
   EXPECT_EQ(SoundStarted, 0);
@@ -252,7 +252,7 @@ TEST(HostMainLoop, ExitLeavesTheLoopPausedWithExitCodeZero) {
   EXPECT_EQ(WinMain(nullptr, nullptr, "", 1), 0);
   EXPECT_EQ(Host.Paused, 1);
   EXPECT_FALSE(Headless.WindowExists);
-  EXPECT_FALSE(Headless.TimerRunning);
+  EXPECT_EQ(Headless.Operations.back(), "ClosePainter");
 }
 
 TEST(HostMainLoop, ASecondInstanceDoesNotRegisterTheClassAgain) {
@@ -273,7 +273,7 @@ TEST(HostMainLoop, AWindowThatCannotBeMadeEndsTheProgramWithZero) {
   UseHeadlessBackend(false);
   Headless.FailWindowCreation = true;
   EXPECT_EQ(WinMain(nullptr, nullptr, "", 1), 0);
-  EXPECT_FALSE(Headless.TimerRunning);
+  EXPECT_EQ(Headless.Operations.back(), "CreateMainWindow");
   EXPECT_TRUE(Headless.MessageBoxes.empty());
 }
 
