@@ -7,7 +7,7 @@
 #include "core/memory.h"
 #include "cpu/cpu.h"
 
-namespace quillon {
+namespace quillon::cpu_internal {
 
 inline std::uint8_t OperandByte() { return MemRead(static_cast<std::uint16_t>(Cpu.PC + 1)); }
 
@@ -93,4 +93,4 @@ struct IndirectIndexed {
   static bool Resolve() { return IndexFrom(MemReadWord(OperandByte()), Cpu.Y); }
 };
 
-}  // namespace quillon
+}  // namespace quillon::cpu_internal

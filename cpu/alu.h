@@ -7,7 +7,7 @@
 
 #include "cpu/cpu.h"
 
-namespace quillon {
+namespace quillon::cpu_internal {
 
 inline void SetFlag(std::uint8_t flag, bool on) {
   Cpu.P = static_cast<std::uint8_t>(on ? (Cpu.P | flag) : (Cpu.P & ~flag));
@@ -160,4 +160,4 @@ struct Decrement {
   }
 };
 
-}  // namespace quillon
+}  // namespace quillon::cpu_internal

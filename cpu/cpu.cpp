@@ -35,7 +35,7 @@ void ServiceStep() {
     Cpu.IrqPending = 0;
   } else if (Cpu.IrqPending != 0 && (Cpu.P & FlagI) == 0) {
     // The IRQ line is level-triggered: it stays asserted until the device drops it.
-    EnterHandler(Cpu.PC, Cpu.P & ~FlagB, IrqVector);
+    cpu_internal::EnterHandler(Cpu.PC, Cpu.P & ~FlagB, cpu_internal::IrqVector);
   }
   if (Cpu.PC == ResetEntryTrap) {
     // The mixer's timer thread changes the mask too, so the three bits go in one update.
@@ -43,10 +43,11 @@ void ServiceStep() {
   }
   if (Cpu.NmiPending != 0) {
     Cpu.NmiPending = 0;
-    EnterHandler(Cpu.PC, Cpu.P & ~FlagB, NmiVector);
+    cpu_internal::EnterHandler(Cpu.PC, Cpu.P & ~FlagB, cpu_internal::NmiVector);
   }
   const std::uint8_t opcode = MemRead(Cpu.PC);
-  // $82 behaves as $80 does, and keeps $80 free to mean "service step next".
+  // A fetched $80, a two-byte NOP, is kept as $82, which does the same: $80 in Opcode always
+  // means that the next call is the service step.
   Cpu.Opcode = opcode == ServiceMarker ? 0x82 : opcode;
   Cpu.Cycle = 1;
 }

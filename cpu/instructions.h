@@ -11,9 +11,7 @@
 #include "cpu/cpu.h"
 #include "cpu/stack.h"
 
-namespace quillon {
-
-using OpcodeHandler = void (*)();
+namespace quillon::cpu_internal {
 
 // A work function performs the instruction and returns its cycle count, fetch cycle included.
 using InstructionWork = std::uint8_t (*)();
@@ -220,4 +218,4 @@ void Branch() {
   Cpu.Opcode = ServiceMarker;
 }
 
-}  // namespace quillon
+}  // namespace quillon::cpu_internal

@@ -1,7 +1,11 @@
 #include "cpu/opcode_table.h"
 
+#include "cpu/instructions.h"
+
 namespace quillon {
 namespace {
+
+using namespace cpu_internal;
 
 // Handlers by kind; N is the cycle count including the fetch cycle.
 template <class Mode, void (*Operation)(std::uint8_t), std::uint8_t N,

@@ -1,9 +1,9 @@
 // The handler of every opcode value; $80 is the service step between instructions.
 #pragma once
 
-#include "cpu/instructions.h"
-
 namespace quillon {
+
+using OpcodeHandler = void (*)();
 
 extern const OpcodeHandler OpcodeTable[256];
 

@@ -6,7 +6,7 @@
 #include "core/memory.h"
 #include "cpu/cpu.h"
 
-namespace quillon {
+namespace quillon::cpu_internal {
 
 inline void Push(std::uint8_t value) {
   MemWrite(static_cast<std::uint16_t>(0x0100 | Cpu.SP), value);
@@ -38,4 +38,4 @@ inline void EnterHandler(std::uint16_t returnAddress, std::uint8_t pushedStatus,
 inline constexpr std::uint16_t NmiVector = 0xFFFA;
 inline constexpr std::uint16_t IrqVector = 0xFFFE;
 
-}  // namespace quillon
+}  // namespace quillon::cpu_internal

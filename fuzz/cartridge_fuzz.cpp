@@ -2,15 +2,15 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "guarded_ram.h"
+#include "loader_input.h"
 #include "media/cartridge.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillon;
-  static const std::string path = fuzz::InputPath(".crt");
-  fuzz::WriteInput(path, data, size);
+  static const fuzz::InputFile input(".crt");
+  input.Write(data, size);
   fuzz::PrepareGuardedRam();
-  LoadCartridge(path.c_str());
+  LoadCartridge(input.Path.c_str());
   fuzz::CheckGuards();
   return 0;
 }

@@ -15,7 +15,4 @@ std::uint8_t* LockFullScreenSurface() {
 
 void UnlockFullScreenSurface() { FullScreen.SurfaceLocked = 0; }
 
-std::uint8_t* (*FullScreenSurfaceLock)() = LockFullScreenSurface;
-void (*FullScreenSurfaceUnlock)() = UnlockFullScreenSurface;
-
 }  // namespace quillon

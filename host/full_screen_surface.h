@@ -13,9 +13,4 @@ namespace quillon {
 std::uint8_t* LockFullScreenSurface();
 void UnlockFullScreenSurface();
 
-// The lock and unlock that the video side calls: LockFullScreenSurface and
-// UnlockFullScreenSurface, unless a test points them at a surface of its own.
-extern std::uint8_t* (*FullScreenSurfaceLock)();
-extern void (*FullScreenSurfaceUnlock)();
-
 }  // namespace quillon

@@ -9,114 +9,49 @@
 namespace quillon {
 namespace {
 
-using test::RunInstruction;
-using test::StartProgram;
-
-struct RegisterCase {
-  std::uint8_t Opcode, Operand, A, P, ExpectedA, ExpectedP;
+// One instruction with X = Y = $0C and the byte at $10: A, P and that byte before and after.
+struct Case {
+  std::uint8_t Code[3], Memory, A, P, ExpectedMemory, ExpectedA, ExpectedP;
 };
 
-// Immediate and accumulator forms: A and P before and after one instruction.
-constexpr RegisterCase RegisterCases[] = {
-    {0x69, 0x34, 0x55, 0x30, 0x89, 0xF0},  // ADC: signed overflow into N
-    {0x69, 0x01, 0x09, 0x38, 0x10, 0x38},  // decimal 09 + 01
-    {0x69, 0x01, 0x99, 0x38, 0x00, 0xB9},  // decimal 99 + 01: Z from the binary sum $9A
-    {0x69, 0x50, 0x50, 0x38, 0x00, 0xF9},  // decimal 50 + 50: N and V from the intermediate $A0
-    {0xE9, 0x01, 0x10, 0x39, 0x09, 0x39},  // decimal 10 - 01
-    {0xE9, 0x50, 0x20, 0x39, 0x70, 0xB8},  // decimal 20 - 50 borrows
-    {0xE9, 0x10, 0x05, 0x39, 0x95, 0xB8},  // decimal 05 - 10 borrows
-    {0xE9, 0x34, 0x55, 0x30, 0x20, 0x31},  // binary SBC with borrow in
-    {0x4A, 0x00, 0x01, 0x30, 0x00, 0x33},  // LSR of $01
-    {0x6A, 0x00, 0x01, 0x31, 0x80, 0xB1},  // ROR of $01 with C
-    {0x2A, 0x00, 0x80, 0x30, 0x00, 0x33},  // ROL of $80 without C
-    {0x0B, 0x21, 0x00, 0x31, 0x42, 0x30},  // shift left and OR: C from bit 7 of the operand
-    {0x0B, 0x80, 0x00, 0x30, 0x00, 0x33},
+constexpr Case Cases[] = {
+    {{0x69, 0x34}, 0, 0x55, 0x30, 0, 0x89, 0xF0},  // ADC: signed overflow into N
+    {{0x69, 0x01}, 0, 0x09, 0x38, 0, 0x10, 0x38},  // decimal 09 + 01
+    {{0x69, 0x01}, 0, 0x99, 0x38, 0, 0x00, 0xB9},  // decimal 99 + 01: Z from the binary $9A
+    {{0x69, 0x50}, 0, 0x50, 0x38, 0, 0x00, 0xF9},  // decimal 50 + 50: N, V from the sum $A0
+    {{0xE9, 0x01}, 0, 0x10, 0x39, 0, 0x09, 0x39},  // decimal 10 - 01
+    {{0xE9, 0x50}, 0, 0x20, 0x39, 0, 0x70, 0xB8},  // decimal 20 - 50 borrows
+    {{0xE9, 0x10}, 0, 0x05, 0x39, 0, 0x95, 0xB8},  // decimal 05 - 10 borrows
+    {{0xE9, 0x34}, 0, 0x55, 0x30, 0, 0x20, 0x31},  // binary SBC with a borrow in
+    {{0xC0, 0xF0}, 0, 0x00, 0xB3, 0, 0x00, 0x30},  // CPY #$F0 with Y = $0C
+    {{0x24, 0x10}, 0xC0, 0x01, 0x30, 0xC0, 0x01, 0xF2},  // BIT: N, V from m, Z from A AND m
+    {{0x4A}, 0, 0x01, 0x30, 0, 0x00, 0x33},        // LSR A of $01
+    {{0x6A}, 0, 0x01, 0x31, 0, 0x80, 0xB1},        // ROR A of $01 with C
+    {{0x2A}, 0, 0x80, 0x30, 0, 0x00, 0x33},        // ROL A of $80
+    {{0x0B, 0x21}, 0, 0x00, 0x31, 0, 0x42, 0x30},  // shift the operand left and OR it into A
+    {{0x0B, 0x80}, 0, 0x00, 0x30, 0, 0x00, 0x33},
+    {{0x67, 0x10}, 0x03, 0x10, 0x30, 0x01, 0x12, 0x30},  // RRA: C from the rotation, then ADC
+    {{0x67, 0x10}, 0x12, 0x19, 0x39, 0x89, 0x08, 0xB9},  // RRA in decimal: 19 + 89 = 108
+    {{0xC7, 0x10}, 0x41, 0x40, 0x30, 0x40, 0x40, 0x33},  // DCP: decrement, then compare
+    {{0x87, 0x10}, 0x99, 0x3A, 0x30, 0x08, 0x3A, 0x30},  // SAX stores A AND X
+    {{0xBF, 0x04, 0x00}, 0x80, 0x00, 0x30, 0x80, 0x80, 0xB0},  // LAX $0004,Y
 };
 
-TEST(CpuArithmetic, ImmediateAndAccumulatorOperationsSetTheirFlags) {
-  for (const RegisterCase& c : RegisterCases) {
-    SCOPED_TRACE(testing::Message() << std::hex << "opcode $" << +c.Opcode << " A $" << +c.A
-                                    << " m $" << +c.Operand << " P $" << +c.P);
-    StartProgram(0x1000, {c.Opcode, c.Operand});
+TEST(CpuArithmetic, OperationsGiveTheirValuesAndFlags) {
+  for (const Case& c : Cases) {
+    SCOPED_TRACE(testing::Message() << std::hex << "opcode $" << +c.Code[0] << " A $" << +c.A
+                                    << " operand $" << +c.Code[1] << " P $" << +c.P);
+    test::StartProgram(0x1000, {c.Code[0], c.Code[1], c.Code[2]});
+    MainRam[0x10] = c.Memory;
     Cpu.A = c.A;
+    Cpu.X = Cpu.Y = 0x0C;
     Cpu.P = c.P;
-    RunInstruction();
+    test::RunInstruction();
+    EXPECT_EQ(MainRam[0x10], c.ExpectedMemory);
     EXPECT_EQ(Cpu.A, c.ExpectedA);
     EXPECT_EQ(Cpu.P, c.ExpectedP);
+    EXPECT_EQ(Cpu.X, c.Code[0] == 0xBF ? c.ExpectedA : 0x0C);
   }
-}
-
-TEST(CpuArithmetic, CompareAndBitLeaveTheRegisterAlone) {
-  StartProgram(0x1000, {0xC0, 0xF0, 0x24, 0x10});  // CPY #$F0; BIT $10
-  MainRam[0x10] = 0xC0;
-  Cpu.Y = 0x10;
-  Cpu.A = 0x01;
-  Cpu.P = 0x30 | FlagN | FlagZ | FlagC;
-  RunInstruction();
-  EXPECT_EQ(Cpu.P, 0x30);
-  EXPECT_EQ(Cpu.Y, 0x10);
-  RunInstruction();
-  EXPECT_EQ(Cpu.P, 0x30 | FlagN | FlagV | FlagZ);
-  EXPECT_EQ(Cpu.A, 0x01);
-}
-
-// The combined operations write memory and then work on the byte they read back.
-TEST(CpuArithmetic, UndocumentedOperationsCombineTheirParts) {
-  StartProgram(0x1000, {0x67, 0x10, 0xC7, 0x11, 0xFF, 0x10, 0x30, 0x1F, 0x11, 0x30,
-                        0x87, 0x12, 0xBF, 0x10, 0x30, 0xC3, 0x0E});
-  MainRam[0x10] = 0x03;
-  MainRam[0x11] = 0x41;
-  MainRam[0x3010] = 0x0F;
-  MainRam[0x3011] = 0x81;
-  Cpu.A = 0x10;
-  RunInstruction();  // RRA $10: $03 -> $01, C = 1, A = $10 + $01 + 1
-  EXPECT_EQ(MainRam[0x10], 0x01);
-  EXPECT_EQ(Cpu.A, 0x12);
-  EXPECT_EQ(Cpu.P, 0x30);
-  Cpu.A = 0x40;
-  RunInstruction();  // DCP $11: $41 -> $40, equal to A
-  EXPECT_EQ(MainRam[0x11], 0x40);
-  EXPECT_EQ(Cpu.P, 0x30 | FlagZ | FlagC);
-  Cpu.A = 0x20;
-  RunInstruction();  // ISC $3010,X: $0F -> $10, A = $20 - $10
-  EXPECT_EQ(MainRam[0x3010], 0x10);
-  EXPECT_EQ(Cpu.A, 0x10);
-  EXPECT_EQ(Cpu.P, 0x30 | FlagC);
-  Cpu.A = 0x02;
-  RunInstruction();  // SLO $3011,X: $81 -> $02, C from bit 7, A = $02 OR $02
-  EXPECT_EQ(MainRam[0x3011], 0x02);
-  EXPECT_EQ(Cpu.A, 0x02);
-  EXPECT_EQ(Cpu.P, 0x30 | FlagC);
-  Cpu.A = 0xF0;
-  Cpu.X = 0x3C;
-  RunInstruction();  // SAX $12
-  EXPECT_EQ(MainRam[0x12], 0x30);
-  EXPECT_EQ(Cpu.P, 0x30 | FlagC);
-  Cpu.Y = 0;
-  MainRam[0x3010] = 0x80;
-  RunInstruction();  // LAX $3010,Y
-  EXPECT_EQ(Cpu.A, 0x80);
-  EXPECT_EQ(Cpu.X, 0x80);
-  EXPECT_EQ(Cpu.P, 0x30 | FlagN | FlagC);
-  Cpu.X = 0x00;  // DCP ($0E,X) through the pointer $0E/$0F
-  MainRam[0x0E] = 0x00;
-  MainRam[0x0F] = 0x40;
-  MainRam[0x4000] = 0x01;
-  Cpu.A = 0x01;
-  RunInstruction();
-  EXPECT_EQ(MainRam[0x4000], 0x00);
-  EXPECT_EQ(Cpu.P, 0x30 | FlagC);
-}
-
-TEST(CpuArithmetic, RotateRightAndAddFollowsDecimalMode) {
-  StartProgram(0x1000, {0x67, 0x10});
-  MainRam[0x10] = 0x12;
-  Cpu.A = 0x19;
-  Cpu.P = 0x30 | FlagD | FlagC;
-  RunInstruction();  // $12 -> $89 with the old C; C = 0 from bit 0; 19 + 89 = 108 in BCD
-  EXPECT_EQ(MainRam[0x10], 0x89);
-  EXPECT_EQ(Cpu.A, 0x08);
-  EXPECT_EQ(Cpu.P, 0x30 | FlagD | FlagN | FlagC);
 }
 
 }  // namespace

@@ -5,166 +5,148 @@
 
 #include "core/machine.h"
 #include "core/memory.h"
+#include "cpu/cpu.h"
 #include "host/host_state.h"
+#include "media/program_file.h"
 #include "sid/mixer.h"
 #include "sid/sid.h"
+#include "support/basic_program.h"
 #include "support/machine.h"
+#include "support/temp_file.h"
 
 namespace quillon {
 namespace {
 
 using test::PowerOnMachine;
 
-// Steps voice 0's envelope until its state leaves `state`; returns the number of steps.
-int StepsWhile(std::uint32_t state) {
+// Steps voice 0 until `done` holds; returns the number of steps.
+template <typename Done>
+int StepVoiceZeroUntil(Done done) {
   int steps = 0;
-  while (Sid.Voices[0].EnvState == state && steps < 100000) {
-    EnvelopeStep(0);
-    ++steps;
-  }
+  for (; !done() && steps < 100000; ++steps) EnvelopeStep(0);
   return steps;
 }
 
-TEST(Sid, RegistersRepeatEveryThirtyTwoBytesAndTheTopThreeAreMissing) {
-  PowerOnMachine();
-  MemWrite(0xD420, 0x12);
-  EXPECT_EQ(MemRead(0xD400), 0x12);
-  EXPECT_EQ(MemRead(0xD7E0), 0x12);
-  // The read-only registers hold what was last written to them.
-  MemWrite(0xD419, 0x34);
-  EXPECT_EQ(MemRead(0xD419), 0x34);
-  for (std::uint16_t address : {0xD41D, 0xD41E, 0xD41F, 0xD43F}) {
-    MemWrite(address, 0x00);
-    EXPECT_EQ(MemRead(address), 0xFF);
-  }
-  EXPECT_EQ(MemRead(0xD41C), 0) << "voice 2 was never gated";
-
-  HardReset();
-  EXPECT_EQ(MemRead(0xD400), 0);
-  EXPECT_EQ(MemRead(0xD419), 0);
+void LoadBasic(std::initializer_list<std::string_view> lines) {
+  LoadProgramFile(test::WriteTempFile("sid.prg", test::BasicProgramFile(lines)).c_str());
 }
 
-TEST(Sid, GateEventsComeOnlyFromGateOrWaveformChanges) {
+TEST(Sid, GateEventsAndEnvelopeRates) {
   PowerOnMachine();
-  SidWrite(0x05, 0x00);
-  SidWrite(0x06, 0xF0);
-  SidWrite(0x04, 0x11);
   SidVoice& v = Sid.Voices[0];
-  EXPECT_EQ(ActiveVoices.load(), 1u);
-  EXPECT_EQ(v.Wave, &WaveTables[1]);
+  MemWrite(0xD426, 0xF0);  // a mirror of $D406: sustain 15, release 0
+  MemWrite(0xD404, 0x11);
   EXPECT_EQ(EnvelopeStep(0), EnvelopeTop) << "attack rate 0 reaches the top in one step";
   EXPECT_EQ(v.EnvState, EnvelopeSustain) << "sustain 15 skips the decay";
-
-  // The same byte again, or a change in the sync/ring/test bits only, is no gate event.
-  SidWrite(0x04, 0x11);
-  SidWrite(0x04, 0x1F);
+  MemWrite(0xD404, 0x11);
+  MemWrite(0xD404, 0x1F);  // sync, ring and test bits raise no gate event
   EXPECT_EQ(v.Level.load(), EnvelopeTop);
-  EXPECT_EQ(v.EnvState, EnvelopeSustain);
-
-  // A new waveform with the gate held restarts the note from level 0.
-  SidWrite(0x04, 0x21);
+  MemWrite(0xD404, 0x21);  // a new waveform with the gate held restarts the note
   EXPECT_EQ(v.Wave, &WaveTables[2]);
   EXPECT_EQ(v.Level.load(), 0);
-  EXPECT_EQ(v.EnvState, EnvelopeAttack);
-
-  SidWrite(0x04, 0x20);
-  EXPECT_EQ(v.EnvState, EnvelopeRelease);
-  EXPECT_EQ(ActiveVoices.load(), 1u) << "a released voice sounds on";
-}
-
-TEST(Sid, EnvelopeRatesTakeTheirDocumentedNumberOfSteps) {
-  PowerOnMachine();
-  EXPECT_EQ(EnvelopeRates[0], 0xFFFFFFFFu) << "only the fastest rate saturates";
-  EXPECT_EQ(EnvelopeRates[1], 134217728u * 16);
-  EXPECT_EQ(EnvelopeRates[15], 134217u * 16);
-
-  // Attack 15, decay 15 to sustain 8, release 15.
-  SidWrite(0x05, 0xFF);
-  SidWrite(0x06, 0x8F);
-  SidWrite(0x04, 0x41);
-  EXPECT_EQ(StepsWhile(EnvelopeAttack), 497);
-  EXPECT_EQ(Sid.Voices[0].Level.load(), EnvelopeTop);
-  EXPECT_EQ(Sid.Voices[0].EnvState, EnvelopeDecay);
-  StepsWhile(EnvelopeDecay);
-  EXPECT_EQ(Sid.Voices[0].Level.load(), 8 << 27);
-  EnvelopeStep(0);
-  EXPECT_EQ(Sid.Voices[0].Level.load(), 8 << 27) << "sustain holds";
-
-  // Writing the attack/decay register takes effect on the sounding note.
-  SidWrite(0x06, 0xFF);
-  SidWrite(0x04, 0x40);
-  ASSERT_EQ(Sid.Voices[0].EnvState, EnvelopeRelease);
-  SidWrite(0x06, 0x00);
+  MemWrite(0xD404, 0x20);
   EXPECT_EQ(EnvelopeStep(0), 0) << "release rate 0 falls in one step";
   EXPECT_EQ(ActiveVoices.load(), 0u);
 
-  SidWrite(0x06, 0xFF);
-  SidWrite(0x04, 0x41);
-  StepsWhile(EnvelopeAttack);
-  SidWrite(0x04, 0x40);
-  int releaseSteps = 0;
-  while (ActiveVoices.load() & 1) {
-    EnvelopeStep(0);
-    ++releaseSteps;
+  MemWrite(0xD405, 0xFF);
+  MemWrite(0xD406, 0x8F);
+  MemWrite(0xD404, 0x41);
+  EXPECT_EQ(StepVoiceZeroUntil([&] { return v.EnvState != EnvelopeAttack; }), 497);
+  StepVoiceZeroUntil([&] { return v.EnvState != EnvelopeDecay; });
+  EXPECT_EQ(v.Level.load(), 8 << 27);
+  MemWrite(0xD406, 0xFF);  // takes effect on the sounding note
+  MemWrite(0xD404, 0x40);
+  EXPECT_EQ(StepVoiceZeroUntil([] { return ActiveVoices.load() == 0; }), 751);
+  MemWrite(0xD404, 0x41);
+  StepVoiceZeroUntil([&] { return v.EnvState == EnvelopeSustain; });
+  MemWrite(0xD404, 0x40);
+  EXPECT_EQ(StepVoiceZeroUntil([] { return ActiveVoices.load() == 0; }), 1489);
+
+  for (std::uint16_t address : {0xD41D, 0xD43F}) {
+    MemWrite(address, 0x00);
+    EXPECT_EQ(MemRead(address), 0xFF);
   }
-  EXPECT_EQ(releaseSteps, 1489);
 }
 
-TEST(Sid, D41CFollowsVoiceTwoAndNotTheOthers) {
+TEST(Sid, BasicProgramSeesVoiceThreesEnvelopeRiseAndFallAsTicksRun) {
   PowerOnMachine();
-  SidWrite(0x13, 0x00);
-  SidWrite(0x14, 0xF0);
-  SidWrite(0x12, 0x11);
+  test::RunFrames(150);
+  MainRam[251] = 0;
+  // Attack 8, sustain 15, release 9; the level goes to the screen's first two cells, and
+  // location 251 tells the program when to let go.
+  LoadBasic({"10 POKE 54291,128:POKE 54292,249:POKE 54290,17",
+             "20 POKE 1024,PEEK(54300):IF PEEK(251)=0 THEN 20",
+             "30 POKE 54290,16",
+             "40 POKE 1025,PEEK(54300):GOTO 40"});
+  test::RunFrames(10);
+  ASSERT_EQ(ActiveVoices.load(), 4u);
+  EXPECT_EQ(MainRam[0x0400], 0);
+  // Each attack step adds 2 x 10737418 x 16 to the level.
+  for (int expected : {40, 81, 122, 163, 204, 245, 254, 254}) {
+    SoundTimerTick();
+    test::RunFrames(2);
+    ASSERT_EQ(MainRam[0x0400], expected);
+  }
+  MainRam[251] = 1;
+  test::RunFrames(2);
+  EXPECT_EQ(MainRam[0x0401], 254);
+  // Each release step takes 2 x floor(4294967 x 16 / 3) off the level.
+  int steps = 0;
+  while (ActiveVoices.load() & 4) {
+    SoundTimerTick();
+    test::RunFrames(1);
+    ++steps;
+    const std::int64_t level = std::int64_t{EnvelopeTop} - steps * std::int64_t{45812980};
+    ASSERT_EQ(MainRam[0x0401], std::max<std::int64_t>(level, 0) >> 23);
+  }
+  EXPECT_EQ(steps, 47);
+}
+
+TEST(Sid, KernalResetEntrySilencesAllVoices) {
+  PowerOnMachine();
+  test::RunFrames(150);
+  LoadBasic({"10 POKE 54278,240:POKE 54285,240:POKE 54292,240",
+             "20 POKE 54276,17:POKE 54283,33:POKE 54290,65:SYS 64738"});
+  bool allSounded = false;
+  for (int step = 0; step < 200 * 19968 && !(allSounded && ActiveVoices.load() == 0); ++step) {
+    RunStep();
+    allSounded = allSounded || ActiveVoices.load() == 7;
+  }
+  EXPECT_TRUE(allSounded);
+  EXPECT_EQ(ActiveVoices.load(), 0u) << "SYS 64738 reaches $FCE2";
+
+  SidWrite(0x04, 0x00);
   SidWrite(0x04, 0x11);
-  EnvelopeStep(2);
-  EXPECT_EQ(SidRead(0x1C), 254);
-  SidWrite(0x14, 0xF9);
-  SidWrite(0x12, 0x10);
-  EnvelopeStep(2);
-  EXPECT_LT(SidRead(0x1C), 254);
-  EXPECT_GT(SidRead(0x1C), 0);
+  Cpu.ResetRequest = 1;
+  test::RunSteps(2);
+  EXPECT_EQ(ActiveVoices.load(), 0u) << "a reset request enters at $FCE2";
 }
 
-TEST(SidMixer, WaveTablesSumTheirBaseWaveformsLessOne) {
+TEST(SidMixer, TablesAndMixArithmetic) {
   PowerOnMachine();
-  EXPECT_EQ(SampleRate, 11025u);
   EXPECT_EQ(SamplesPerTick, 183);
   EXPECT_EQ(Host.SpeedDivisor, 164);
-  for (const WaveTable& table : WaveTables) ASSERT_EQ(table.Length, 64u);
-  const std::int16_t* triangle = WaveTables[1].Samples;
-  const std::int16_t* sawtooth = WaveTables[2].Samples;
-  const std::int16_t* pulse = WaveTables[4].Samples;
-  const std::int16_t* noise = WaveTables[8].Samples;
+  const std::int16_t* const triangle = WaveTables[1].Samples;
+  const std::int16_t* const sawtooth = WaveTables[2].Samples;
+  const std::int16_t* const pulse = WaveTables[4].Samples;
+  const std::int16_t* const noise = WaveTables[8].Samples;
+  EXPECT_EQ((std::vector<int>{triangle[0], triangle[31], triangle[32], triangle[63], sawtooth[0],
+                              sawtooth[63], pulse[31], pulse[32]}),
+            (std::vector<int>{-7681, 8191, 7679, -8193, -7937, 8191, -8193, 8191}));
   for (int k = 0; k < 64; ++k) {
-    EXPECT_EQ(WaveTables[0].Samples[k], -1);
-    EXPECT_LE(std::abs(noise[k] + 1), 8191);
-    EXPECT_EQ(WaveTables[15].Samples[k], triangle[k] + sawtooth[k] + pulse[k] + noise[k] + 3);
-    EXPECT_EQ(WaveTables[6].Samples[k], sawtooth[k] + pulse[k] + 1);
+    ASSERT_EQ(WaveTables[0].Samples[k], -1);
+    ASSERT_LE(std::abs(noise[k] + 1), 8191);
+    ASSERT_EQ(WaveTables[15].Samples[k], triangle[k] + sawtooth[k] + pulse[k] + noise[k] + 3);
   }
-  EXPECT_EQ(triangle[0], -7680 - 1);
-  EXPECT_EQ(triangle[31], 8192 - 1);
-  EXPECT_EQ(triangle[32], 7680 - 1);
-  EXPECT_EQ(triangle[63], -8192 - 1);
-  EXPECT_EQ(sawtooth[0], -7936 - 1);
-  EXPECT_EQ(sawtooth[63], 8192 - 1);
-  EXPECT_EQ(pulse[31], -8192 - 1);
-  EXPECT_EQ(pulse[32], 8192 - 1);
-  EXPECT_TRUE(std::any_of(noise, noise + 64, [](std::int16_t s) { return s < -1; }));
-  EXPECT_TRUE(std::any_of(noise, noise + 64, [](std::int16_t s) { return s > 0; }));
-}
 
-TEST(SidMixer, VoicesAddIntoTheBufferWithTheClampAfterEachVoice) {
-  PowerOnMachine();
   SidMix();
-  EXPECT_TRUE(std::all_of(MixBuffer, MixBuffer + SamplesPerTick, [](std::int16_t s) { return s == 0; }));
-
-  // No waveform, frequency 0: sample 0 of table 0 at full amplitude gives -1 throughout.
+  EXPECT_EQ(std::count(MixBuffer, MixBuffer + SamplesPerTick, 0), 183);
+  // No waveform at frequency 0 gives sample 0 of table 0 at full amplitude: -1 throughout.
   SidWrite(0x06, 0xF0);
   SidWrite(0x04, 0x01);
   SidMix();
-  EXPECT_TRUE(std::all_of(MixBuffer, MixBuffer + SamplesPerTick, [](std::int16_t s) { return s == -1; }));
-
-  // A 1 Hz sawtooth climbs by one table step every 173 samples or so.
+  EXPECT_EQ(std::count(MixBuffer, MixBuffer + SamplesPerTick, -1), 183);
+  // Frequency 16 moves a sawtooth by one table step every 173 samples or so.
   SidWrite(0x00, 16);
   SidWrite(0x04, 0x21);
   SidMix();
@@ -172,63 +154,16 @@ TEST(SidMixer, VoicesAddIntoTheBufferWithTheClampAfterEachVoice) {
   EXPECT_EQ(MixBuffer[182], (-7681 * 254) >> 8);
   EXPECT_EQ(Sid.Voices[0].Phase, 183u * 95);
 
-  // Three pulse voices in their upper half stay below the clamp; with noise added they reach it.
-  for (int voice = 0; voice < 3; ++voice) {
-    SidWrite(static_cast<std::uint8_t>(7 * voice + 6), 0xF0);
-    SidWrite(static_cast<std::uint8_t>(7 * voice + 4), 0x00);
-    SidWrite(static_cast<std::uint8_t>(7 * voice + 4), 0x41);
-    Sid.Voices[voice].Phase = 40u << 14;
+  // Three loud voices add up with the clamp after each: 32767 at the top, -32767 at the bottom.
+  for (std::uint8_t base : {0, 7, 14}) {
+    SidWrite(base + 6, 0xF0);
+    SidWrite(base + 4, 0xF1);
   }
-  SidWrite(0x00, 0);
-  SidMix();
-  EXPECT_EQ(MixBuffer[0], 3 * ((8191 * 254) >> 8));
-  for (int voice = 0; voice < 3; ++voice) {
-    SidWrite(static_cast<std::uint8_t>(7 * voice + 4), 0xF1);
-    Sid.Voices[voice].Phase = 31u << 14;  // triangle at its peak, pulse low, sawtooth mid-way
-  }
-  for (int k = 0; k < 64; ++k) WaveTables[15].Samples[k] = 32766;
-  SidMix();
-  EXPECT_EQ(MixBuffer[0], 32767);
-  for (int k = 0; k < 64; ++k) WaveTables[15].Samples[k] = -32768;
-  SidMix();
-  EXPECT_EQ(MixBuffer[0], -32767) << "the lower bound is one above the 16-bit minimum";
-}
-
-TEST(SidMixer, HighestFrequencyAndLowSampleRatesStayInsideTheTable) {
-  PowerOnMachine();
-  SidWrite(0x00, 0xFF);
-  SidWrite(0x01, 0xFF);
-  SidWrite(0x06, 0xF0);
-  SidWrite(0x04, 0x21);
-  for (int tick = 0; tick < 50; ++tick) {
+  for (std::int16_t extreme : {32766, -32768}) {
+    std::fill_n(WaveTables[15].Samples, 64, extreme);
     SidMix();
-    ASSERT_LT(Sid.Voices[0].Phase, 64u << 14);
+    EXPECT_EQ(MixBuffer[0], extreme > 0 ? 32767 : -32767);
   }
-  // Below 4096 samples per second one step would pass a whole cycle.
-  ASSERT_EQ(SidInit(1000, 10), 0);
-  SidWrite(0x04, 0x20);
-  SidWrite(0x04, 0x21);
-  for (int tick = 0; tick < 50; ++tick) {
-    SidMix();
-    ASSERT_LT(Sid.Voices[0].Phase, 64u << 14);
-  }
-}
-
-TEST(SidMixer, PausedTicksFreezeTheEnvelopes) {
-  PowerOnMachine();
-  SidWrite(0x06, 0xF8);
-  SidWrite(0x04, 0x11);
-  SoundTimerTick();
-  SidWrite(0x04, 0x10);
-  SoundTimerTick();
-  const std::int32_t level = Sid.Voices[0].Level.load();
-  EXPECT_LT(level, EnvelopeTop);
-  Host.Paused = 1;
-  for (int tick = 0; tick < 10; ++tick) SoundTimerTick();
-  EXPECT_EQ(Sid.Voices[0].Level.load(), level);
-  Host.Paused = 0;
-  SoundTimerTick();
-  EXPECT_LT(Sid.Voices[0].Level.load(), level);
 }
 
 int SoundAllocations = 0;
@@ -237,34 +172,42 @@ void* CountedSoundAllocation(std::size_t size) {
   return ++SoundAllocations == FailingSoundAllocation ? nullptr : std::malloc(size);
 }
 
-TEST(SidMixer, MissingBuffersSilenceTheMixButEnvelopesRunOn) {
+TEST(SidMixer, PausesMissingBuffersAndLowRatesLeaveTheEnvelopesSound) {
   PowerOnMachine();
-  AllocateSoundBlock = CountedSoundAllocation;
-  FailingSoundAllocation = 1;  // the mix buffer
-  EXPECT_EQ(SidInit(11025, 60), 0);
-  EXPECT_EQ(MixBuffer, nullptr);
-  SidWrite(0x06, 0xF0);
+  SidWrite(0x06, 0xF8);
   SidWrite(0x04, 0x11);
+  SidWrite(0x04, 0x10);
+  Host.Paused = 1;
   SoundTimerTick();
-  EXPECT_EQ(Sid.Voices[0].Level.load(), EnvelopeTop);
+  EXPECT_EQ(Sid.Voices[0].Level.load(), 0) << "paused ticks do nothing";
+  Host.Paused = 0;
 
-  SoundAllocations = 0;
-  FailingSoundAllocation = 1 + 4;  // wave table 3: triangle and sawtooth
+  // Without a mix buffer the envelopes still run; a missing table leaves its voice silent.
+  AllocateSoundBlock = CountedSoundAllocation;
+  FailingSoundAllocation = 1 + 4;  // the buffer, then tables 0-2, then table 3
   EXPECT_EQ(SidInit(11025, 60), 1);
-  EXPECT_NE(MixBuffer, nullptr);
-  EXPECT_EQ(WaveTables[3].Samples, nullptr);
   EXPECT_NE(WaveTables[4].Samples, nullptr) << "the other tables are still built";
+  SidWrite(0x04, 0x31);
+  SidMix();
+  EXPECT_EQ(MixBuffer[0], 0);
+  SoundAllocations = 0;
+  FailingSoundAllocation = 1;
+  EXPECT_EQ(SidInit(11025, 60), 0);
   SidWrite(0x04, 0x30);
   SidWrite(0x04, 0x31);
-  SoundTimerTick();
-  EXPECT_EQ(MixBuffer[0], 0);
-
-  SoundStart();
-  SoundShutdown();
-  EXPECT_EQ(MixBuffer, nullptr);
-  EXPECT_EQ(WaveTables[0].Samples, nullptr);
-  SoundShutdown();
+  SidMix();
+  EXPECT_EQ(Sid.Voices[0].Level.load(), EnvelopeTop);
   AllocateSoundBlock = std::malloc;
+
+  // Below 4096 samples per second the top frequency would step past a whole table.
+  ASSERT_EQ(SidInit(1000, 10), 0);
+  SidWrite(0x00, 0xFF);
+  SidWrite(0x01, 0xFF);
+  SidWrite(0x04, 0x21);
+  for (int tick = 0; tick < 20; ++tick) {
+    SidMix();
+    ASSERT_LT(Sid.Voices[0].Phase, 64u << 14);
+  }
 }
 
 }  // namespace

@@ -8,11 +8,11 @@ namespace quillon {
 
 // The flag only changes between emulation runs, so a lock and its unlock see the same value.
 std::uint8_t* LockPictureTarget() {
-  return Host.FullScreenActive ? FullScreenSurfaceLock() : FrameImage.Picture;
+  return Host.FullScreenActive ? LockFullScreenSurface() : FrameImage.Picture;
 }
 
 void UnlockPictureTarget() {
-  if (Host.FullScreenActive) FullScreenSurfaceUnlock();
+  if (Host.FullScreenActive) UnlockFullScreenSurface();
 }
 
 }  // namespace quillon

@@ -3,6 +3,7 @@
 #include <png.h>
 
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -12,11 +13,11 @@ namespace quillon {
 
 bool WritePng(const std::string& path, const std::uint32_t* pixels, int width, int height,
               int stride) {
-  if (pixels == nullptr || width <= 0 || height <= 0 || stride < width) return false;
+  if (pixels == nullptr || width <= 0 || height <= 0 || std::abs(stride) < width) return false;
   std::vector<std::uint8_t> rgb(static_cast<std::size_t>(width) * height * 3);
   std::uint8_t* out = rgb.data();
   for (int row = 0; row < height; ++row) {
-    const std::uint32_t* in = pixels + static_cast<std::size_t>(row) * stride;
+    const std::uint32_t* in = pixels + static_cast<std::ptrdiff_t>(row) * stride;
     for (int column = 0; column < width; ++column) {
       const std::uint32_t pixel = in[column];
       *out++ = static_cast<std::uint8_t>(pixel >> 16);

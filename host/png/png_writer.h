@@ -6,9 +6,10 @@
 
 namespace quillon {
 
-// Writes `width` x `height` pixels of 0x00RRGGBB as an 8-bit RGB PNG. Row r starts at
-// pixels + r x `stride` (in pixels). Returns false when the arguments describe no picture or
-// the file cannot be written.
+// Writes `width` x `height` pixels of 0x00RRGGBB as an 8-bit RGB PNG, top row first. Row r
+// starts at pixels + r x `stride` (in pixels); for a buffer stored bottom-up, pass its last row
+// and a negative stride. Returns false when the arguments describe no picture or the file
+// cannot be written.
 bool WritePng(const std::string& path, const std::uint32_t* pixels, int width, int height,
               int stride);
 

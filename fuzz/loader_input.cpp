@@ -1,4 +1,4 @@
-#include "guarded_ram.h"
+#include "loader_input.h"
 
 #include <unistd.h>
 
@@ -44,14 +44,15 @@ void CheckGuards() {
   }
 }
 
-std::string InputPath(const char* suffix) {
-  return (std::filesystem::temp_directory_path() /
-          ("quillon-fuzz-" + std::to_string(getpid()) + suffix))
-      .string();
-}
+InputFile::InputFile(const char* suffix)
+    : Path((std::filesystem::temp_directory_path() /
+            ("quillon-fuzz-" + std::to_string(getpid()) + suffix))
+               .string()) {}
 
-void WriteInput(const std::string& path, const unsigned char* data, unsigned long size) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+InputFile::~InputFile() { std::remove(Path.c_str()); }
+
+void InputFile::Write(const unsigned char* data, unsigned long size) const {
+  std::FILE* file = std::fopen(Path.c_str(), "wb");
   if (file == nullptr) std::abort();
   if (size > 0 && std::fwrite(data, 1, size, file) != size) std::abort();
   std::fclose(file);
