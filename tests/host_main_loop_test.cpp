@@ -245,7 +245,7 @@ TEST(HostMainLoop, ShutdownStopsTheTimerBeforeAnythingItUsesIsFreed) {
   EXPECT_EQ(SoundStarted, 0);
 }
 
-TEST(HostMainLoop, ExitLeavesTheLoopPausedWithExitCodeZero) {
+TEST(HostMainLoop, ExitLeavesTheLoopPausedWithExitCodeZeroAlsoInASecondInstance) {
   test::PowerOnMachine();
   UseHeadlessBackend(false);
   HeadlessPostMessage(MessageCommand, CommandExit, 0);
@@ -253,10 +253,8 @@ TEST(HostMainLoop, ExitLeavesTheLoopPausedWithExitCodeZero) {
   EXPECT_EQ(Host.Paused, 1);
   EXPECT_FALSE(Headless.WindowExists);
   EXPECT_EQ(Headless.Operations.back(), "ClosePainter");
-}
 
-TEST(HostMainLoop, ASecondInstanceDoesNotRegisterTheClassAgain) {
-  test::PowerOnMachine();
+  // A second instance finds the class registered already.
   UseHeadlessBackend(false);
   HeadlessPostMessage(MessageCommand, CommandExit, 0);
   int previous = 0;
