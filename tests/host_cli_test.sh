@@ -44,6 +44,13 @@ program-screenshot)
     fail "not a PNG"
   [ "$(png_size "$work/out.png")" = 360x240 ] || fail "size $(png_size "$work/out.png")"
   ;;
+realtime)
+  # 25 frames at 50 a second take half a second.
+  start=$(date +%s%N)
+  "$quillon" --headless --realtime --ntsc --frames 25 >/dev/null || fail "exit status $?"
+  elapsed=$((($(date +%s%N) - start) / 1000000))
+  [ $elapsed -ge 450 ] && [ $elapsed -lt 3000 ] || fail "took $elapsed ms"
+  ;;
 no-display)
   # Without a desktop the plain start boots headless and shows the screen.
   out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$quillon" 2>/dev/null) || fail "exit status $?"
