@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# End-to-end runs of the built program: host_cli_test.sh QUILLON CASE
+set -uo pipefail
+quillon=$1
+case_name=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+fail() {
+  echo "FAILED: $*" >&2
+  exit 1
+}
+
+# 10 PRINT 617*2, tokenised and stored from $0801.
+write_program() {
+  printf '\001\010\015\010\012\000\231\040\066\061\067\254\062\000\000\000' >"$1"
+}
+
+png_size() {
+  od -An -tu1 -j16 -N8 "$1" | awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }'
+}
+
+case $case_name in
+start-screen)
+  "$quillon" --headless --frames 150 --screen-text >"$work/screen" || fail "exit status $?"
+  [ "$(wc -l <"$work/screen")" -eq 25 ] || fail "not 25 rows"
+  out=$(cat "$work/screen")
+  echo "$out" | grep -q '^    \*\*\*\* COMMODORE 64 BASIC V2 \*\*\*\*$' || fail "no banner: $out"
+  echo "$out" | grep -q '^ 64K RAM SYSTEM  38911 BASIC BYTES FREE$' || fail "no memory line: $out"
+  echo "$out" | grep -q '^READY\.$' || fail "no READY.: $out"
+  ;;
+typing)
+  out=$("$quillon" --headless --type 'PRINT 6*7\n' --frames 300 --screen-text) ||
+    fail "exit status $?"
+  echo "$out" | grep -q '^PRINT 6\*7$' || fail "the line was not typed: $out"
+  echo "$out" | grep -q '^ 42$' || fail "no 42: $out"
+  ;;
+program-screenshot)
+  write_program "$work/prog.prg"
+  out=$("$quillon" --headless "$work/prog.prg" --frames 300 --screenshot "$work/out.png" \
+    --screen-text) || fail "exit status $?"
+  echo "$out" | grep -q '^ 1234$' || fail "the program did not run: $out"
+  [ "$(head -c 8 "$work/out.png" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
+    fail "not a PNG"
+  [ "$(png_size "$work/out.png")" = 360x240 ] || fail "size $(png_size "$work/out.png")"
+  ;;
+realtime)
+  # 25 frames at 50 a second take half a second.
+  start=$(date +%s%N)
+  "$quillon" --headless --realtime --ntsc --frames 25 >/dev/null || fail "exit status $?"
+  elapsed=$((($(date +%s%N) - start) / 1000000))
+  [ $elapsed -ge 450 ] && [ $elapsed -lt 3000 ] || fail "took $elapsed ms"
+  ;;
+no-display)
+  # Without a desktop the plain start boots headless and shows the screen.
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$quillon" 2>/dev/null) || fail "exit status $?"
+  echo "$out" | grep -q '^READY\.$' || fail "no READY.: $out"
+  ;;
+bad-arguments)
+  write_program "$work/prog.prg"
+  for arguments in "--bogus" "--headless --frames" "--headless --frames ten" \
+    "--headless --frames 0" "--headless $work/missing.prg" "--headless $work/notes.txt" \
+    "--frames 5" "--headless --type ~" \
+    "--headless --screen-text --screenshot $work/never.png $work/missing.prg"; do
+    # shellcheck disable=SC2086
+    "$quillon" $arguments >"$work/stdout" 2>"$work/stderr"
+    status=$?
+    [ $status -eq 2 ] || fail "'$arguments' exited with $status"
+    [ ! -s "$work/stdout" ] || fail "'$arguments' wrote to stdout"
+    [ "$(wc -l <"$work/stderr")" -eq 1 ] || fail "'$arguments' did not say one line"
+    [ ! -e "$work/never.png" ] || fail "'$arguments' wrote a picture"
+  done
+  ;;
+*)
+  fail "unknown case $case_name"
+  ;;
+esac
+echo "passed: $case_name"
