@@ -15,7 +15,8 @@ namespace {
 using test::PowerOnMachine;
 using test::RunSteps;
 
-TEST(Machine, PowerOnFillsRamWithTheBlockPatternAndThePortBytes) {
+TEST(Machine, PowerOnFillsRamWithTheBlockPatternAndStartsAtTheKernalsResetEntry) {
+  EXPECT_EQ(Cpu.PC, 0xFCE2) << "taken from the built-in KERNAL before any start-up code";
   PowerOnMachine();
   EXPECT_EQ(MainRam[0x0000], 0x2F);
   EXPECT_EQ(MainRam[0x0001], 0x37);
@@ -23,81 +24,57 @@ TEST(Machine, PowerOnFillsRamWithTheBlockPatternAndThePortBytes) {
     ASSERT_EQ(MainRam[a], (a & 0x80) ? 0x66 : 0x99) << "address " << a;
   }
   for (unsigned i = 0; i < ColorRamSize; ++i) ASSERT_EQ(ColorRam[i], 0);
-  EXPECT_EQ(Vic.RasterCompare, 0xFFFF);
   for (std::uint8_t column : KeyMatrix) EXPECT_EQ(column, 0xFF);
 }
 
-TEST(Machine, ProgramCounterStartsAtTheBuiltInResetVector) {
-  EXPECT_EQ(Cpu.PC, BuiltinKernalResetVector);
-  EXPECT_EQ(BuiltinKernalResetVector, 0xFCE2);
-  EXPECT_EQ(Cpu.Opcode, ServiceMarker);
-  EXPECT_EQ(Cpu.SP, 0xFF);
-  EXPECT_EQ(Cpu.P, 0x30);
-}
-
-int FailingAllocations = 0;
+int Allocations = 0;
 void* FailSecondAllocation(std::size_t size) {
-  return ++FailingAllocations == 2 ? nullptr : std::malloc(size);
+  return ++Allocations == 2 ? nullptr : std::malloc(size);
 }
 
 TEST(Machine, FailedAllocationStopsInitialisationAfterAllThreeRequests) {
-  // Start as a program does, with no block allocated yet.
-  std::uint8_t* const blocks[] = {MainRam, ColorRam, FrameImage.Picture};
-  MainRam = ColorRam = FrameImage.Picture = nullptr;
+  // A fresh process: no block is allocated yet.
   AllocateMachineBlock = FailSecondAllocation;
   HostKeyDown[5] = 1;
   EXPECT_EQ(EmulatorInit(), 0);
-  EXPECT_EQ(FailingAllocations, 3);
-  EXPECT_NE(MainRam, nullptr);
-  EXPECT_EQ(ColorRam, nullptr);
-  EXPECT_NE(FrameImage.Picture, nullptr);
+  EXPECT_EQ(Allocations, 3);
+  EXPECT_TRUE(MainRam && !ColorRam && FrameImage.Picture);
   EXPECT_EQ(HostKeyDown[5], 1) << "nothing past the allocations may be set up";
-  std::free(MainRam);
-  std::free(FrameImage.Picture);
-  MainRam = blocks[0];
-  ColorRam = blocks[1];
-  FrameImage.Picture = blocks[2];
-  AllocateMachineBlock = std::malloc;
-  HostKeyDown[5] = 0;
 }
 
-TEST(Machine, RasterLinesComeEverySixtyFourStepsUnderBothStandards) {
-  for (std::uint32_t standard : {VideoStandardPal, VideoStandardNtsc}) {
-    PowerOnMachine();
-    VideoStandard = standard;
-    RunSteps(63);
-    EXPECT_EQ(Vic.RasterLine, 0);
-    RunSteps(1);
-    EXPECT_EQ(Vic.RasterLine, 1);
-    RunSteps(64 * 9);
-    EXPECT_EQ(Vic.RasterLine, 10);
-  }
-}
-
-TEST(Machine, FramesEndAfterThreeHundredTwelveOrTwoHundredSixtyTwoLines) {
+TEST(Machine, LinesOfSixtyFourStepsAndFramesOf312Or262Lines) {
   PowerOnMachine();
-  RunSteps(19968 - 1);
+  RunSteps(63);
+  EXPECT_EQ(Vic.RasterLine, 0);
+  RunSteps(1);
+  EXPECT_EQ(Vic.RasterLine, 1);
+  RunSteps(19968 - 64 - 1);
   EXPECT_EQ(CycleCounters.FrameCounter, 0);
+  // The current line's steps are published when it ends.
+  EXPECT_EQ(CycleCounters.StepCounter.load(), 311 * 64 - 1);
   RunSteps(1);
   EXPECT_EQ(CycleCounters.FrameCounter, 1);
   EXPECT_EQ(Vic.RasterLine, 0);
-
   VideoStandard = VideoStandardNtsc;
   RunSteps(16768 - 1);
   EXPECT_EQ(CycleCounters.FrameCounter, 1);
   RunSteps(1);
   EXPECT_EQ(CycleCounters.FrameCounter, 2);
-}
 
-TEST(Machine, SwitchingToNtscPastItsLastLineEndsTheFrameAtTheNextLine) {
-  PowerOnMachine();
+  // Switched to NTSC past its last line, the frame ends at the next line.
+  VideoStandard = VideoStandardPal;
   RunSteps(64 * 300);
-  ASSERT_EQ(Vic.RasterLine, 300);
   VideoStandard = VideoStandardNtsc;
-  const std::int32_t frames = CycleCounters.FrameCounter;
   RunSteps(64);
   EXPECT_EQ(Vic.RasterLine, 0);
-  EXPECT_EQ(CycleCounters.FrameCounter, frames + 1);
+  EXPECT_EQ(CycleCounters.FrameCounter, 3);
+
+  // A hard reset mid-line starts again at line 0 without counting a frame.
+  RunSteps(64 * 100 + 10);
+  HardReset();
+  EXPECT_EQ(CycleCounters.FrameCounter, 3);
+  RunSteps(64);
+  EXPECT_EQ(Vic.RasterLine, 1);
 }
 
 TEST(Machine, HeldF11CountsEveryLineAsAFrame) {
@@ -107,28 +84,6 @@ TEST(Machine, HeldF11CountsEveryLineAsAFrame) {
   EXPECT_EQ(CycleCounters.FrameCounter, 10);
   RunSteps(64 * 302);
   EXPECT_EQ(CycleCounters.FrameCounter, 312 + 1) << "the last line of a frame counts twice";
-}
-
-TEST(Machine, HardResetMidFrameRestartsAtLineZeroWithoutCountingAFrame) {
-  PowerOnMachine();
-  RunSteps(64 * 100 + 10);
-  HardReset();
-  EXPECT_EQ(Vic.RasterLine, 0);
-  EXPECT_EQ(CycleCounters.LineClock, 0);
-  EXPECT_EQ(CycleCounters.FrameCounter, 0);
-  RunSteps(63);
-  EXPECT_EQ(Vic.RasterLine, 0);
-  RunSteps(1);
-  EXPECT_EQ(Vic.RasterLine, 1);
-}
-
-TEST(Machine, StepCounterIsPublishedOncePerLine) {
-  PowerOnMachine();
-  RunSteps(64 * 3 + 5);
-  // The three completed lines are published; the five steps of the current line are not yet.
-  EXPECT_EQ(CycleCounters.StepCounter.load(), 64 * 3 - 1);
-  PublishStepCount();
-  EXPECT_EQ(CycleCounters.StepCounter.load(), 64 * 3 + 5);
 }
 
 }  // namespace
