@@ -119,18 +119,5 @@ TEST(CiaTimer, InterruptFlagsMaskAndTheTwoInterruptLines) {
   EXPECT_EQ(Cpu.NmiPending, 0);
 }
 
-TEST(CiaTimer, HardResetClearsRegistersAndStopsTimersButKeepsCountersLatchesMasks) {
-  test::PowerOnMachine();
-  CiaWrite(Cia2, CiaInterruptControl, 0x83);
-  StartTimer(Cia2, CiaControlB, 0x1234);
-  CiaStep();
-  HardReset();
-  for (std::uint8_t value : Cia2.Registers) EXPECT_EQ(value, 0);
-  EXPECT_EQ(Cia2.TimerBRunning, 0);
-  EXPECT_EQ(Cia2.TimerBCounter, 0x1233);
-  EXPECT_EQ(Cia2.TimerBLatch, 0x1234);
-  EXPECT_EQ(Cia2.InterruptMask, 0x03);
-}
-
 }  // namespace
 }  // namespace quillon

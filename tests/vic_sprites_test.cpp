@@ -15,7 +15,7 @@ namespace {
 
 using test::PictureRowHex;
 
-// Screen at $0400, a cleared picture buffer, every sprite's data at $0340 (pointer $0D).
+// Screen at $0400, a cleared picture, every sprite's data at $0340 (pointer $0D).
 void SetUpSprites(std::uint8_t fill) {
   test::PowerOnMachine();
   VicWrite(0x18, 0x15);
@@ -34,48 +34,45 @@ void PlaceSprite(int n, unsigned x, std::uint8_t y, std::uint8_t color) {
 }
 
 // Set pixels in the whole buffer, so that a write past row 199 counts too.
-int CountSetPixels() {
+int Redrawn() {
+  std::memset(FrameImage.Picture, 0, PictureBufferSize);
+  DrawSprites();
   int count = 0;
   for (std::size_t i = 0; i < PictureBufferSize; ++i) count += FrameImage.Picture[i] != 0;
   return count;
 }
 
-TEST(VicSprites, HiresDotsExpansionAndColour) {
+TEST(VicSprites, HiresAndMulticolourDotsWithBothExpansions) {
   SetUpSprites(0xFF);
   PlaceSprite(0, 24, 50, 0xF7);  // only the colour's low four bits count
-  DrawSprites();
+  EXPECT_EQ(Redrawn(), 24 * 21);
   EXPECT_EQ(PictureRowHex(20, 0, 25), std::string(24, '7') + "0");
-  EXPECT_EQ(CountSetPixels(), 24 * 21);
 
   SetUpSprites(0x00);
   MainRam[0x0340] = 0xA0;      // row 0: dots 0 and 2
   MainRam[0x0340 + 5] = 0x01;  // row 1: dot 23
   PlaceSprite(0, 24 + 100, 50 + 40, 3);
-  DrawSprites();
+  EXPECT_EQ(Redrawn(), 3);
   EXPECT_EQ(PictureRowHex(40, 100, 4) + PictureRowHex(41, 122, 3), "3030" "030");
-  EXPECT_EQ(CountSetPixels(), 3);
-  std::memset(FrameImage.Picture, 0, PictureBufferSize);
   VicWrite(0x1D, 0x01);
   VicWrite(0x17, 0x01);
-  DrawSprites();
+  EXPECT_EQ(Redrawn(), 3 * 4);
   EXPECT_EQ(PictureRowHex(40, 100, 6) + PictureRowHex(41, 100, 6), "330033" "330033");
   EXPECT_EQ(PictureRowHex(43, 144, 4), "0033");
-  EXPECT_EQ(CountSetPixels(), 3 * 4);
-}
 
-TEST(VicSprites, MulticolourPairsTakeSharedColoursAndTheSpriteColour) {
-  SetUpSprites(0x00);
-  MainRam[0x0340] = 0x1B;  // pairs 00 01 10 11
+  // Multicolour pairs 00 01 10 11: transparent, $D025, the sprite's colour, $D026.
+  MainRam[0x0340] = 0x1B;
+  MainRam[0x0340 + 5] = 0x00;
   VicWrite(0x25, 0xF5);
   VicWrite(0x26, 0x0C);
   VicWrite(0x1C, 0x01);
+  VicWrite(0x17, 0x00);
   PlaceSprite(0, 24, 50, 2);
-  DrawSprites();
-  EXPECT_EQ(PictureRowHex(0, 0, 9), "005522CC0");
-  std::memset(FrameImage.Picture, 0, PictureBufferSize);
-  VicWrite(0x1D, 0x01);
-  DrawSprites();
+  Redrawn();
   EXPECT_EQ(PictureRowHex(0, 0, 17), "000055552222CCCC0");
+  VicWrite(0x1D, 0x00);
+  Redrawn();
+  EXPECT_EQ(PictureRowHex(0, 0, 9), "005522CC0");
 }
 
 TEST(VicSprites, EveryPixelIsClippedToTheWindow) {
@@ -89,11 +86,8 @@ TEST(VicSprites, EveryPixelIsClippedToTheWindow) {
     VicWrite(0x1D, c.ExpandX);
     VicWrite(0x17, c.ExpandY);
     PlaceSprite(0, c.X, c.Y, 1);
-    DrawSprites();
-    EXPECT_EQ(CountSetPixels(), c.Pixels) << "X " << c.X << " Y " << +c.Y;
-    if (c.Pixels) {
-      EXPECT_EQ(PictureRowHex(c.Row, c.First, 1), "1") << "X " << c.X;
-    }
+    EXPECT_EQ(Redrawn(), c.Pixels) << "X " << c.X << " Y " << +c.Y;
+    EXPECT_EQ(PictureRowHex(c.Row, c.First, 1), c.Pixels ? "1" : "0") << "X " << c.X;
   }
 }
 
@@ -105,7 +99,7 @@ TEST(VicSprites, SpriteZeroIsInFrontAndPointersFollowBankAndScreen) {
   PlaceSprite(1, 24, 50, 5);
   PlaceSprite(0, 24, 50, 2);
   VicWrite(0x1B, 0x03);  // background priority does not hide sprites
-  DrawSprites();
+  Redrawn();
   EXPECT_EQ(PictureRowHex(0, 0, 6) + PictureRowHex(1, 0, 2), "222255" "55");
 
   // Bank 1 with the screen at $0C00: sprite 0's pointer at $4FF8, data at $4000 + 64 x $40,
@@ -118,8 +112,7 @@ TEST(VicSprites, SpriteZeroIsInFrontAndPointersFollowBankAndScreen) {
     std::memset(&MainRam[bank + 0x1000], 0, 63);
     MainRam[bank + 0x1000 + 62] = 0x01;
     PlaceSprite(0, 24, 50, 1);
-    DrawSprites();
-    EXPECT_EQ(CountSetPixels(), 1);
+    EXPECT_EQ(Redrawn(), 1);
     EXPECT_EQ(PictureRowHex(20, 23, 1), "1");
   }
 }
