@@ -7,6 +7,7 @@
 #include "core/machine.h"
 #include "host/display.h"
 #include "host/full_screen_surface.h"
+#include "host/headless/headless_backend.h"
 #include "host/host_state.h"
 #include "support/machine.h"
 #include "support/picture.h"
@@ -24,7 +25,6 @@ bool AcquireSucceeds = true;
 int PresentFailures = 0;
 
 void UseRecordingPlatform() {
-  test::PowerOnMachine();
   DisplayPlatform = {
       .ResizeMainWindow = nullptr,
       .ShowMouseCursor = [](bool visible) { Calls += visible ? "show " : "hide "; },
@@ -51,6 +51,7 @@ void Enter() {
 }
 
 TEST(FullScreen, EnterSwitchesTo320x200x8AndLeaveRestoresTheDesktop) {
+  test::PowerOnMachine();
   UseRecordingPlatform();
   AcquireSucceeds = false;
   EXPECT_FALSE(EnterFullScreen());
@@ -60,15 +61,11 @@ TEST(FullScreen, EnterSwitchesTo320x200x8AndLeaveRestoresTheDesktop) {
   Enter();
   EXPECT_EQ(Calls, "hide acquire mode ");
   EXPECT_EQ(LastMode.Width * 10000 + LastMode.Height * 10 + LastMode.BitsPerPixel, 3202008);
-  const FullScreenPaletteEntry& brown = FullScreen.PaletteEntries[9];
-  EXPECT_EQ(brown.Red * 65536 + brown.Green * 256 + brown.Blue, 0x9C7448);
   Calls.clear();
-  PresentFailures = 1;
-  PresentFullScreen();
   PresentFailures = 1000000;
   PresentFullScreen();
-  EXPECT_LT(Calls.size(), 100u) << "a failed presentation is retried, but never hangs";
-  EXPECT_TRUE(Calls.starts_with("present present "));
+  EXPECT_TRUE(Calls.starts_with("present present ") && Calls.size() < 100u)
+      << "a failed presentation is retried, but never hangs";
   Calls.clear();
   Host.FullScreenActive = 0;
   LeaveFullScreen();
@@ -77,7 +74,8 @@ TEST(FullScreen, EnterSwitchesTo320x200x8AndLeaveRestoresTheDesktop) {
 }
 
 TEST(FullScreen, RowsAndSpritesGoToTheSurfaceAndOverlaysNever) {
-  UseRecordingPlatform();
+  test::PowerOnMachine();
+  UseHeadlessBackend(false);
   VicWrite(0x11, 0x13);  // 24 rows: line 50 is blank, line 100 shows text
   VicWrite(0x18, 0x15);
   VicWrite(0x20, 14);
