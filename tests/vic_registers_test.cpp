@@ -9,11 +9,6 @@
 namespace quillon {
 namespace {
 
-// Runs the raster line by line without the CPU, as RunStep does every 64 steps.
-void RunRasterLines(int lines) {
-  for (int i = 0; i < lines; ++i) RasterLineStep();
-}
-
 TEST(VicRegisters, ReadBackRulesDecodedFieldsAndMirrors) {
   test::PowerOnMachine();
   EXPECT_EQ(MemRead(0xD019), 0x06);
@@ -26,65 +21,53 @@ TEST(VicRegisters, ReadBackRulesDecodedFieldsAndMirrors) {
     EXPECT_EQ(MemRead(c.Address), c.Read) << std::hex << c.Address;
   }
   EXPECT_EQ(MemRead(0xD001), 0x17) << "the registers repeat every 64 bytes";
-  EXPECT_EQ(MemRead(0xD3FF), 0xFF);
-  EXPECT_EQ(Vic.ScreenBase, 0x0400);
-  EXPECT_EQ(Vic.CharBase, 0x1000);
-  EXPECT_EQ(Vic.BorderColor, 0x0E);
-  EXPECT_EQ(Vic.BackgroundColor[3], 0x03);
+  EXPECT_TRUE(Vic.ScreenBase == 0x0400 && Vic.CharBase == 0x1000 && Vic.BackgroundColor[3] == 3);
   EXPECT_TRUE(Vic.ColumnSelect && !Vic.MultiColorMode && Vic.XScroll == 0);
-
   // The raster line reads back through $D012 and $D011 bit 7; writes set the compare line.
   MemWrite(0xD012, 0x10);
-  EXPECT_EQ(Vic.RasterCompare, 16);
   MemWrite(0xD011, 0x9B);
   EXPECT_EQ(Vic.RasterCompare, 272);
   EXPECT_TRUE(!Vic.ExtendedColorMode && !Vic.BitmapMode && Vic.DisplayEnable && Vic.RowSelect);
   EXPECT_EQ(Vic.YScroll, 3);
   Vic.RasterLine = 300;
-  EXPECT_EQ(MemRead(0xD012), 0x2C);
-  EXPECT_EQ(MemRead(0xD011), 0x9B);
+  EXPECT_EQ(MemRead(0xD012) << 8 | MemRead(0xD011), 0x2C9B);
   Vic.RasterLine = 44;
-  EXPECT_EQ(MemRead(0xD012), 0x2C);
-  EXPECT_EQ(MemRead(0xD011), 0x1B);
+  EXPECT_EQ(MemRead(0xD012) << 8 | MemRead(0xD011), 0x2C1B);
 }
 
 TEST(VicInterrupts, RasterLatchMaskAndAcknowledge) {
   test::PowerOnMachine();
+  const auto runLines = [](int lines) { for (int i = 0; i < lines; ++i) RasterLineStep(); };
   MemWrite(0xD012, 5);
-  RunRasterLines(5);
+  runLines(5);
   EXPECT_EQ(MemRead(0xD019), 0x07) << "latched but not enabled";
-  EXPECT_EQ(Cpu.IrqPending, 0);
   MemWrite(0xD01A, 0x01);
   EXPECT_EQ(Cpu.IrqPending, 0) << "enabling a latched source raises nothing by itself";
   Cpu.IrqPending = 1;  // CIA1's line: a latch without bit 7 never releases it
   MemWrite(0xD019, 0x01);
   EXPECT_EQ(Cpu.IrqPending, 1);
   Cpu.IrqPending = 0;
-
   MemWrite(0xD012, 100);
-  RunRasterLines(94);
+  runLines(94);
   EXPECT_EQ(Cpu.IrqPending, 0);
-  RunRasterLines(1);
+  runLines(1);
   EXPECT_EQ(Cpu.IrqPending, 1) << "raised as line 100 begins";
   EXPECT_EQ(MemRead(0xD019), 0xF7) << "bits 4-6 read 1 since the first acknowledge";
   MemWrite(0xD019, 0x00);
-  EXPECT_EQ(Vic.Registers[0x19], 0xF1);
   EXPECT_EQ(Cpu.IrqPending, 1);
   MemWrite(0xD019, 0xFF);
-  EXPECT_EQ(Vic.Registers[0x19], 0x70);
   EXPECT_EQ(Cpu.IrqPending, 0);
   EXPECT_EQ(MemRead(0xD019), 0x76);
-
   // Line 0 matches right after the wrap; a compare line past the frame never matches.
   MemWrite(0xD012, 0);
-  RunRasterLines(211);
+  runLines(211);
   EXPECT_EQ(Cpu.IrqPending, 0);
-  RunRasterLines(1);
+  runLines(1);
   EXPECT_EQ(Cpu.IrqPending, 1);
   MemWrite(0xD019, 0xFF);
   MemWrite(0xD012, 312 - 256);
   MemWrite(0xD011, 0x80);
-  RunRasterLines(2 * 312);
+  runLines(2 * 312);
   EXPECT_EQ(MemRead(0xD019), 0x76);
 }
 
