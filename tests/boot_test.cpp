@@ -7,9 +7,8 @@
 
 #include "core/machine.h"
 #include "core/memory.h"
-#include "support/keyboard.h"
 #include "support/machine.h"
-#include "support/picture_text.h"
+#include "support/picture.h"
 #include "vic/frame_image.h"
 #include "vic/vic.h"
 

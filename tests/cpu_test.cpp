@@ -8,7 +8,6 @@
 #include "core/rom_images.h"
 #include "cpu/cpu.h"
 #include "sid/sid.h"
-#include "support/cpu_program.h"
 #include "support/machine.h"
 
 namespace quillon {

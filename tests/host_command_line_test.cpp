@@ -8,9 +8,8 @@
 #include "host/command_line.h"
 #include "host/headless/headless_run.h"
 #include "host/messages.h"
-#include "support/basic_program.h"
-#include "support/picture_text.h"
-#include "support/temp_file.h"
+#include "support/files.h"
+#include "support/picture.h"
 #include "vic/frame_image.h"
 
 namespace quillon {

@@ -18,7 +18,7 @@
 #include "host/window_proc.h"
 #include "media/cartridge.h"
 #include "support/machine.h"
-#include "support/temp_file.h"
+#include "support/files.h"
 
 namespace quillon {
 namespace {

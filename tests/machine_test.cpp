@@ -12,7 +12,7 @@
 #include "core/rom_images.h"
 #include "cpu/cpu.h"
 #include "support/machine.h"
-#include "support/temp_file.h"
+#include "support/files.h"
 #include "vic/frame_image.h"
 #include "vic/vic.h"
 

@@ -9,9 +9,8 @@
 #include "cpu/cpu.h"
 #include "media/cartridge.h"
 #include "media/program_file.h"
-#include "support/basic_program.h"
+#include "support/files.h"
 #include "support/machine.h"
-#include "support/temp_file.h"
 #include "vic/frame_image.h"
 
 namespace quillon {

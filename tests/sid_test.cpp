@@ -12,9 +12,8 @@
 #include "media/program_file.h"
 #include "sid/mixer.h"
 #include "sid/sid.h"
-#include "support/basic_program.h"
+#include "support/files.h"
 #include "support/machine.h"
-#include "support/temp_file.h"
 
 namespace quillon {
 namespace {
