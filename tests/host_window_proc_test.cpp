@@ -17,8 +17,8 @@
 #include "host/messages.h"
 #include "host/window_proc.h"
 #include "media/cartridge.h"
-#include "support/machine.h"
 #include "support/files.h"
+#include "support/machine.h"
 
 namespace quillon {
 namespace {

@@ -11,8 +11,8 @@
 #include "core/memory.h"
 #include "core/rom_images.h"
 #include "cpu/cpu.h"
-#include "support/machine.h"
 #include "support/files.h"
+#include "support/machine.h"
 #include "vic/frame_image.h"
 #include "vic/vic.h"
 
