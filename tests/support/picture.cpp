@@ -16,14 +16,10 @@ void RenderLine(int rasterLine) {
   RenderRasterLine();
 }
 
-std::uint8_t PicturePixel(int row, int column) {
-  return FrameImage.Picture[row * PictureWidth + column];
-}
-
 std::string PictureRowHex(int row, int first, int count) {
   std::string text;
   for (int column = first; column < first + count; ++column) {
-    const std::uint8_t pixel = PicturePixel(row, column);
+    const std::uint8_t pixel = FrameImage.Picture[row * PictureWidth + column];
     text += pixel < 16 ? HexDigit(pixel) : '?';
   }
   return text;

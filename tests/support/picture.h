@@ -10,9 +10,6 @@ namespace quillon::test {
 // Renders raster line `rasterLine` on its own, as RasterLineStep does when the line ends.
 void RenderLine(int rasterLine);
 
-// The colour number at column `column` of picture row `row`.
-std::uint8_t PicturePixel(int row, int column);
-
 // Picture row `row`, columns `first` to `first + count - 1`, one hex digit per pixel.
 std::string PictureRowHex(int row, int first, int count);
 

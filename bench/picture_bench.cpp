@@ -1,6 +1,8 @@
 #include <benchmark/benchmark.h>
 
 #include "core/machine.h"
+#include "host/display.h"
+#include "host/host_state.h"
 #include "vic/frame_image.h"
 #include "vic/render.h"
 #include "vic/vic.h"
@@ -22,7 +24,7 @@ void SetUpMode(std::uint8_t control1, std::uint8_t control2) {
 
 // One iteration renders one line of the display window; the time per iteration is the time
 // per line.
-void RenderWindowLines(benchmark::State& state, std::uint8_t control1, std::uint8_t control2) {
+void BM_RenderLine(benchmark::State& state, std::uint8_t control1, std::uint8_t control2) {
   SetUpMode(control1, control2);
   int row = 0;
   for (auto _ : state) {
@@ -33,16 +35,25 @@ void RenderWindowLines(benchmark::State& state, std::uint8_t control1, std::uint
   benchmark::DoNotOptimize(FrameImage.Picture[0]);
 }
 
-void BM_RenderStandardText(benchmark::State& state) { RenderWindowLines(state, 0x1B, 0xC8); }
-void BM_RenderMulticolorText(benchmark::State& state) { RenderWindowLines(state, 0x1B, 0xD8); }
-void BM_RenderExtendedColorText(benchmark::State& state) { RenderWindowLines(state, 0x5B, 0xC8); }
-void BM_RenderHiresBitmap(benchmark::State& state) { RenderWindowLines(state, 0x3B, 0xC8); }
-void BM_RenderMulticolorBitmap(benchmark::State& state) { RenderWindowLines(state, 0x3B, 0xD8); }
+BENCHMARK_CAPTURE(BM_RenderLine, StandardText, 0x1B, 0xC8);
+BENCHMARK_CAPTURE(BM_RenderLine, MulticolorText, 0x1B, 0xD8);
+BENCHMARK_CAPTURE(BM_RenderLine, ExtendedColorText, 0x5B, 0xC8);
+BENCHMARK_CAPTURE(BM_RenderLine, HiresBitmap, 0x3B, 0xC8);
+BENCHMARK_CAPTURE(BM_RenderLine, MulticolorBitmap, 0x3B, 0xD8);
 
-BENCHMARK(BM_RenderStandardText);
-BENCHMARK(BM_RenderMulticolorText);
-BENCHMARK(BM_RenderExtendedColorText);
-BENCHMARK(BM_RenderHiresBitmap);
-BENCHMARK(BM_RenderMulticolorBitmap);
+// One conversion of the bordered picture into the 360 x 240 display buffer, as the main loop
+// does on every pass.
+void BM_ConvertFrameWithBorder(benchmark::State& state) {
+  EmulatorInit();
+  Host.ShowBorder = 1;
+  CreateDisplayBuffer();
+  for (auto _ : state) {
+    ConvertFrame(Host.DisplayPixels);
+    benchmark::DoNotOptimize(Host.DisplayPixels[0]);
+    benchmark::ClobberMemory();
+  }
+  FreeDisplayBuffer();
+}
+BENCHMARK(BM_ConvertFrameWithBorder)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
