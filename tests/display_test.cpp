@@ -1,9 +1,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
-#include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -18,6 +16,7 @@
 #include "host/png/png_writer.h"
 #include "host/status_line.h"
 #include "host/trace_view.h"
+#include "support/files.h"
 #include "support/machine.h"
 #include "support/picture.h"
 #include "vic/frame_image.h"
@@ -262,30 +261,20 @@ std::vector<std::uint32_t> ReadPngRgb(const std::string& path) {
   return result;
 }
 
-TEST(PngWriter, WritesBuffersByStrideAndTheFrameImageThroughThePalette) {
-  const std::string path = (std::filesystem::temp_directory_path() /
-                            ("quillon-png-" + std::to_string(getpid()) + ".png")).string();
-  const std::uint32_t pixels[10] = {0x112233, 0x445566, 0x778899, 0xDEAD, 0xBEEF,
-                                    0xAABBCC, 0xDDEEFF, 0x010203, 0xDEAD, 0xBEEF};
-  ASSERT_TRUE(WritePng(path, pixels, 3, 2, 5));  // 3 x 2 pixels in rows of 5
-  EXPECT_EQ(ReadPngRgb(path), (std::vector<std::uint32_t>{3, 2, 0x112233, 0x445566, 0x778899,
-                                                          0xAABBCC, 0xDDEEFF, 0x010203}));
-  ASSERT_TRUE(WritePng(path, pixels + 5, 3, 2, -5));  // stored bottom-up
-  EXPECT_EQ(ReadPngRgb(path), (std::vector<std::uint32_t>{3, 2, 0xAABBCC, 0xDDEEFF, 0x010203,
-                                                          0x112233, 0x445566, 0x778899}));
-
+TEST(PngWriter, WritesBottomUpBuffersAndTheFrameImageThroughThePalette) {
+  const std::string path = test::WriteTempFile("picture.png", {});
+  const std::uint32_t pixels[6] = {0x112233, 0x445566, 0xDEAD, 0xAABBCC, 0xDDEEFF, 0xBEEF};
+  ASSERT_TRUE(WritePng(path, pixels + 3, 2, 2, -3));  // 2 x 2 pixels in rows of 3, bottom-up
+  EXPECT_EQ(ReadPngRgb(path), (std::vector<std::uint32_t>{2, 2, 0xAABBCC, 0xDDEEFF, 0x112233, 0x445566}));
   test::PowerOnMachine();
   for (int i = 0; i < PictureWidth * PictureHeight; ++i) FrameImage.Picture[i] = (i / 7) % 16;
   ASSERT_TRUE(WriteFrameImagePng(path));
   const std::vector<std::uint32_t> frame = ReadPngRgb(path);
-  std::filesystem::remove(path);
   ASSERT_EQ(frame.size(), 2u + 320 * 200);
   EXPECT_EQ(frame[0] * 1000 + frame[1], 320200u);
   for (int i = 0; i < PictureWidth * PictureHeight; ++i) ASSERT_EQ(frame[2 + i], Palette[(i / 7) % 16]);
-
   EXPECT_FALSE(WritePng(path, pixels, 3, 2, -2)) << "a stride shorter than a row";
   EXPECT_FALSE(WritePng(path, nullptr, 3, 2, 5));
-  EXPECT_FALSE(std::filesystem::exists(path));
   EXPECT_FALSE(WritePng("/nonexistent-directory/picture.png", pixels, 3, 2, 5));
 }
 

@@ -155,13 +155,6 @@ TEST(HostMainLoop, StartUpOrderExitAndAWindowThatCannotBeMade) {
   EXPECT_EQ(Host.Paused, 1);
   EXPECT_FALSE(Headless.WindowExists);
 
-  // A second instance finds the class registered already.
-  UseHeadlessBackend(false);
-  HeadlessPostMessage(MessageCommand, CommandExit, 0);
-  int previous = 0;
-  EXPECT_EQ(WinMain(nullptr, &previous, "", 1), 0);
-  EXPECT_EQ(Headless.Operations.front(), "LoadMainMenu");
-
   for (bool failClass : {true, false}) {
     UseHeadlessBackend(false);
     Headless.FailClassRegistration = failClass;
