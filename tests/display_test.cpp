@@ -274,8 +274,8 @@ TEST(PngWriter, WritesBottomUpBuffersAndTheFrameImageThroughThePalette) {
   EXPECT_EQ(frame[0] * 1000 + frame[1], 320200u);
   for (int i = 0; i < PictureWidth * PictureHeight; ++i) ASSERT_EQ(frame[2 + i], Palette[(i / 7) % 16]);
   EXPECT_FALSE(WritePng(path, pixels, 3, 2, -2)) << "a stride shorter than a row";
-  EXPECT_FALSE(WritePng(path, nullptr, 3, 2, 5));
-  EXPECT_FALSE(WritePng("/nonexistent-directory/picture.png", pixels, 3, 2, 5));
+  EXPECT_FALSE(WritePng(path, nullptr, 2, 2, 3));
+  EXPECT_FALSE(WritePng("/nonexistent-directory/picture.png", pixels, 2, 2, 3));
 }
 
 }  // namespace
