@@ -7,6 +7,10 @@
 #include "host/command_line.h"
 #include "host/headless/headless_run.h"
 #include "host/png/png_writer.h"
+#if QUILLON_HAVE_GTK
+#include "host/gtk/gtk_backend.h"
+#include "host/window_run.h"
+#endif
 
 namespace {
 
@@ -46,9 +50,15 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!options.Headless) {
-    // This build has no desktop backend: the window's run happens without one, and the
-    // booted screen is shown as text.
-    std::fprintf(stderr, "quillon: no desktop display in this build; running headless\n");
+#if QUILLON_HAVE_GTK
+    if (OpenGtkDisplay()) {
+      UseGtkBackend();
+      return RunMainWindow(options.File);
+    }
+#endif
+    // No display to open a window on: the run happens without one, and the booted screen is
+    // shown as text.
+    std::fprintf(stderr, "quillon: no desktop display; running headless\n");
     options.ScreenText = true;
   }
   return RunWithoutWindow(options);

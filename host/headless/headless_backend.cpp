@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <thread>
 
 #include "host/display_platform.h"
 #include "host/messages.h"
@@ -153,34 +154,15 @@ std::int64_t ReadCounter() {
 }
 
 void StopPeriodicTimer() {
-  {
-    std::lock_guard lock(Headless.TimerLock);
-    if (!Headless.TimerRunning) return;
-    Headless.TimerStopRequested = true;
-  }
+  if (!quillon::StopPeriodicTimer(Headless.Timer)) return;
   Record("StopPeriodicTimer");
-  Headless.TimerSignal.notify_all();
-  Headless.TimerThread.join();
-  Headless.TimerRunning = false;
   if (Headless.TimerStopped) Headless.TimerStopped();
 }
 
 bool StartPeriodicTimer(std::uint32_t periodMilliseconds, TimerCallback callback) {
   StopPeriodicTimer();
   Record("StartPeriodicTimer");
-  Headless.TimerStopRequested = false;
-  Headless.TimerRunning = true;
-  Headless.TimerThread = std::thread([periodMilliseconds, callback] {
-    const auto period = std::chrono::milliseconds(periodMilliseconds);
-    auto due = std::chrono::steady_clock::now() + period;
-    std::unique_lock lock(Headless.TimerLock);
-    while (!Headless.TimerSignal.wait_until(lock, due, [] { return Headless.TimerStopRequested; })) {
-      lock.unlock();
-      callback();
-      lock.lock();
-      due += period;
-    }
-  });
+  quillon::StartPeriodicTimer(Headless.Timer, periodMilliseconds, callback);
   return true;
 }
 

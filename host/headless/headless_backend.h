@@ -11,9 +11,9 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "host/periodic_timer.h"
 #include "host/platform.h"
 
 namespace quillon {
@@ -34,11 +34,7 @@ struct HeadlessState {
   std::int64_t ManualFrequency;
 
   // The periodic timer.
-  std::thread TimerThread;
-  std::mutex TimerLock;
-  std::condition_variable TimerSignal;
-  bool TimerStopRequested;
-  bool TimerRunning;
+  PeriodicTimer Timer;
   // Called right after the timer thread has ended, for checks of what still existed then.
   std::function<void()> TimerStopped;
 

@@ -1,24 +1,17 @@
 #include "host/headless/headless_run.h"
 
 #include "core/machine.h"
-#include "cpu/cpu.h"
+#include "host/autostart.h"
 #include "host/display.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_state.h"
 #include "host/main_loop.h"
 #include "host/messages.h"
-#include "media/cartridge.h"
 #include "media/program_file.h"
 #include "vic/vic.h"
 
 namespace quillon {
 namespace {
-
-// The KERNAL's keyboard wait: LDA $C6 / STA $CC / STA $0292 / BEQ back, at $E5CD-$E5D5.
-constexpr std::uint16_t KeyboardWaitStart = 0xE5CD;
-constexpr std::uint16_t KeyboardWaitEnd = 0xE5D5;
-constexpr std::uint16_t KeyboardBufferCount = 0xC6;
-constexpr std::uint16_t CursorBlinkOff = 0xCC;
 
 // Frames a typed key is held, and then left released before the next one. The KERNAL scans
 // the keyboard sixty times a second, so two frames of each see at least one scan.
@@ -120,11 +113,6 @@ std::int32_t RunPaced(std::int32_t frames, Autostart& autostart) {
 
 }  // namespace
 
-bool BasicWaitsForInput() {
-  return Cpu.PC >= KeyboardWaitStart && Cpu.PC <= KeyboardWaitEnd &&
-         MainRam[KeyboardBufferCount] == 0 && MainRam[CursorBlinkOff] == 0;
-}
-
 std::vector<std::string> ScreenRows(std::uint16_t screenAddress) {
   std::vector<std::string> rows;
   for (int row = 0; row < 25; ++row) {
@@ -144,13 +132,7 @@ HeadlessRunResult RunHeadless(const CommandLineOptions& options) {
   VideoStandard = options.Ntsc ? VideoStandardNtsc : VideoStandardPal;
   Autostart autostart;
   autostart.Keys = options.TypedKeys;
-  if (IsCartridgeFile(options.File)) {
-    // Attached before the first reset, which loads it.
-    CartridgeAttached = 1;
-    CartridgePath = options.File;
-  } else {
-    autostart.Program = options.File;
-  }
+  autostart.Program = AttachStartFile(options.File);
   if (!HostStartUp(nullptr, 0, &result.ExitCode)) return result;
 
   result.FramesRun = options.RealTime ? RunPaced(options.Frames, autostart)

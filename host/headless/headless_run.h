@@ -21,10 +21,6 @@ struct HeadlessRunResult {
   std::vector<std::string> ScreenText;
 };
 
-// True while the KERNAL's screen editor sits in its keyboard wait with an empty keyboard buffer
-// and the cursor blinking: BASIC waits for a line to be typed.
-bool BasicWaitsForInput();
-
 // The text screen at `screenAddress`, 25 rows of 40 characters with trailing blanks removed.
 std::vector<std::string> ScreenRows(std::uint16_t screenAddress);
 

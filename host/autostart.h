@@ -1,0 +1,21 @@
+// Starting a file given when the program starts: a cartridge goes in before the first reset, a
+// program is loaded once BASIC has booted and waits for input.
+#pragma once
+
+#include <string>
+
+namespace quillon {
+
+// True while the KERNAL's screen editor sits in its keyboard wait with an empty keyboard buffer
+// and the cursor blinking: BASIC waits for a line to be typed.
+bool BasicWaitsForInput();
+
+// Attaches `file` when it is a cartridge image, so that the first reset loads it, and returns
+// an empty string; otherwise returns `file`, the program to load once BASIC waits for input.
+std::string AttachStartFile(const std::string& file);
+
+// Loads `program` and empties it once BASIC waits for input; called between main-loop passes.
+// Does nothing while `program` is empty.
+void StartProgramOnceBasicWaits(std::string& program);
+
+}  // namespace quillon

@@ -1,0 +1,270 @@
+#!/usr/bin/env bash
+# The desktop window end to end, on the X display that xvfb-run provides: boot, typing with
+# xdotool, the menus by their mnemonics, Show border, Pause, PAL with the status line, Exit,
+# closing the window, and a program started from the command line. What the window shows is
+# read back from screenshots: picture_text reads the text cells against the character ROM, and
+# the typed screen is compared pixel for pixel with a headless run's picture of it.
+#
+# usage: window_e2e.sh QUILLON PICTURE_TEXT
+set -euo pipefail
+
+quillon=$1
+picture_text=$2
+work=$(mktemp -d)
+pid=
+trap 'if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
+
+title="Quillon | win32 | 3rd Public Beta"
+# The KERNAL scans the keyboard sixty times a second: each key is held over several scans.
+hold=0.08
+
+fail() {
+  echo "FAIL: $*" >&2
+  if [ -f "$work/text" ]; then sed 's/^/  | /' "$work/text" >&2; fi
+  exit 1
+}
+
+start() {
+  "$quillon" "$@" 2>"$work/stderr" &
+  pid=$!
+  window=
+  for _ in $(seq 100); do
+    window=$(xdotool search --name "^${title//|/\\|}\$" 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || fail "no window titled '$title'"
+  xdotool windowfocus --sync "$window"
+}
+
+# The window's picture of $1 x $2 pixels (below the menu bar) as $work/picture.png. Fails while
+# the window has another width, or no room for the menu bar above the picture (it is still
+# being resized).
+snapshot() {
+  import -window "$window" "$work/shot.png"
+  read -r shot_width shot_height < <(identify -format '%w %h\n' "$work/shot.png")
+  menu_height=$((shot_height - $2))
+  [ "$shot_width" -eq "$1" ] && [ "$menu_height" -gt 0 ] || return 1
+  convert "$work/shot.png" -crop "${1}x${2}+0+${menu_height}" +repage "$work/picture.png"
+}
+
+# The text screen as the window shows it, into $work/text; empty while the window does not
+# have the size of a picture with a border $1 pixels wide (20 or 0).
+read_screen() {
+  local border=$1
+  if ! snapshot $((320 + 2 * border)) $((200 + 2 * border)); then
+    : >"$work/text"
+    return
+  fi
+  convert "$work/picture.png" -crop "320x200+${border}+${border}" +repage ppm:- |
+    "$picture_text" >"$work/text"
+}
+
+# Waits until text row $2 (0-24) matches the regular expression $3 whole; $1 is the border
+# width.
+wait_for_row() {
+  for _ in $(seq 60); do
+    read_screen "$1"
+    sed -n "$(($2 + 1))p" "$work/text" | grep -qx -- "$3" && return 0
+    sleep 0.25
+  done
+  fail "row $2 does not read '$3'"
+}
+
+press() {
+  for key in "$@"; do
+    xdotool keydown "$key"
+    sleep $hold
+    xdotool keyup "$key"
+    sleep $hold
+  done
+}
+
+# A menu item by the menu's and the item's mnemonic letters, as Alt+letter, letter; then the
+# menu has closed and the window has been painted again.
+menu() {
+  xdotool key "alt+$1"
+  sleep 0.3
+  xdotool key "$2"
+  sleep 0.5
+}
+
+# Distinct pictures among screenshots over about one and a half seconds.
+distinct_pictures() {
+  for _ in $(seq 8); do
+    snapshot "$1" "$2" || fail "the window is not ${1} wide with room for the menu bar"
+    # The pixels' signature: the PNG file itself carries a time stamp.
+    identify -format '%#\n' "$work/picture.png"
+    sleep 0.15
+  done | sort -u | wc -l
+}
+
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+
+# Runs the command until it succeeds, for up to ten seconds.
+retry() {
+  for _ in $(seq 40); do
+    "$@" && return 0
+    sleep 0.25
+  done
+  return 1
+}
+
+window_geometry() { xdotool getwindowgeometry "$window" | tail -1; }
+window_geometry_is() { [ "$(window_geometry)" = "$1" ]; }
+
+# --- Boot, the window's size, typing ---
+start
+wait_for_row 20 5 "READY\\."
+[ "$(sed -n 2p "$work/text")" = "    **** COMMODORE 64 BASIC V2 ****" ] || fail "no start banner"
+
+press p r i n t space 6 KP_Multiply 7 Return
+wait_for_row 20 7 " 42"
+[ "$(sed -n 7p "$work/text")" = "PRINT 6*7" ] || fail "the typed line is not 'PRINT 6*7'"
+
+# The same screen from a headless run, pixel for pixel, down to the row above the cursor.
+"$quillon" --headless --type 'PRINT 6*7\n' --frames 300 --screenshot "$work/headless.png"
+convert "$work/headless.png" -crop 360x100+0+0 +repage "$work/headless_top.png"
+convert "$work/picture.png" -crop 360x100+0+0 +repage "$work/window_top.png"
+compare -metric AE "$work/headless_top.png" "$work/window_top.png" null: 2>/dev/null ||
+  fail "the window's picture differs from the headless run's"
+
+# Shift does not change which key the C64 sees: Shift+2 is @, as the key table has it.
+xdotool keydown Shift_L
+press 2
+xdotool keyup Shift_L
+wait_for_row 20 10 "@"
+press Delete
+wait_for_row 20 10 ""
+
+# F10 opens the menu bar and Esc closes it; the menus' letters typed plainly are the C64's.
+press F10
+sleep 0.3
+press Escape
+sleep 0.3
+press f e s
+wait_for_row 20 10 "FES"
+press Delete Delete Delete
+wait_for_row 20 10 ""
+
+# --- Full screen: the window covers the 1280 x 1024 screen, the picture scaled four times to
+# 1280 x 800 in its middle; Esc brings the window back as it was ---
+geometry_before=$(window_geometry)
+menu s f
+retry window_geometry_is "  Geometry: 1280x1024" || fail "full screen does not cover the screen"
+for _ in $(seq 20); do
+  import -window root "$work/root.png"
+  convert "$work/root.png" -crop 1280x800+0+112 +repage -filter point -resize 320x200 ppm:- |
+    "$picture_text" >"$work/text"
+  [ "$(sed -n 8p "$work/text")" = " 42" ] && break
+  sleep 0.25
+done
+[ "$(sed -n 8p "$work/text")" = " 42" ] || fail "full screen does not show the picture scaled"
+press Escape
+retry window_geometry_is "$geometry_before" || fail "Esc does not bring the window back to its size"
+wait_for_row 20 7 " 42"
+
+# --- A window made larger by hand shows the picture stretched to it ---
+eval "$(xdotool getwindowgeometry --shell "$window")"
+window_height=$HEIGHT
+xdotool windowsize --sync "$window" 720 $((window_height + 240))
+for _ in $(seq 20); do
+  : >"$work/text"
+  if snapshot 720 480; then
+    convert "$work/picture.png" -filter point -resize 360x240 -crop 320x200+20+20 +repage ppm:- |
+      "$picture_text" >"$work/text"
+  fi
+  [ "$(sed -n 8p "$work/text")" = " 42" ] && break
+  sleep 0.25
+done
+[ "$(sed -n 8p "$work/text")" = " 42" ] || fail "the picture is not stretched to a larger window"
+xdotool windowsize --sync "$window" 360 "$window_height"
+wait_for_row 20 7 " 42"
+
+# --- Idle CPU use at real-time pace ---
+ticks_before=$(cpu_ticks)
+sleep 5
+ticks_after=$(cpu_ticks)
+cpu_percent=$(((ticks_after - ticks_before) * 100 / $(getconf CLK_TCK) / 5))
+echo "CPU use idling at READY.: ${cpu_percent}% of one core"
+[ "$cpu_percent" -lt 15 ] || fail "idle CPU use ${cpu_percent}% is 15% or more"
+
+# --- Pause: the picture stands still and typing does not reach the C64 ---
+[ "$(distinct_pictures 360 240)" -gt 1 ] || fail "the cursor does not blink while running"
+menu e p
+[ "$(distinct_pictures 360 240)" -eq 1 ] || fail "the picture changes while paused"
+# Paused, the loop waits for events instead of running.
+ticks_before=$(cpu_ticks)
+sleep 2
+ticks_after=$(cpu_ticks)
+[ $((ticks_after - ticks_before)) -le $(($(getconf CLK_TCK) / 50)) ] ||
+  fail "paused, the program still uses $((ticks_after - ticks_before)) clock ticks in 2 s"
+press x
+menu e p
+[ "$(distinct_pictures 360 240)" -gt 1 ] || fail "the emulation does not go on after Pause"
+wait_for_row 20 7 " 42"
+[ "$(sed -n 11p "$work/text")" = "" ] || fail "a key typed while paused reached the C64"
+
+# --- Show border off: the window fits a 320 x 200 picture ---
+menu s b
+sleep 0.5
+wait_for_row 0 7 " 42"
+
+# --- PAL off: after a reset the KERNAL finds NTSC, which the status line shows ---
+xdotool keydown Scroll_Lock
+wait_for_row 0 24 ' *S:[0-9][0-9] -  PAL [0-9]\{4\}%'
+xdotool keyup Scroll_Lock
+menu s p
+menu e r
+wait_for_row 0 5 "READY\."
+xdotool keydown Scroll_Lock
+wait_for_row 0 24 ' *S:[0-9][0-9] - NTSC [0-9]\{4\}%'
+xdotool keyup Scroll_Lock
+
+# --- The About dialog, closed by its OK button ---
+menu question a
+xdotool search --name '^About $' >/dev/null || fail "no About dialog"
+press Return
+sleep 0.5
+if xdotool search --name '^About $' >/dev/null; then fail "OK does not close the About dialog"; fi
+
+# --- Exit ends the program with status 0 ---
+menu f x
+status=0
+wait "$pid" || status=$?
+pid=
+[ "$status" -eq 0 ] || fail "Exit ended the program with status $status"
+
+# --- A program given on the command line starts once BASIC is up ---
+# 10 PRINT "AUTOSTARTED" as tokenised BASIC at $0801.
+printf '\x01\x08\x15\x08\x0a\x00\x99\x20\x22AUTOSTARTED\x22\x00\x00\x00' >"$work/game.prg"
+start "$work/game.prg"
+for _ in $(seq 60); do
+  read_screen 20
+  grep -qx 'AUTOSTARTED' "$work/text" && break
+  sleep 0.25
+done
+grep -qx 'AUTOSTARTED' "$work/text" || fail "the program given on the command line did not run"
+
+# File > Load program: the dialog takes a typed path, in any letter case of the extension.
+printf '\x01\x08\x14\x08\x0a\x00\x99\x20\x22FROMDIALOG\x22\x00\x00\x00' >"$work/DIALOG.PRG"
+menu f p
+sleep 0.5
+xdotool type --delay 50 "$work/DIALOG.PRG"
+sleep 0.5
+xdotool key Return
+for _ in $(seq 60); do
+  read_screen 20
+  grep -qx 'FROMDIALOG' "$work/text" && break
+  sleep 0.25
+done
+grep -qx 'FROMDIALOG' "$work/text" || fail "the program chosen in the file dialog did not run"
+
+# Closing the window ends the program with status 0 too.
+xdotool windowclose "$window"
+status=0
+wait "$pid" || status=$?
+pid=
+[ "$status" -eq 0 ] || fail "closing the window ended the program with status $status"
+
+echo "window end-to-end: all checks passed"
