@@ -5,9 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "host/autostart.h"
 #include "host/command_line.h"
+#include "host/headless/headless_backend.h"
 #include "host/headless/headless_run.h"
+#include "host/main_loop.h"
 #include "host/messages.h"
+#include "host/window_run.h"
+#include "media/cartridge.h"
 #include "support/files.h"
 #include "support/picture.h"
 #include "vic/frame_image.h"
@@ -92,6 +97,59 @@ TEST(HostHeadlessRun, TheTraceViewIsDrawnIntoTheFinalPictureTopRowFirst) {
   EXPECT_EQ(result.Picture[20 * 360 + 20 + 7], Palette[0]);
   EXPECT_EQ(result.Picture[219 * 360 + 20 + 7], Palette[6]);
   EXPECT_EQ(result.Picture[0], Palette[14]) << "light blue border";
+}
+
+bool ScreenShows(const std::string& line) {
+  const std::vector<std::string> rows = ScreenRows(0x0400);
+  return std::find(rows.begin(), rows.end(), line) != rows.end();
+}
+
+// One pass of the window's loop after a fiftieth of a second, with the start file's check.
+std::int32_t TickedPass(std::string& program) {
+  std::int32_t exitCode = -1;
+  HeadlessAdvanceCounter(HeadlessManualFrequency / TicksPerSecond);
+  const std::int32_t frames = MainLoopPass(&exitCode);
+  StartProgramOnceBasicWaits(program);
+  return frames < 0 ? exitCode : -1;
+}
+
+TEST(Autostart, ProgramGivenAtStartRunsInTheWindowLoopOnceBasicWaits) {
+  const std::string path =
+      test::WriteTempFile("game.prg", test::BasicProgramFile({"10 PRINT \"AUTOSTARTED\""}));
+
+  UseHeadlessBackend(false);
+  std::string program = AttachStartFile(path);
+  EXPECT_EQ(program, path);
+  EXPECT_EQ(CartridgeAttached, 0);
+  std::int32_t exitCode = -1;
+  ASSERT_TRUE(HostStartUp(nullptr, ShowNormal, &exitCode));
+
+  // While the KERNAL is still starting, the program waits.
+  TickedPass(program);
+  EXPECT_EQ(program, path);
+  int passes = 1;
+  while (!program.empty() && passes < 500) {
+    TickedPass(program);
+    ++passes;
+  }
+  EXPECT_TRUE(program.empty()) << "BASIC never waited for input";
+  EXPECT_FALSE(BasicWaitsForInput());  // RUN is in the keyboard buffer
+  for (int more = 0; more < 100 && !ScreenShows("AUTOSTARTED"); ++more) TickedPass(program);
+  EXPECT_TRUE(ScreenShows("AUTOSTARTED"));
+
+  // Exit from the menu ends the loop with status 0.
+  HeadlessPostMessage(MessageCommand, CommandExit, 0);
+  std::int32_t status = -1;
+  for (int more = 0; more < 3 && status < 0; ++more) status = TickedPass(program);
+  EXPECT_EQ(status, 0);
+  HostShutDown();
+}
+
+TEST(Autostart, CartridgeGivenAtStartIsAttachedForTheFirstReset) {
+  EXPECT_EQ(AttachStartFile("/some/where/game.CRT"), "");
+  EXPECT_EQ(CartridgeAttached, 1);
+  EXPECT_EQ(CartridgePath, "/some/where/game.CRT");
+  EXPECT_EQ(AttachStartFile(""), "");
 }
 
 }  // namespace
