@@ -121,14 +121,12 @@ TEST(CiaTimer, InterruptFlagsMaskAndTheTwoInterruptLines) {
   EXPECT_EQ(Cpu.NmiPending, 0);
 }
 
-void Hold(int column, int row) { KeyMatrix[column] &= static_cast<std::uint8_t>(~(1u << row)); }
-
 TEST(CiaPorts, KeyboardScanCombinesTheHeldKeysOfEverySelectedColumn) {
   test::PowerOnMachine();
-  Hold(0, 1);  // RETURN
-  Hold(1, 2);  // A
-  Hold(2, 2);  // D
-  Hold(7, 4);  // SPACE
+  // RETURN (column 0, row 1), A (1, 2), D (2, 2) and SPACE (7, 4) held.
+  KeyMatrix[0] = 0xFD;
+  KeyMatrix[1] = KeyMatrix[2] = 0xFB;
+  KeyMatrix[7] = 0xEF;
   MemWrite(0xDC01, 0x00);  // a byte written to port B plays no part
   const std::pair<std::uint8_t, std::uint8_t> scans[] = {
       {0xFE, 0xFD}, {0xFD, 0xFB}, {0xF9, 0xFB}, {0xFC, 0xF9},
@@ -159,7 +157,6 @@ TEST(CiaPorts, Cia2PortASelectsTheVideoBankAndReadsTheSerialLinesHigh) {
     MemWrite(0xDD00, value);
     EXPECT_EQ(Vic.BankBase, bank) << "port A " << int(value);
     EXPECT_EQ(MemRead(0xDD00), value | 0xC0);
-    EXPECT_EQ(Cia2.Registers[CiaPortA], value | 0xC0);
   }
   MemWrite(0xDC00, 0x00);
   EXPECT_EQ(Vic.BankBase, 0x0000) << "CIA1's port A selects no bank";
