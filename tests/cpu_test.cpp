@@ -13,6 +13,9 @@
 namespace quillon {
 namespace {
 
+using test::RunInstruction;
+using test::StartProgram;
+
 // The standard exerciser of every documented instruction, run from all-RAM memory through the
 // real bus. It ends in a jump to itself: at $3469 when every check passed, elsewhere at the
 // check that failed (its listing explains the address).
@@ -68,10 +71,10 @@ bool CostsPageCross(unsigned opcode) {
 // The opcode at $1000 with operand bytes $10 $30: the zero-page pointer at $10 holds $9999 and
 // the absolute operand is $3010, so X = Y = $FF moves every indexed address into the next page.
 int RunOpcode(unsigned opcode, std::uint8_t index, std::uint8_t status) {
-  test::StartProgram(0x1000, {static_cast<std::uint8_t>(opcode), 0x10, 0x30});
+  StartProgram(0x1000, {static_cast<std::uint8_t>(opcode), 0x10, 0x30});
   Cpu.X = Cpu.Y = index;
   Cpu.P = status;
-  return test::RunInstruction();
+  return RunInstruction();
 }
 
 TEST(CpuTiming, EveryOpcodeHasItsLengthAndCycleCount) {
@@ -91,13 +94,10 @@ TEST(CpuTiming, EveryOpcodeHasItsLengthAndCycleCount) {
     }
   }
   // $80 is the service step's marker: fetched from memory it runs as $82.
-  test::StartProgram(0x1000, {0x80});
+  StartProgram(0x1000, {0x80});
   CpuExecute();
   EXPECT_EQ(Cpu.Opcode, 0x82);
 }
-
-using test::RunInstruction;
-using test::StartProgram;
 
 TEST(CpuAddressing, AddressesWrapAsOnTheNmosProcessor) {
   StartProgram(0x1000, {0xBD, 0xFF, 0x12, 0xB5, 0xFF, 0xBD, 0xFF, 0xFF, 0xB6, 0xFF, 0x95, 0xFF,
@@ -252,7 +252,7 @@ TEST(CpuBusAccess, EachInstructionReadsItsTargetAsOftenAsTheProcessorDoes) {
 // A program with the KERNAL banked out, so the vectors come from RAM: the IRQ handler at $2000
 // and the NMI handler at $3000 are each a single RTI.
 void StartWithHandlers(std::uint16_t address, std::initializer_list<std::uint8_t> code) {
-  test::StartProgram(address, code);
+  StartProgram(address, code);
   MainRam[1] = 0x35;
   const std::uint8_t vectors[] = {0x00, 0x30, 0x00, 0x00, 0x00, 0x20};
   std::copy(vectors, vectors + 6, MainRam + 0xFFFA);
@@ -329,7 +329,7 @@ TEST(CpuReset, RequestAndTheKernalsResetEntrySilenceTheSid) {
   EXPECT_EQ(Cpu.Opcode, RomImages.Kernal[0x1CE2]);
   EXPECT_EQ(ActiveVoices.load(), 0x8u) << "only the three voice bits are cleared";
 
-  test::StartProgram(0x1000, {0x4C, 0xE2, 0xFC});  // JMP $FCE2, as SYS 64738 does
+  StartProgram(0x1000, {0x4C, 0xE2, 0xFC});  // JMP $FCE2, as SYS 64738 does
   ActiveVoices = AllVoicesMask;
   RunInstruction();
   EXPECT_EQ(ActiveVoices.load(), AllVoicesMask);

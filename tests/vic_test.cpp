@@ -16,6 +16,10 @@
 namespace quillon {
 namespace {
 
+using test::HiresHex;
+using test::PictureRowHex;
+using test::RenderLine;
+
 TEST(VicRegisters, ReadBackRulesMirrorsAndTheRasterLine) {
   test::PowerOnMachine();
   EXPECT_EQ(MemRead(0xD019), 0x06);
@@ -73,10 +77,6 @@ TEST(VicInterrupts, RasterLatchMaskAndAcknowledge) {
   runLines(2 * 312);
   EXPECT_EQ(MemRead(0xD019), 0x76);
 }
-
-using test::HiresHex;
-using test::PictureRowHex;
-using test::RenderLine;
 
 const std::string BorderRow(320, 'E');
 
