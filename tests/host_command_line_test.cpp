@@ -1,39 +1,39 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
+#include "host/autostart.h"
 #include "host/command_line.h"
+#include "host/headless/headless_backend.h"
+#include "host/headless/headless_run.h"
+#include "host/main_loop.h"
 #include "host/messages.h"
-#include "support/temp_file.h"
+#include "host/window_run.h"
+#include "media/cartridge.h"
+#include "support/files.h"
+#include "support/picture.h"
+#include "vic/frame_image.h"
 
 namespace quillon {
 namespace {
 
-std::string Parse(std::initializer_list<const char*> arguments, CommandLineOptions& options) {
+std::string Parse(const std::vector<const char*>& arguments, CommandLineOptions& options) {
   std::vector<const char*> argv{"quillon"};
-  argv.insert(argv.end(), arguments);
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
   return ParseCommandLine(static_cast<int>(argv.size()), argv.data(), options);
-}
-
-std::string ErrorOf(std::initializer_list<const char*> arguments) {
-  CommandLineOptions options;
-  return Parse(arguments, options);
 }
 
 TEST(HostCommandLine, NoArgumentsIsTheWindowAndEveryOptionIsRead) {
   CommandLineOptions plain;
   EXPECT_EQ(Parse({}, plain), "");
-  EXPECT_FALSE(plain.Headless);
-  EXPECT_EQ(plain.Frames, 300);
-  EXPECT_TRUE(plain.File.empty());
-
+  EXPECT_TRUE(!plain.Headless && plain.Frames == 300 && plain.File.empty());
   const std::string program = test::WriteTempFile("game.P00", {0});
   CommandLineOptions options;
   EXPECT_EQ(Parse({"--headless", "--frames", "42", "--realtime", "--ntsc", "--screen-text",
-                   "--trace", "--screenshot", "out.png", program.c_str(), "--type", "Ok\\n"},
+                   "--trace", "--screenshot", "out.png", program.c_str(), "--type", "Ok\\n\":"},
                   options),
             "");
   EXPECT_TRUE(options.Headless && options.RealTime && options.Ntsc && options.ScreenText &&
@@ -41,42 +41,103 @@ TEST(HostCommandLine, NoArgumentsIsTheWindowAndEveryOptionIsRead) {
   EXPECT_EQ(options.Frames, 42);
   EXPECT_EQ(options.ScreenshotPath, "out.png");
   EXPECT_EQ(options.File, program);
-  ASSERT_EQ(options.TypedKeys.size(), 3u);
-  EXPECT_EQ(options.TypedKeys[0].VirtualKey, 'O');
-  EXPECT_EQ(options.TypedKeys[1].VirtualKey, 'K') << "lower case types the same key";
-  EXPECT_EQ(options.TypedKeys[2].VirtualKey, VirtualKeyReturn);
+  // Lower case types the capital's key; '"' and ':' are shifted keys of the host keyboard.
+  std::string typed;
+  for (const TypedKey& key : options.TypedKeys) typed += std::to_string(key.VirtualKey) + (key.Shift ? "S " : " ");
+  EXPECT_EQ(typed, "79 75 13 222S 186S ");
 }
 
 TEST(HostCommandLine, BadArgumentsSayWhatIsWrong) {
   const std::string program = test::WriteTempFile("x.prg", {0});
   const std::string folder = program.substr(0, program.rfind('/')) + "/folder.prg";
   std::filesystem::create_directory(folder);
-  EXPECT_EQ(ErrorOf({"--bogus"}), "unknown option '--bogus' (see --help)");
-  EXPECT_EQ(ErrorOf({"--headless", "--frames"}), "--frames needs a number of frames");
-  for (const char* number : {"0", "-5", "12x", "", "99999999999"}) {
-    EXPECT_NE(ErrorOf({"--headless", "--frames", number}).find("--frames needs a whole number"),
-              std::string::npos)
-        << number;
+  const std::pair<std::vector<const char*>, std::string> cases[] = {
+      {{"--bogus"}, "unknown option '--bogus' (see --help)"},
+      {{"--headless", "--frames"}, "--frames needs a number of frames"},
+      {{"--headless", "--frames", "12x"}, "--frames needs a whole number"},
+      {{"--headless", "--frames", "99999999999"}, "--frames needs a whole number"},
+      {{"--headless", "--frames", "0"}, "--frames needs a whole number"},
+      {{"--frames", "10"}, "--frames works only with --headless"},
+      {{"--headless", "missing.prg"}, "cannot read 'missing.prg'"},
+      {{"--headless", "notes.txt"}, "'notes.txt' is not a .prg, .p00 or .crt file"},
+      {{"--headless", folder.c_str()}, "cannot read '" + folder + "'"},
+      {{program.c_str(), program.c_str()}, "only one file"},
+      {{"--headless", "--type", "~"}, "no C64 key types the character '~' in --type"},
+      {{"--headless", "--screenshot"}, "--screenshot needs a file name"}};
+  for (const auto& [arguments, error] : cases) {
+    CommandLineOptions options;
+    EXPECT_TRUE(Parse(arguments, options).starts_with(error)) << error;
   }
-  EXPECT_EQ(ErrorOf({"--frames", "10"}), "--frames works only with --headless");
-  EXPECT_EQ(ErrorOf({"--headless", "missing.prg"}), "cannot read 'missing.prg'");
-  EXPECT_EQ(ErrorOf({"--headless", "notes.txt"}), "'notes.txt' is not a .prg, .p00 or .crt file");
-  EXPECT_EQ(ErrorOf({"--headless", "/"}), "'/' is not a .prg, .p00 or .crt file");
-  EXPECT_EQ(ErrorOf({"--headless", folder.c_str()}), "cannot read '" + folder + "'");
-  EXPECT_EQ(ErrorOf({program.c_str(), program.c_str()}).rfind("only one file", 0), 0u);
-  EXPECT_EQ(ErrorOf({"--headless", "--type", "~"}),
-            "no C64 key types the character '~' in --type");
-  EXPECT_EQ(ErrorOf({"--headless", "--screenshot"}), "--screenshot needs a file name");
 }
 
-TEST(HostCommandLine, ShiftedCharactersTypeWithShiftOnTheKeyTheC64HasThemOn) {
-  std::vector<TypedKey> keys;
-  ASSERT_EQ(TranslateTypedText("\":(", keys), "");
-  ASSERT_EQ(keys.size(), 3u);
-  EXPECT_EQ(keys[0].VirtualKey, VirtualKeyOem7);
-  EXPECT_EQ(keys[1].VirtualKey, VirtualKeyOem1);
-  EXPECT_EQ(keys[2].VirtualKey, '9');
-  for (const TypedKey& key : keys) EXPECT_TRUE(key.Shift);
+TEST(HostHeadlessRun, AProgramRunsFirstAndTypingWaitsForBasicToReturn) {
+  CommandLineOptions options;
+  options.File = test::WriteTempFile("sum.prg", test::BasicProgramFile({"10 PRINT 617*2"}));
+  ASSERT_EQ(TranslateTypedText("PRINT 6*7\\n", options.TypedKeys), "");
+  const HeadlessRunResult result = RunHeadless(options);
+  EXPECT_EQ(result.ExitCode, 0);
+  EXPECT_EQ(result.FramesRun, 300);
+  const auto& rows = result.ScreenText;
+  const auto typed = std::find(std::find(rows.begin(), rows.end(), " 1234"), rows.end(), " 42");
+  ASSERT_NE(typed, rows.end()) << "the program's output, then the typed line's";
+  EXPECT_EQ(typed[-1], "PRINT 6*7");
+}
+
+TEST(HostHeadlessRun, TheTraceViewIsDrawnIntoTheFinalPictureTopRowFirst) {
+  CommandLineOptions options;
+  options.Frames = 150;
+  options.Trace = true;
+  const HeadlessRunResult result = RunHeadless(options);
+  ASSERT_EQ(result.PictureWidth * 1000 + result.PictureHeight, 360240);
+  ASSERT_EQ(result.Picture.size(), 360u * 240u);
+  EXPECT_EQ(test::PictureRowText(0).substr(32), "NV-BDIZC");
+  EXPECT_EQ(test::PictureRowText(1).substr(0, 10), "STACKP: $0");
+  // The trace view's black cells are at the top of the display window, the blue screen's
+  // background at its bottom: the rows come out top first.
+  EXPECT_EQ(result.Picture[20 * 360 + 20 + 7], Palette[0]);
+  EXPECT_EQ(result.Picture[219 * 360 + 20 + 7], Palette[6]);
+  EXPECT_EQ(result.Picture[0], Palette[14]) << "light blue border";
+}
+
+bool ScreenShows(const std::string& line) {
+  const std::vector<std::string> rows = ScreenRows(0x0400);
+  return std::find(rows.begin(), rows.end(), line) != rows.end();
+}
+
+// One pass of the window's loop after a fiftieth of a second, with the start file's check.
+void TickedPass(std::string& program) {
+  std::int32_t exitCode = -1;
+  HeadlessAdvanceCounter(HeadlessManualFrequency / TicksPerSecond);
+  MainLoopPass(&exitCode);
+  StartProgramOnceBasicWaits(program);
+}
+
+TEST(Autostart, ProgramGivenAtStartRunsInTheWindowLoopOnceBasicWaits) {
+  const std::string path =
+      test::WriteTempFile("game.prg", test::BasicProgramFile({"10 PRINT \"AUTOSTARTED\""}));
+  UseHeadlessBackend(false);
+  std::string program = AttachStartFile(path);
+  EXPECT_EQ(program, path);
+  EXPECT_EQ(CartridgeAttached, 0);
+  std::int32_t exitCode = -1;
+  ASSERT_TRUE(HostStartUp(nullptr, ShowNormal, &exitCode));
+
+  // While the KERNAL is still starting, the program waits.
+  TickedPass(program);
+  EXPECT_EQ(program, path);
+  for (int passes = 0; passes < 500 && !program.empty(); ++passes) TickedPass(program);
+  EXPECT_TRUE(program.empty()) << "BASIC never waited for input";
+  EXPECT_FALSE(BasicWaitsForInput());  // RUN is in the keyboard buffer
+  for (int more = 0; more < 100 && !ScreenShows("AUTOSTARTED"); ++more) TickedPass(program);
+  EXPECT_TRUE(ScreenShows("AUTOSTARTED"));
+  HostShutDown();
+}
+
+TEST(Autostart, CartridgeGivenAtStartIsAttachedForTheFirstReset) {
+  EXPECT_EQ(AttachStartFile("/some/where/game.CRT"), "");
+  EXPECT_EQ(CartridgeAttached, 1);
+  EXPECT_EQ(CartridgePath, "/some/where/game.CRT");
+  EXPECT_EQ(AttachStartFile(""), "");
 }
 
 }  // namespace

@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,8 +17,8 @@
 #include "host/messages.h"
 #include "host/window_proc.h"
 #include "media/cartridge.h"
+#include "support/files.h"
 #include "support/machine.h"
-#include "support/temp_file.h"
 
 namespace quillon {
 namespace {
@@ -31,175 +35,115 @@ void StartWindow() {
   CreateDisplayBuffer();
 }
 
-using Changes = std::vector<std::string>;
+bool NoC64KeyDown() {
+  return std::all_of(KeyMatrix, KeyMatrix + 8, [](std::uint8_t column) { return column == 0xFF; });
+}
 
-TEST(HostWindowProc, PauseAndTraceToggleTheirFlagsAndCheckMarks) {
+TEST(HostWindowProc, MenuCommandsChangeTheirStateAndCheckMarks) {
   StartWindow();
   Command(CommandPause);
   EXPECT_EQ(Host.Paused, 1);
-  Command(CommandPause);
-  EXPECT_EQ(Host.Paused, 0);
-  Command(CommandPause);
-  // Trace turned on while paused unpauses, so that the next pass takes a step.
-  Command(CommandTrace);
-  EXPECT_EQ(Host.TraceMode, 1);
-  EXPECT_EQ(Host.Paused, 0);
+  Command(CommandTrace);  // turned on while paused it unpauses, so the next pass takes a step
+  EXPECT_EQ(Host.TraceMode + Host.Paused, 1);
   Host.Paused = 1;
   Command(CommandTrace);
-  EXPECT_EQ(Host.TraceMode, 0);
-  EXPECT_EQ(Host.Paused, 0);
-  EXPECT_EQ(Headless.MenuChanges, (Changes{"&Pause=1", "&Pause=0", "&Pause=1", "&Pause=0",
-                                           "&Trace=1", "&Pause=0", "&Trace=0"}));
-}
-
-TEST(HostWindowProc, ResetBorderAndVideoStandardCommands) {
-  StartWindow();
-  Command(CommandReset);
-  EXPECT_EQ(Cpu.ResetRequest, 1);
-
+  EXPECT_EQ(Host.TraceMode + Host.Paused, 0);
   const std::int32_t divisor = Host.SpeedDivisor;
   Command(CommandPal);
   EXPECT_EQ(VideoStandard, VideoStandardNtsc);
   Command(CommandPal);
   EXPECT_EQ(VideoStandard, VideoStandardPal);
   EXPECT_EQ(Host.SpeedDivisor, divisor) << "the speed divisor stays as it was";
-
   Command(CommandShowBorder);
   EXPECT_EQ(Host.ShowBorder, 0);
   EXPECT_EQ(Host.DisplayPixels, nullptr) << "the main loop makes the new buffer";
-  Command(CommandShowBorder);
-  EXPECT_EQ(Host.ShowBorder, 1);
   EXPECT_EQ(Headless.MenuChanges,
-            (Changes{"&PAL=0", "&PAL=1", "Show &border=0", "Show &border=1"}));
-}
-
-TEST(HostWindowProc, CartridgeCommandsAttachAndRemoveThroughAReset) {
-  StartWindow();
-  CartridgePath = "old.crt";
-  Command(CommandLoadCartridge);  // cancelled
-  EXPECT_EQ(Headless.LastOfferedName, "old.crt") << "the dialog offers the previous name";
-  EXPECT_EQ(Headless.LastFilter, std::string("Cartridge (*.crt)\0*.CRT\0", 24));
-  EXPECT_EQ(CartridgeAttached, 0);
-  EXPECT_EQ(Cpu.ResetRequest, 0);
-
-  Headless.ChosenFile = "/games/new.crt";
-  Command(CommandLoadCartridge);
-  EXPECT_EQ(CartridgeAttached, 1);
-  EXPECT_EQ(CartridgePath, "/games/new.crt");
+            (std::vector<std::string>{"&Pause=1", "&Pause=0", "&Trace=1", "&Pause=0", "&Trace=0",
+                                      "&PAL=0", "&PAL=1", "Show &border=0"}));
+  Command(CommandReset);
   EXPECT_EQ(Cpu.ResetRequest, 1);
-
-  Cpu.ResetRequest = 0;
-  Command(CommandRemoveCartridge);
-  EXPECT_EQ(CartridgeAttached, 0);
-  EXPECT_EQ(Cpu.ResetRequest, 1);
-}
-
-TEST(HostWindowProc, LoadProgramLoadsThePickedFileAndTypesRun) {
-  StartWindow();
-  const std::uint8_t keysWaiting = MainRam[0xC6];
-  Command(CommandLoadProgram);  // cancelled
-  EXPECT_EQ(MainRam[0xC6], keysWaiting);
-  EXPECT_EQ(Headless.LastFilter,
-            std::string("Program file (*.prg; *.p00)\0*.PRG;*.P00\0", 40));
-
-  Headless.ChosenFile = test::WriteTempFile("game.prg", {0x00, 0xC0, 0xA9, 0x05});
-  Command(CommandLoadProgram);
-  EXPECT_EQ(Headless.LastOfferedName, "") << "the program dialog starts empty";
-  EXPECT_EQ(MainRam[0xC000], 0xA9);
-  EXPECT_EQ(MainRam[0xC001], 0x05);
-  EXPECT_EQ(MainRam[0xC6], 4);
-}
-
-TEST(HostWindowProc, ExitDestroysTheWindowWhichPausesAndPostsQuit) {
-  StartWindow();
-  Headless.WindowExists = true;
-  Command(CommandExit);
-  EXPECT_EQ(Host.Paused, 1);
-  ASSERT_EQ(Headless.Queue.size(), 1u);
-  EXPECT_EQ(Headless.Queue.front().Message, MessageQuit);
-  EXPECT_EQ(Headless.Queue.front().WParam, 0u);
-}
-
-TEST(HostWindowProc, AboutHelpAndNotificationsThatAreNotMenuCommands) {
-  StartWindow();
   Command(CommandAbout);
   EXPECT_EQ(Headless.AboutDialogs, 1);
   Command(CommandHelp);
   EXPECT_EQ(Send(MessageCommand, (1u << 16) | CommandPause), 0);
   EXPECT_EQ(Host.Paused, 0) << "a control's notification is no menu command";
-  EXPECT_TRUE(Headless.MenuChanges.empty());
+  Headless.WindowExists = true;
+  Command(CommandExit);  // destroys the window, which pauses and posts the quit message
+  EXPECT_EQ(Host.Paused, 1);
+  ASSERT_EQ(Headless.Queue.size(), 1u);
+  EXPECT_EQ(Headless.Queue.front().Message, MessageQuit);
   EXPECT_EQ(Headless.DefaultProcCalls, 0);
 }
 
-TEST(HostWindowProc, FullScreenIsEnteredOnlyWhenTheDisplayCanBeHadAndEscLeavesIt) {
+TEST(HostWindowProc, FileCommandsLoadProgramsAndAttachAndRemoveCartridges) {
+  StartWindow();
+  CartridgePath = "old.crt";
+  Command(CommandLoadCartridge);  // cancelled
+  EXPECT_EQ(Headless.LastOfferedName, "old.crt") << "the dialog offers the previous name";
+  EXPECT_EQ(Headless.LastFilter, std::string("Cartridge (*.crt)\0*.CRT\0", 24));
+  EXPECT_EQ(CartridgeAttached + Cpu.ResetRequest, 0);
+  Headless.ChosenFile = "/games/new.crt";
+  Command(CommandLoadCartridge);
+  EXPECT_EQ(CartridgePath, "/games/new.crt");
+  EXPECT_EQ(CartridgeAttached + Cpu.ResetRequest, 2);
+  Cpu.ResetRequest = 0;
+  Command(CommandRemoveCartridge);
+  EXPECT_EQ(CartridgeAttached + Cpu.ResetRequest, 1);
+
+  Headless.ChosenFile = test::WriteTempFile("game.prg", {0x00, 0xC0, 0xA9, 0x05});
+  Command(CommandLoadProgram);
+  EXPECT_EQ(Headless.LastFilter, std::string("Program file (*.prg; *.p00)\0*.PRG;*.P00\0", 40));
+  EXPECT_EQ(Headless.LastOfferedName, "") << "the program dialog starts empty";
+  EXPECT_EQ(MainRam[0xC001], 0x05);
+  EXPECT_EQ(MainRam[0xC6], 4) << "RUN and RETURN typed";
+}
+
+TEST(HostWindowProc, EscLeavesFullScreenAndF12StepsOnlyInTraceMode) {
   StartWindow();
   Headless.FullScreenAvailable = false;
   Command(CommandFullScreen);
-  EXPECT_EQ(Host.FullScreenActive, 0);
-  EXPECT_EQ(Headless.CursorHidden, 0) << "the cursor is shown again";
-
+  EXPECT_EQ(Host.FullScreenActive + Headless.CursorHidden, 0) << "the cursor is shown again";
   Headless.FullScreenAvailable = true;
   Command(CommandFullScreen);
-  EXPECT_EQ(Host.FullScreenActive, 1);
-  EXPECT_TRUE(Headless.FullScreenHeld);
-  EXPECT_EQ(Headless.CursorHidden, 1);
-  EXPECT_TRUE(Headless.MenuChanges.empty()) << "full screen has no check mark";
-
+  EXPECT_TRUE(Host.FullScreenActive && Headless.FullScreenHeld && Headless.CursorHidden);
   Send(MessageKeyDown, VirtualKeyEscape);
-  EXPECT_EQ(Host.FullScreenActive, 0);
-  EXPECT_FALSE(Headless.FullScreenHeld);
-  EXPECT_EQ(Headless.CursorHidden, 0);
-  EXPECT_EQ(HostKeyDown[VirtualKeyEscape], 1);
-
+  EXPECT_TRUE(!Host.FullScreenActive && !Headless.FullScreenHeld && !Headless.CursorHidden);
   // Outside full screen Esc only reaches the key table, where it presses nothing.
   Send(MessageKeyUp, VirtualKeyEscape);
   Send(MessageKeyDown, VirtualKeyEscape);
   EXPECT_FALSE(Headless.FullScreenHeld);
-  EXPECT_EQ(Headless.CursorHidden, 0);
-  for (std::uint8_t column : KeyMatrix) EXPECT_EQ(column, 0xFF);
-}
+  EXPECT_EQ(HostKeyDown[VirtualKeyEscape], 1);
+  EXPECT_TRUE(Headless.MenuChanges.empty()) << "full screen has no check mark";
 
-TEST(HostWindowProc, F12StepsOnlyInTraceMode) {
-  StartWindow();
   Host.Paused = 1;
   Send(MessageKeyDown, VirtualKeyF12);
   EXPECT_EQ(Host.Paused, 1);
-  EXPECT_EQ(HostKeyDown[VirtualKeyF12], 1);
   Host.TraceMode = 1;
   Send(MessageKeyDown, VirtualKeyF12);  // a repeat of the held key steps again
   EXPECT_EQ(Host.Paused, 0);
-  EXPECT_EQ(HostKeyDown[VirtualKeyF12], 1);
   Send(MessageKeyUp, VirtualKeyF12);
   EXPECT_EQ(HostKeyDown[VirtualKeyF12], 0);
-  for (std::uint8_t column : KeyMatrix) EXPECT_EQ(column, 0xFF);
+  EXPECT_TRUE(NoC64KeyDown());
 }
 
-TEST(HostWindowProc, TheScreenSaverIsHeldOffOnlyWhileRunning) {
+TEST(HostWindowProc, ScreenSaverIsHeldOffOnlyWhileRunningAndOtherMessagesGoToTheSystem) {
   StartWindow();
   for (std::uint32_t request : {SysCommandScreenSave, SysCommandScreenSave | 2,
                                 SysCommandMonitorPower, SysCommandMonitorPower | 0xF}) {
     EXPECT_EQ(Send(MessageSysCommand, request), 0);
   }
   EXPECT_EQ(Headless.DefaultProcCalls, 0);
-  Send(MessageSysCommand, 0xF100);  // the key menu: the system's business
-  EXPECT_EQ(Headless.DefaultProcCalls, 1);
   Host.Paused = 1;
-  Send(MessageSysCommand, SysCommandScreenSave);
-  Send(MessageSysCommand, SysCommandMonitorPower);
-  EXPECT_EQ(Headless.DefaultProcCalls, 3);
-}
-
-TEST(HostWindowProc, AltKeysAndUnknownMessagesGoToTheSystem) {
-  StartWindow();
+  for (std::uint32_t request : {SysCommandScreenSave, SysCommandMonitorPower, 0xF100u}) {
+    Send(MessageSysCommand, request);
+  }
   Send(MessageSysKeyDown, 'A');
   Send(MessageSysKeyUp, 'A');
   Send(MessageChar, 'a');
   Send(MessageKeyDown, 0x1234);  // no virtual-key code
-  EXPECT_EQ(Headless.DefaultProcCalls, 4);
+  EXPECT_EQ(Headless.DefaultProcCalls, 7);
   EXPECT_EQ(HostKeyDown['A'], 0);
-  for (std::uint8_t column : KeyMatrix) EXPECT_EQ(column, 0xFF);
-  EXPECT_EQ(Send(MessageCreate), 0);
-  EXPECT_EQ(Headless.DefaultProcCalls, 4);
+  EXPECT_TRUE(NoC64KeyDown());
 }
 
 TEST(HostWindowProc, SizeAndPaintShowTheBufferStretchedToTheClientArea) {
@@ -208,24 +152,131 @@ TEST(HostWindowProc, SizeAndPaintShowTheBufferStretchedToTheClientArea) {
   Headless.WindowWidth = 806;
   Headless.WindowHeight = 644;
   Send(MessageSize);
-  EXPECT_EQ(Host.ClientWidth, 800);
-  EXPECT_EQ(Host.ClientHeight, 600);
+  EXPECT_EQ(Host.ClientWidth * 1000 + Host.ClientHeight, 800600);
   Host.DisplayPixels[0] = 0x123456;
   Send(MessagePaint);
-  EXPECT_EQ(Headless.Paints, 1);
-  ASSERT_EQ(Headless.PaintedWidth, 360);
-  EXPECT_EQ(Headless.PaintedHeight, 240);
+  ASSERT_EQ(Headless.PaintedWidth * 1000 + Headless.PaintedHeight, 360240);
   EXPECT_EQ(Headless.PaintedPixels[0], 0x123456u);
-
-  // In full screen, or without a buffer, painting draws nothing.
+  // Without a buffer painting draws nothing.
   Headless.PaintedPixels.clear();
-  Host.FullScreenActive = 1;
-  Send(MessagePaint);
-  Host.FullScreenActive = 0;
   FreeDisplayBuffer();
   Send(MessagePaint);
-  EXPECT_EQ(Headless.Paints, 3);
   EXPECT_TRUE(Headless.PaintedPixels.empty());
+}
+
+using Matrix = std::array<std::uint8_t, 8>;
+
+// The C64 keys ("column,row") that a host key presses without and with Shift held; "-c,r" is a
+// key that the key-down lets go. The last field is what the key-up with Shift lets go where
+// that is not simply what the key-down pressed.
+struct ExpectedRow {
+  int VirtualKey;
+  const char *Plain, *Shifted, *ShiftedUp;
+};
+
+constexpr ExpectedRow Expected[] = {
+    {0x0D, "0,1", "0,1", ""},          {0x10, "1,7", "1,7", ""},          {0x11, "7,2", "7,2", ""},
+    {0x13, "7,7", "7,7", ""},          {0x20, "7,4", "7,4", ""},          {0x24, "6,3", "6,3", ""},
+    {0x25, "0,2 1,7", "0,2 1,7", ""},  {0x26, "0,7 1,7", "0,7 1,7", ""},  {0x27, "0,2", "0,2", ""},
+    {0x28, "0,7", "0,7", ""},          {0x2D, "0,0 1,7", "0,0 1,7", ""},  {0x2E, "0,0", "0,0", ""},
+    {'0', "4,3", "4,0 1,7", ""},       {'1', "7,0", "7,0 1,7", ""},       {'2', "7,3", "5,6 -1,7", "5,6"},
+    {'3', "1,0", "1,0 1,7", ""},       {'4', "1,3", "1,3 1,7", ""},       {'5', "2,0", "2,0 1,7", ""},
+    {'6', "2,3", "6,6", ""},           {'7', "3,0", "2,3 1,7", ""},       {'8', "3,3", "3,3", ""},
+    {'9', "4,0", "3,3 1,7", ""},       {0x6A, "6,1", "6,1", ""},          {0x6B, "5,0", "5,0", ""},
+    {0x6D, "5,3", "5,3", ""},          {0x6E, "5,4", "5,4 1,7", ""},      {0x6F, "6,7", "6,7 1,7", ""},
+    {0x70, "0,4", "0,4", ""},          {0x71, "0,4 1,7", "0,4 1,7", ""},  {0x72, "0,5", "0,5", ""},
+    {0x73, "0,5 1,7", "0,5 1,7", ""},  {0x74, "0,6", "0,6", ""},          {0x75, "0,6 1,7", "0,6 1,7", ""},
+    {0x76, "0,3", "0,3", ""},          {0x77, "0,3 1,7", "0,3 1,7", ""},  {0xBA, "6,2", "5,5 -1,7", "5,5 1,7"},
+    {0xBB, "6,5", "5,0", ""},          {0xBC, "5,7", "5,7 1,7", ""},      {0xBD, "5,3", "5,3", ""},
+    {0xDB, "5,5 1,7", "5,5 1,7", ""},  {0xDD, "6,2 1,7", "6,2 1,7", ""},  {0xDE, "3,0 1,7", "7,3 1,7", ""},
+};
+// The letters A-Z press the same key with and without Shift.
+constexpr const char* Letters = "1,2 3,4 2,4 2,2 1,6 2,5 3,2 3,5 4,1 4,2 4,5 5,2 4,4 "
+                                "4,7 4,6 5,1 7,6 2,1 1,5 2,6 3,6 3,7 1,1 2,7 3,1 1,4";
+
+// Applies "c,r ..." to a matrix: pressed keys clear their bit, "-c,r" and `release` set it.
+void Apply(Matrix& matrix, const std::string& keys, bool release) {
+  std::istringstream words(keys);
+  std::string word;
+  while (words >> word) {
+    const bool letGo = release || word[0] == '-';
+    if (word[0] == '-') word.erase(0, 1);
+    const auto bit = static_cast<std::uint8_t>(1 << (word[2] - '0'));
+    matrix[word[0] - '0'] = letGo ? matrix[word[0] - '0'] | bit : matrix[word[0] - '0'] & ~bit;
+  }
+}
+
+Matrix CurrentMatrix() {
+  Matrix matrix;
+  std::memcpy(matrix.data(), KeyMatrix, 8);
+  return matrix;
+}
+
+void ReleaseEverything() {
+  std::memset(KeyMatrix, 0xFF, sizeof KeyMatrix);
+  std::memset(HostKeyDown, 0, sizeof HostKeyDown);
+  Host.ShiftHeld = 0;
+}
+
+TEST(HostKeyTable, EveryRowPressesAndReleasesItsKeysWithAndWithoutShift) {
+  UseHeadlessBackend(false);
+  std::vector<ExpectedRow> rows(std::begin(Expected), std::end(Expected));
+  std::istringstream letters(Letters);
+  std::vector<std::string> letterKeys(26);
+  for (int i = 0; i < 26; ++i) {
+    letters >> letterKeys[i];
+    rows.push_back({'A' + i, letterKeys[i].c_str(), letterKeys[i].c_str(), ""});
+  }
+  std::set<int> mapped;
+  for (const ExpectedRow& row : rows) {
+    mapped.insert(row.VirtualKey);
+    for (bool shifted : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "key $" << std::hex << row.VirtualKey << " " << shifted);
+      ReleaseEverything();
+      Matrix expected;
+      expected.fill(0xFF);
+      if (shifted) {
+        Send(MessageKeyDown, VirtualKeyShift);
+        Apply(expected, "1,7", false);
+      }
+      const char* down = shifted ? row.Shifted : row.Plain;
+      Send(MessageKeyDown, row.VirtualKey);
+      Apply(expected, down, false);
+      EXPECT_EQ(CurrentMatrix(), expected) << "key down";
+      EXPECT_EQ(HostKeyDown[row.VirtualKey], 1);
+      Send(MessageKeyUp, row.VirtualKey);
+      Apply(expected, shifted && row.ShiftedUp[0] ? row.ShiftedUp : down, true);
+      EXPECT_EQ(CurrentMatrix(), expected) << "key up";
+      EXPECT_EQ(HostKeyDown[row.VirtualKey], 0);
+    }
+  }
+  // Every other key is only noted as held.
+  Matrix released;
+  released.fill(0xFF);
+  for (int key = 0; key < 256; ++key) {
+    if (mapped.count(key) != 0) continue;
+    ReleaseEverything();
+    Host.ShiftHeld = key & 1;
+    Send(MessageKeyDown, key);
+    EXPECT_EQ(HostKeyDown[key], 1);
+    ASSERT_EQ(CurrentMatrix(), released) << "key " << key;
+  }
+}
+
+TEST(HostKeyTable, TheMappingFollowsShiftAtEachMessage) {
+  UseHeadlessBackend(false);
+  ReleaseEverything();
+  // Shift-0 pressed, Shift let go, then 0 let go: the unshifted mapping is released, and the
+  // 9 key that only the shifted one pressed stays down until 0 goes up with Shift again.
+  Send(MessageKeyDown, VirtualKeyShift);
+  Send(MessageKeyDown, '0');
+  Send(MessageKeyUp, VirtualKeyShift);
+  Send(MessageKeyUp, '0');
+  EXPECT_EQ(KeyMatrix[4], 0xFE);
+  Send(MessageKeyDown, VirtualKeyShift);
+  Send(MessageKeyUp, '0');
+  Send(MessageKeyUp, VirtualKeyShift);
+  for (std::uint8_t column : KeyMatrix) EXPECT_EQ(column, 0xFF);
 }
 
 }  // namespace

@@ -2,10 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "cia/cia.h"
 #include "core/machine.h"
 #include "core/memory.h"
 #include "cpu/cpu.h"
+#include "host/command_line.h"
+#include "host/key_table.h"
+#include "host/messages.h"
 #include "media/cartridge.h"
 #include "vic/frame_image.h"
 #include "vic/vic.h"
@@ -46,6 +52,36 @@ std::string ScreenRowText(int row, std::uint16_t screenAddress) {
     text += static_cast<char>(code >= 1 && code <= 26 ? code + 0x40 : code < 64 ? code : '?');
   }
   return text;
+}
+
+void StartProgram(std::uint16_t address, std::initializer_list<std::uint8_t> code) {
+  PowerOnMachine();
+  for (std::uint8_t byte : code) MainRam[address++] = byte;
+  Cpu.PC = static_cast<std::uint16_t>(address - code.size());
+}
+
+int RunInstruction() {
+  int cycles = 0;
+  do {
+    CpuExecute();
+    ++cycles;
+  } while (Cpu.Opcode != ServiceMarker);
+  return cycles;
+}
+
+void TypeText(std::string_view text) {
+  // The KERNAL scans the keyboard sixty times a second: three 50 Hz frames span several scans.
+  constexpr int HoldFrames = 3;
+  std::vector<TypedKey> keys;
+  ASSERT_EQ(TranslateTypedText(std::string(text), keys), "");
+  for (const TypedKey& key : keys) {
+    if (key.Shift) ApplyKeyDown(VirtualKeyShift, true);
+    ApplyKeyDown(key.VirtualKey, key.Shift);
+    RunFrames(HoldFrames);
+    ApplyKeyUp(key.VirtualKey, key.Shift);
+    if (key.Shift) ApplyKeyUp(VirtualKeyShift, true);
+    RunFrames(HoldFrames);
+  }
 }
 
 }  // namespace quillon::test

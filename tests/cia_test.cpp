@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "cia/cia.h"
+#include "cia/keyboard.h"
 #include "core/machine.h"
 #include "core/memory.h"
 #include "cpu/cpu.h"
 #include "support/machine.h"
+#include "vic/vic.h"
 
 namespace quillon {
 namespace {
@@ -119,17 +121,45 @@ TEST(CiaTimer, InterruptFlagsMaskAndTheTwoInterruptLines) {
   EXPECT_EQ(Cpu.NmiPending, 0);
 }
 
-TEST(CiaTimer, HardResetClearsRegistersAndStopsTimersButKeepsCountersLatchesMasks) {
+TEST(CiaPorts, KeyboardScanCombinesTheHeldKeysOfEverySelectedColumn) {
   test::PowerOnMachine();
-  CiaWrite(Cia2, CiaInterruptControl, 0x83);
-  StartTimer(Cia2, CiaControlB, 0x1234);
-  CiaStep();
-  HardReset();
-  for (std::uint8_t value : Cia2.Registers) EXPECT_EQ(value, 0);
-  EXPECT_EQ(Cia2.TimerBRunning, 0);
-  EXPECT_EQ(Cia2.TimerBCounter, 0x1233);
-  EXPECT_EQ(Cia2.TimerBLatch, 0x1234);
-  EXPECT_EQ(Cia2.InterruptMask, 0x03);
+  // RETURN (column 0, row 1), A (1, 2), D (2, 2) and SPACE (7, 4) held.
+  KeyMatrix[0] = 0xFD;
+  KeyMatrix[1] = KeyMatrix[2] = 0xFB;
+  KeyMatrix[7] = 0xEF;
+  MemWrite(0xDC01, 0x00);  // a byte written to port B plays no part
+  const std::pair<std::uint8_t, std::uint8_t> scans[] = {
+      {0xFE, 0xFD}, {0xFD, 0xFB}, {0xF9, 0xFB}, {0xFC, 0xF9},
+      {0x7F, 0xEF}, {0x00, 0xE9}, {0xFF, 0xFF}, {0xF7, 0xFF}};
+  for (auto [columns, rows] : scans) {
+    MemWrite(0xDC00, columns);
+    EXPECT_EQ(MemRead(0xDC01), rows) << "columns " << int(columns);
+  }
+  EXPECT_EQ(MemRead(0xDC01 + 0x30), 0xFF) << "the scan repeats through the page";
+}
+
+TEST(CiaPorts, JoystickShowsInPortABitsZeroToFourAndNotInTheKeyboardScan) {
+  test::PowerOnMachine();
+  HostKeyDown[VirtualKeyNumpad8] = HostKeyDown[VirtualKeyNumpad6] = HostKeyDown[VirtualKeyNumpad0] = 1;
+  EXPECT_EQ(JoystickRead(), 0x06) << "up, right and fire";
+  MemWrite(0xDC00, 0x7F);
+  EXPECT_EQ(MemRead(0xDC00), 0x66);
+  EXPECT_EQ(Cia1.Registers[CiaPortA], 0x7F) << "the joystick is not stored";
+  MemWrite(0xDC00, 0x00);
+  EXPECT_EQ(MemRead(0xDC01), 0xFF);
+}
+
+TEST(CiaPorts, Cia2PortASelectsTheVideoBankAndReadsTheSerialLinesHigh) {
+  test::PowerOnMachine();
+  const std::pair<std::uint8_t, std::uint16_t> banks[] = {
+      {0x03, 0x0000}, {0x02, 0x4000}, {0x01, 0x8000}, {0x00, 0xC000}, {0x97, 0x0000}};
+  for (auto [value, bank] : banks) {
+    MemWrite(0xDD00, value);
+    EXPECT_EQ(Vic.BankBase, bank) << "port A " << int(value);
+    EXPECT_EQ(MemRead(0xDD00), value | 0xC0);
+  }
+  MemWrite(0xDC00, 0x00);
+  EXPECT_EQ(Vic.BankBase, 0x0000) << "CIA1's port A selects no bank";
 }
 
 }  // namespace

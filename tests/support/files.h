@@ -1,13 +1,18 @@
-// BASIC programs built in code: lines of BASIC V2 text turned into the tokenised form that BASIC
-// keeps in memory, as a program file would hold them.
+// Files for the loaders to read: written to a directory of the test process's own, and BASIC
+// programs built in code as a program file would hold them.
 #pragma once
 
 #include <cstdint>
 #include <initializer_list>
+#include <string>
 #include <string_view>
 #include <vector>
 
 namespace quillon::test {
+
+// Writes `bytes` to a file called `name` in a directory of this test process's own, and
+// returns its path. The directory goes when the process ends.
+std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_t>& bytes);
 
 // The bytes of a PRG file for `lines` (each "number text", keywords in capitals) stored from
 // `start`: the load address, then the linked, tokenised lines and the closing zero link.

@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "cia/keyboard.h"
+#include "core/machine.h"
+#include "core/rom_images.h"
+#include "cpu/cpu.h"
+#include "host/display.h"
+#include "host/full_screen_surface.h"
+#include "host/headless/headless_backend.h"
+#include "host/host_state.h"
+#include "host/png/png_writer.h"
+#include "host/status_line.h"
+#include "host/trace_view.h"
+#include "support/files.h"
+#include "support/machine.h"
+#include "support/picture.h"
+#include "vic/frame_image.h"
+#include "vic/sprites.h"
+#include "vic/vic.h"
+
+namespace quillon {
+namespace {
+
+std::int32_t RequestedSize;
+
+// A machine whose every picture pixel and every line's border colour can be told apart from
+// its neighbours, and a display buffer with or without the border.
+void StartDisplay(bool border) {
+  test::PowerOnMachine();
+  DisplayPlatform = {};
+  DisplayPlatform.ResizeMainWindow = [](std::int32_t width, std::int32_t height) {
+    RequestedSize = width * 1000 + height;
+  };
+  for (int i = 0; i < PictureWidth * PictureHeight; ++i) {
+    FrameImage.Picture[i] = static_cast<std::uint8_t>((i / 3 + i / PictureWidth) & 15);
+  }
+  for (int line = 0; line < BorderTableLines; ++line) {
+    FrameImage.LineBorderColor[line] = static_cast<std::uint8_t>(line * 7 & 15);
+  }
+  Host.ShowBorder = border;
+  CreateDisplayBuffer();
+  ConvertFrame(Host.DisplayPixels);
+}
+
+// Pixel (x, y), y counted from the top, of the bottom-up display buffer.
+std::uint32_t Pixel(int x, int y) {
+  return Host.DisplayPixels[(Host.PictureHeight - 1 - y) * Host.PictureWidth + x];
+}
+
+std::uint32_t PicturePixel(int x, int y) { return Palette[FrameImage.Picture[y * PictureWidth + x]]; }
+
+TEST(DisplayConversion, BorderedBufferShowsRasterLines30To269AndTheWindowAloneWithout) {
+  StartDisplay(true);
+  EXPECT_EQ(RequestedSize, 366284);
+  ASSERT_EQ(Host.PictureWidth * 1000 + Host.PictureHeight, 360240);
+  for (int r = 0; r < 240; ++r) {
+    for (int x = 0; x < 360; ++x) {
+      const bool window = r >= 20 && r < 220 && x >= 20 && x < 340;
+      ASSERT_EQ(Pixel(x, r), window ? PicturePixel(x - 20, r - 20)
+                                    : Palette[FrameImage.LineBorderColor[r + 30]])
+          << x << "," << r;
+    }
+  }
+  // A border change at raster line 40 shows from picture row 10 on; one at line 20 is above it.
+  std::memset(FrameImage.LineBorderColor, 6, 40);
+  std::memset(FrameImage.LineBorderColor + 40, 2, BorderTableLines - 40);
+  ConvertFrame(Host.DisplayPixels);
+  EXPECT_EQ(Pixel(359, 9), Palette[6]);
+  EXPECT_EQ(Pixel(0, 10), Palette[2]);
+  std::memset(FrameImage.LineBorderColor + 20, 2, 20);
+  ConvertFrame(Host.DisplayPixels);
+  EXPECT_EQ(Pixel(0, 0), Palette[2]);
+  FreeDisplayBuffer();
+
+  StartDisplay(false);
+  EXPECT_EQ(RequestedSize, 326244);
+  for (int y = 0; y < 200; ++y) {
+    for (int x = 0; x < 320; ++x) ASSERT_EQ(Pixel(x, y), PicturePixel(x, y)) << x << "," << y;
+  }
+}
+
+TEST(DisplayConversion, TraceViewAndStatusLineAreDrawnFirstWhileF12IsHeldOrTracing) {
+  StartDisplay(false);
+  Cpu.PC = 0xC000;
+  MainRam[0xC000] = 0xEA;
+  MainRam[0x02A6] = 1;
+  Host.SpeedPercent = 304;
+  Host.FrameSkip = 0;
+  ConvertFrame(Host.DisplayPixels);
+  EXPECT_EQ(test::PictureRowText(0), std::string(40, '~'));
+  HostKeyDown[VirtualKeyF12] = 1;
+  ConvertFrame(Host.DisplayPixels);
+  EXPECT_EQ(test::PictureRowText(0), "$C000: $EA $.. $..: NOP         NV-BDIZC");
+  EXPECT_EQ(test::PictureRowText(24).substr(23), "S:00 -  PAL 0304%");
+  for (int x = 0; x < 8; ++x) EXPECT_EQ(Pixel(x, 0), PicturePixel(x, 0));
+  HostKeyDown[VirtualKeyF12] = 0;
+  Host.TraceMode = 1;
+  Cpu.PC = 0xC001;
+  ConvertFrame(Host.DisplayPixels);
+  EXPECT_EQ(test::PictureRowText(0).substr(0, 6), "$C001:");
+}
+
+// A display platform that records the modes it is asked for and fails every presentation.
+DisplayMode LastMode;
+int Presents = 0;
+
+TEST(FullScreen, EnterSwitchesTo320x200x8LeaveRestoresTheDesktopAndPresentingNeverHangs) {
+  test::PowerOnMachine();
+  DisplayPlatform = {};
+  EXPECT_FALSE(EnterFullScreen()) << "a platform with no full screen";
+  DisplayPlatform.ReadDesktopMode = [] { return DisplayMode{1920, 1080, 32}; };
+  DisplayPlatform.AcquireFullScreen = [] { return true; };
+  DisplayPlatform.SetDisplayMode = [](const DisplayMode& mode) { LastMode = mode; };
+  DisplayPlatform.PresentIndexedPicture = [](const std::uint8_t*, std::int32_t, std::int32_t,
+                                             const FullScreenPaletteEntry*) { return ++Presents < 0; };
+  ASSERT_TRUE(EnterFullScreen());
+  EXPECT_EQ(LastMode.Width * 10000 + LastMode.Height * 10 + LastMode.BitsPerPixel, 3202008);
+  PresentFullScreen();
+  EXPECT_TRUE(Presents > 1 && Presents < 100) << "a failed presentation is retried a few times";
+  LeaveFullScreen();
+  EXPECT_EQ(LastMode.Width * 10000 + LastMode.Height * 10 + LastMode.BitsPerPixel, 19210832);
+}
+
+TEST(FullScreen, RowsAndSpritesGoToTheSurfaceAndOverlaysNever) {
+  test::PowerOnMachine();
+  UseHeadlessBackend(false);
+  VicWrite(0x11, 0x13);  // 24 rows: line 50 is blank, line 100 shows text
+  VicWrite(0x18, 0x15);
+  VicWrite(0x20, 14);
+  test::RenderLine(100);
+  std::uint8_t textRow[PictureWidth];
+  std::memcpy(textRow, FrameImage.Picture + 50 * PictureWidth, PictureWidth);
+  std::memset(FrameImage.Picture, 0xAA, PictureBufferSize);
+  Host.FullScreenActive = 1;
+  test::RenderLine(100);
+  test::RenderLine(50);
+  std::memset(&MainRam[0x0340], 0xFF, 63);
+  MainRam[0x07F8] = 0x0D;
+  const std::uint8_t sprite[][2] = {{0x15, 0x01}, {0x00, 24 + 5}, {0x01, 50 + 10}, {0x27, 7}};
+  for (const auto& r : sprite) VicWrite(r[0], r[1]);
+  DrawSprites();
+  EXPECT_EQ(std::memcmp(FullScreen.Surface + 50 * PictureWidth, textRow, PictureWidth), 0);
+  EXPECT_EQ(FullScreen.Surface[0], 14);
+  EXPECT_EQ(FullScreen.Surface[PictureWidth], 0) << "only the rendered rows are written";
+  EXPECT_EQ(FullScreen.Surface[10 * PictureWidth + 5], 7);
+  for (std::size_t i = 0; i < PictureBufferSize; ++i) ASSERT_EQ(FrameImage.Picture[i], 0xAA);
+
+  // One drawing at a time: while the surface is locked, a row is lost but its border recorded.
+  std::uint8_t* surface = LockFullScreenSurface();
+  ASSERT_EQ(surface, FullScreen.Surface);
+  EXPECT_EQ(LockFullScreenSurface(), nullptr);
+  VicWrite(0x20, 2);
+  test::RenderLine(51);
+  EXPECT_EQ(FullScreen.Surface[PictureWidth], 0);
+  EXPECT_EQ(FrameImage.LineBorderColor[51], 2);
+  UnlockFullScreenSurface();
+
+  // The trace view and status line go into the frame image, not the surface.
+  std::uint8_t before[sizeof FullScreen.Surface];
+  std::memcpy(before, FullScreen.Surface, sizeof before);
+  HostKeyDown[VirtualKeyF12] = 1;
+  CreateDisplayBuffer();
+  ConvertFrame(Host.DisplayPixels);
+  EXPECT_EQ(std::memcmp(before, FullScreen.Surface, sizeof before), 0);
+}
+
+void StartWithPicture() {
+  test::PowerOnMachine();
+  std::memset(FrameImage.Picture, 5, PictureWidth * PictureHeight);
+}
+
+std::string StatusText() { return test::PictureRowText(24).substr(23); }
+
+TEST(StatusLine, ShowsSkipStandardAndSpeedAndTheRasterMarkerAtTheBottomRight) {
+  StartWithPicture();
+  MainRam[0x02A6] = 1;
+  DrawStatusLine(304, 0);
+  EXPECT_EQ(StatusText(), "S:00 -  PAL 0304%");
+  EXPECT_TRUE(test::CellShowsGlyph(23, 24, 0x13, 1, 0));  // white "S" on black
+  MainRam[0x02A6] = 0;
+  DrawStatusLine(12345, 10);
+  EXPECT_EQ(StatusText(), "S:10 - NTSC 12345");
+  DrawRasterMarker(51);
+  EXPECT_EQ(StatusText(), "S:10 - NTSC 12051") << "the marker covers the last three cells";
+  DrawRasterMarker(311);
+  EXPECT_EQ(StatusText().substr(14), "311");
+  DrawRasterMarker(65535);  // the compare register before the KERNAL sets it
+  EXPECT_EQ(StatusText().substr(14), "535");
+  // Nothing beyond the status cells was written: not the rest of the row, not the row above.
+  EXPECT_EQ(test::PictureRowText(24).substr(0, 23) + test::PictureRowText(23), std::string(63, '~'));
+  // Glyphs outside the 40 x 25 grid are not drawn.
+  DrawGlyph(0x30, 40, 0, 1, 0);
+  DrawGlyph(0x30, -1, 3, 1, 0);
+  DrawGlyph(0x30, 0, 25, 1, 0);
+  EXPECT_EQ(FrameImage.Picture[8 * PictureWidth], 5);
+}
+
+TEST(StatusLine, RunningMachineDrawsStatusLineAndMarkerWhileTheirKeysAreHeld) {
+  StartWithPicture();
+  Host.SpeedPercent = 98;
+  Host.FrameSkip = 7;
+  MainRam[0x02A6] = 0;
+  HostKeyDown[VirtualKeyScrollLock] = 1;
+  test::RunFrames(1);
+  EXPECT_EQ(StatusText(), "S:07 - NTSC 0098%");
+  HostKeyDown[VirtualKeyScrollLock] = 0;
+  HostKeyDown[VirtualKeyF11] = 1;
+  Vic.RasterCompare = 0x0133;
+  test::RunSteps(64 * 4);
+  EXPECT_EQ(StatusText(), "S:07 - NTSC 00307");
+}
+
+std::string TopRowAfter(std::uint16_t pc, std::initializer_list<std::uint8_t> bytes) {
+  std::copy(bytes.begin(), bytes.end(), MainRam + pc);
+  DrawTraceView(pc, 0, 0, 0, 0x30, 0xFF);
+  return test::PictureRowText(0);
+}
+
+TEST(TraceView, ShowsTheInstructionAtThePcTheFlagsAndTheRegisters) {
+  StartWithPicture();
+  EXPECT_EQ(TopRowAfter(0xC000, {0xA9, 0x01}), "$C000: $A9 $01 $..: LDA #$01    NV-BDIZC");
+  EXPECT_EQ(TopRowAfter(0x0801, {0x4C, 0x00, 0xC0}), "$0801: $4C $00 $C0: JMP $C000   NV-BDIZC");
+  // A branch shows its raw offset, not the target.
+  EXPECT_EQ(TopRowAfter(0xC000, {0xD0, 0xFB}), "$C000: $D0 $FB $..: BNE $*FB    NV-BDIZC");
+  EXPECT_EQ(TopRowAfter(0xC000, {0xEA, 0x62}), "$C000: $EA $.. $..: NOP         NV-BDIZC");
+  // An operand byte that happens to be a letter's code is still one byte.
+  EXPECT_EQ(TopRowAfter(0xC000, {0x91, 0x62}), "$C000: $91 $62 $..: STA ($62),Y NV-BDIZC");
+  // Addresses, bytes and mnemonic in white; the separators and flag names in yellow.
+  EXPECT_TRUE(test::CellShowsGlyph(0, 0, 0x24, 1, 0));
+  EXPECT_TRUE(test::CellShowsGlyph(18, 0, 0x3A, 7, 0));
+  EXPECT_TRUE(test::CellShowsGlyph(32, 0, 0x0E, 7, 0));  // "N" of NV-BDIZC
+
+  DrawTraceView(0xC000, 0x01, 0x9A, 0xFF, 0x30, 0xF6);
+  EXPECT_EQ(test::PictureRowText(1), "STACKP: $00F6 A:$01 X:$9A Y:$FF 00110000");
+  EXPECT_TRUE(test::CellShowsGlyph(34, 1, 0x31, 1, 0));
+  EXPECT_EQ(test::PictureRowText(2), std::string(40, '~')) << "only the top two rows are drawn";
+  // The bytes are those the CPU would fetch: the KERNAL, not the RAM under it.
+  MainRam[0xE000] = 0xEA;
+  DrawTraceView(0xE000, 0, 0, 0, 0x30, 0xFF);
+  const std::string hex = "0123456789ABCDEF";
+  const std::string expected = {hex[RomImages.Kernal[0] >> 4], hex[RomImages.Kernal[0] & 15]};
+  EXPECT_EQ(test::PictureRowText(0).substr(8, 2), expected);
+}
+
+// The file's width, height, then its pixels as 0x00RRGGBB; empty when it cannot be read.
+std::vector<std::uint32_t> ReadPngRgb(const std::string& path) {
+  png_image image;
+  std::memset(&image, 0, sizeof image);
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
+  image.format = PNG_FORMAT_RGB;
+  std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return {};
+  std::vector<std::uint32_t> result = {image.width, image.height};
+  for (std::size_t i = 0; i < rgb.size(); i += 3) result.push_back(rgb[i] << 16 | rgb[i + 1] << 8 | rgb[i + 2]);
+  return result;
+}
+
+TEST(PngWriter, WritesBottomUpBuffersAndTheFrameImageThroughThePalette) {
+  const std::string path = test::WriteTempFile("picture.png", {});
+  const std::uint32_t pixels[6] = {0x112233, 0x445566, 0xDEAD, 0xAABBCC, 0xDDEEFF, 0xBEEF};
+  ASSERT_TRUE(WritePng(path, pixels + 3, 2, 2, -3));  // 2 x 2 pixels in rows of 3, bottom-up
+  EXPECT_EQ(ReadPngRgb(path), (std::vector<std::uint32_t>{2, 2, 0xAABBCC, 0xDDEEFF, 0x112233, 0x445566}));
+  test::PowerOnMachine();
+  for (int i = 0; i < PictureWidth * PictureHeight; ++i) FrameImage.Picture[i] = (i / 7) % 16;
+  ASSERT_TRUE(WriteFrameImagePng(path));
+  const std::vector<std::uint32_t> frame = ReadPngRgb(path);
+  ASSERT_EQ(frame.size(), 2u + 320 * 200);
+  EXPECT_EQ(frame[0] * 1000 + frame[1], 320200u);
+  for (int i = 0; i < PictureWidth * PictureHeight; ++i) ASSERT_EQ(frame[2 + i], Palette[(i / 7) % 16]);
+  EXPECT_FALSE(WritePng(path, pixels, 3, 2, -2)) << "a stride shorter than a row";
+  EXPECT_FALSE(WritePng(path, nullptr, 2, 2, 3));
+  EXPECT_FALSE(WritePng("/nonexistent-directory/picture.png", pixels, 2, 2, 3));
+}
+
+}  // namespace
+}  // namespace quillon
