@@ -14,6 +14,7 @@
 #include "host/window_run.h"
 #include "media/cartridge.h"
 #include "support/files.h"
+#include "support/machine.h"
 #include "support/picture.h"
 #include "vic/frame_image.h"
 
@@ -71,6 +72,7 @@ TEST(HostCommandLine, BadArgumentsSayWhatIsWrong) {
 }
 
 TEST(HostHeadlessRun, AProgramRunsFirstAndTypingWaitsForBasicToReturn) {
+  test::PowerOnMachine();
   CommandLineOptions options;
   options.File = test::WriteTempFile("sum.prg", test::BasicProgramFile({"10 PRINT 617*2"}));
   ASSERT_EQ(TranslateTypedText("PRINT 6*7\\n", options.TypedKeys), "");
@@ -84,6 +86,7 @@ TEST(HostHeadlessRun, AProgramRunsFirstAndTypingWaitsForBasicToReturn) {
 }
 
 TEST(HostHeadlessRun, TheTraceViewIsDrawnIntoTheFinalPictureTopRowFirst) {
+  test::PowerOnMachine();
   CommandLineOptions options;
   options.Frames = 150;
   options.Trace = true;
@@ -115,6 +118,7 @@ void TickedPass(std::string& program) {
 TEST(Autostart, ProgramGivenAtStartRunsInTheWindowLoopOnceBasicWaits) {
   const std::string path =
       test::WriteTempFile("game.prg", test::BasicProgramFile({"10 PRINT \"AUTOSTARTED\""}));
+  test::PowerOnMachine();
   UseHeadlessBackend(false);
   std::string program = AttachStartFile(path);
   EXPECT_EQ(program, path);

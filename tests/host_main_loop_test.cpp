@@ -188,7 +188,7 @@ void* FailFirstAllocation(std::size_t size) {
 }
 
 TEST(HostMainLoop, FailedInitialisationShowsTheMessageAndEndsWithOne) {
-  AllocateMachineBlock = FailFirstAllocation;  // a fresh process: nothing allocated yet
+  const test::UnallocatedMachine unallocated(FailFirstAllocation);
   UseHeadlessBackend(false);
   EXPECT_EQ(WinMain(nullptr, nullptr, "", 1), 1);
   EXPECT_EQ(Headless.MessageBoxes, std::vector<std::string>{"Damn!: Emulator initialization failed!"});

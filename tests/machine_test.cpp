@@ -40,8 +40,7 @@ void* FailSecondAllocation(std::size_t size) {
 }
 
 TEST(Machine, FailedAllocationStopsInitialisationAfterAllThreeRequests) {
-  // A fresh process: no block is allocated yet.
-  AllocateMachineBlock = FailSecondAllocation;
+  const test::UnallocatedMachine unallocated(FailSecondAllocation);
   HostKeyDown[5] = 1;
   EXPECT_EQ(EmulatorInit(), 0);
   EXPECT_EQ(Allocations, 3);
@@ -165,8 +164,15 @@ TEST(MemoryMap, ColourRamNibblesUnansweredAreasAndTheIdentificationBlock) {
   EXPECT_EQ(MemRead(0xDFA0), 'Q');
 }
 
-// The program looks for ROM files by bare name in its current directory.
+// The program looks for ROM files by bare name in its current directory: these tests work in
+// the directory of their files and go back when they end.
+struct WorkingDirectoryGuard {
+  std::filesystem::path Previous = std::filesystem::current_path();
+  ~WorkingDirectoryGuard() { std::filesystem::current_path(Previous); }
+};
+
 TEST(RomFiles, ShortFilesReplaceAPrefixLongFilesAreCutOthersAreIgnored) {
+  const WorkingDirectoryGuard guard;
   const std::string chargen = test::WriteTempFile("CHAR.ROM", std::vector<std::uint8_t>(2048, 0xC1));
   test::WriteTempFile("BASIC.ROM", std::vector<std::uint8_t>(16384, 0xB1));
   std::filesystem::current_path(std::filesystem::path(chargen).parent_path());
@@ -177,12 +183,14 @@ TEST(RomFiles, ShortFilesReplaceAPrefixLongFilesAreCutOthersAreIgnored) {
   EXPECT_EQ(RomImages.Chargen[2048], builtIn.Chargen[2048]);
   EXPECT_EQ(RomImages.Basic[8191], 0xB1);
   EXPECT_TRUE(std::equal(builtIn.Kernal, builtIn.Kernal + KernalRomSize, RomImages.Kernal));
+  for (const char* name : {"BASIC.ROM", "KERNAL.ROM", "CHAR.ROM"}) std::filesystem::remove(name);
 }
 
 TEST(RomFiles, KernalFileTakesEffectAtTheFirstResetRequest) {
   std::vector<std::uint8_t> kernal(8192, 0xEA);
   kernal[0x1FFD] = 0xE0;  // reset vector $E000
   kernal[0x1FFC] = 0x00;
+  const WorkingDirectoryGuard guard;
   const std::string path = test::WriteTempFile("KERNAL.ROM", kernal);
   std::filesystem::current_path(std::filesystem::path(path).parent_path());
   test::PowerOnMachine();

@@ -2,14 +2,18 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "cia/cia.h"
 #include "core/machine.h"
 #include "core/memory.h"
+#include "core/rom_images.h"
 #include "cpu/cpu.h"
 #include "host/command_line.h"
+#include "host/display.h"
+#include "host/host_state.h"
 #include "host/key_table.h"
 #include "host/messages.h"
 #include "media/cartridge.h"
@@ -18,7 +22,43 @@
 
 namespace quillon::test {
 
+namespace {
+
+// The images as the program starts with them, taken before any test replaces them.
+const RomImageSet BuiltInRomImages = RomImages;
+
+void ResetHostRecord() {
+  FreeDisplayBuffer();
+  Host.Paused = 0;
+  Host.TraceMode = 0;
+  Host.ShowBorder = 1;
+  Host.FullScreenActive = 0;
+  Host.ShiftHeld = 0;
+  Host.SpeedPercent = 0;
+  Host.FrameSkip = 1;
+}
+
+}  // namespace
+
+UnallocatedMachine::UnallocatedMachine(void* (*allocator)(std::size_t))
+    : blocks_{MainRam, ColorRam, FrameImage.Picture} {
+  MainRam = ColorRam = FrameImage.Picture = nullptr;
+  AllocateMachineBlock = allocator;
+}
+
+UnallocatedMachine::~UnallocatedMachine() {
+  std::free(MainRam);
+  std::free(ColorRam);
+  std::free(FrameImage.Picture);
+  MainRam = blocks_[0];
+  ColorRam = blocks_[1];
+  FrameImage.Picture = blocks_[2];
+  AllocateMachineBlock = std::malloc;
+}
+
 void PowerOnMachine() {
+  RomImages = BuiltInRomImages;
+  ResetHostRecord();
   Cpu = CpuPowerOnState;
   Vic = {};
   Cia1 = {};

@@ -2,12 +2,26 @@
 // shows.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
 #include <string_view>
 
 namespace quillon::test {
+
+// Takes the machine's memory blocks away for its lifetime, as before the program's first
+// EmulatorInit, with `allocator` standing in for the real one; puts everything back at the end.
+class UnallocatedMachine {
+ public:
+  explicit UnallocatedMachine(void* (*allocator)(std::size_t));
+  ~UnallocatedMachine();
+  UnallocatedMachine(const UnallocatedMachine&) = delete;
+  UnallocatedMachine& operator=(const UnallocatedMachine&) = delete;
+
+ private:
+  std::uint8_t* blocks_[3];
+};
 
 // Puts every record back to its program-start value and runs EmulatorInit, as a fresh
 // program start would.
