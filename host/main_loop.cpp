@@ -86,15 +86,20 @@ void TraceStep() {
   Host.Paused = 1;
 }
 
-std::int32_t MainLoopPass(std::int32_t* exitCode) {
+bool DeliverPendingMessages(std::int32_t* exitCode) {
   WindowMessage message;
-  while (Platform.PeekMessage(&message)) {
+  while (Platform.TakeMessage(&message)) {
     if (message.Message == MessageQuit) {
       *exitCode = static_cast<std::int32_t>(message.WParam);
-      return -1;
+      return false;
     }
-    Platform.DispatchMessage(message);
+    Platform.DeliverMessage(message);
   }
+  return true;
+}
+
+std::int32_t MainLoopPass(std::int32_t* exitCode) {
+  if (!DeliverPendingMessages(exitCode)) return -1;
   if (Host.DisplayPixels == nullptr) CreateDisplayBuffer();
   if (Host.Paused) {
     Platform.WaitMessage();

@@ -33,6 +33,10 @@ bool HostStartUp(void* previousInstance, std::int32_t showCommand, std::int32_t*
 // slower than the ticks it must measure is replaced by the standard library's steady clock.
 void StartPacing();
 
+// Hands every waiting message to its window's procedure. False when the quit message came; its
+// exit code is then in *exitCode.
+bool DeliverPendingMessages(std::int32_t* exitCode);
+
 // One pass of the main loop. Returns -1 when the quit message arrived (its exit code is then in
 // *exitCode), otherwise the number of frames emulated in the pass.
 std::int32_t MainLoopPass(std::int32_t* exitCode);

@@ -58,10 +58,10 @@ struct PlatformOps {
 
   // --- Messages ---
   // Takes the next waiting message off the queue without blocking; false when none waits.
-  bool (*PeekMessage)(WindowMessage* message);
+  bool (*TakeMessage)(WindowMessage* message);
   // Translates a key message (so that character messages follow) and delivers it to its
   // window's procedure.
-  void (*DispatchMessage)(const WindowMessage& message);
+  void (*DeliverMessage)(const WindowMessage& message);
   // Blocks until a message arrives.
   void (*WaitMessage)();
   // Posts the quit message with `exitCode`.

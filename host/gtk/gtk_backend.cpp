@@ -284,7 +284,7 @@ void PaintPicture(const std::uint32_t* pixels, std::int32_t width, std::int32_t 
 
 // --- Messages ---
 
-bool PeekMessage(WindowMessage* message) {
+bool TakeMessage(WindowMessage* message) {
   // GTK's events come in through the signal handlers above, which queue their messages.
   while (Gtk.Queue.empty() && gtk_events_pending()) gtk_main_iteration_do(FALSE);
   if (Gtk.Queue.empty()) return false;
@@ -293,7 +293,7 @@ bool PeekMessage(WindowMessage* message) {
   return true;
 }
 
-void DispatchMessage(const WindowMessage& message) {
+void DeliverMessage(const WindowMessage& message) {
   MainWindowProc(message.Window, message.Message, message.WParam, message.LParam);
 }
 
@@ -533,8 +533,8 @@ void UseGtkBackend() {
       .ClosePainter = ClosePainter,
       .RequestRepaint = RequestRepaint,
       .PaintPicture = PaintPicture,
-      .PeekMessage = PeekMessage,
-      .DispatchMessage = DispatchMessage,
+      .TakeMessage = TakeMessage,
+      .DeliverMessage = DeliverMessage,
       .WaitMessage = WaitMessage,
       .PostQuitMessage = PostQuitMessage,
       .DefaultWindowProc = DefaultWindowProc,

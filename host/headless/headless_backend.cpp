@@ -96,7 +96,7 @@ void PaintPicture(const std::uint32_t* pixels, std::int32_t width, std::int32_t 
 }
 
 // As on Windows, a pending repaint comes as a paint message once the queue is otherwise empty.
-bool PeekMessage(WindowMessage* message) {
+bool TakeMessage(WindowMessage* message) {
   std::lock_guard lock(Headless.QueueLock);
   if (!Headless.Queue.empty()) {
     *message = Headless.Queue.front();
@@ -111,7 +111,7 @@ bool PeekMessage(WindowMessage* message) {
   return false;
 }
 
-void DispatchMessage(const WindowMessage& message) {
+void DeliverMessage(const WindowMessage& message) {
   MainWindowProc(message.Window, message.Message, message.WParam, message.LParam);
 }
 
@@ -266,8 +266,8 @@ void UseHeadlessBackend(bool realTime) {
       .ClosePainter = ClosePainter,
       .RequestRepaint = RequestRepaint,
       .PaintPicture = PaintPicture,
-      .PeekMessage = PeekMessage,
-      .DispatchMessage = DispatchMessage,
+      .TakeMessage = TakeMessage,
+      .DeliverMessage = DeliverMessage,
       .WaitMessage = WaitMessage,
       .PostQuitMessage = PostQuitMessage,
       .DefaultWindowProc = DefaultWindowProc,

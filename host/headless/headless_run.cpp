@@ -76,20 +76,11 @@ char ScreenCodeText(std::uint8_t code) {
   return '?';
 }
 
-// Takes the messages posted since the last frame and hands them to the window procedure.
-bool DrainMessages() {
-  WindowMessage message;
-  while (Platform.PeekMessage(&message)) {
-    if (message.Message == MessageQuit) return false;
-    Platform.DispatchMessage(message);
-  }
-  return true;
-}
-
 // As fast as the machine goes: messages between frames, one conversion at the end.
 std::int32_t RunUnpaced(std::int32_t frames, Autostart& autostart) {
   std::int32_t run = 0;
-  while (run < frames && DrainMessages()) {
+  std::int32_t exitCode = 0;
+  while (run < frames && DeliverPendingMessages(&exitCode)) {
     while (CycleCounters.FrameCounter < 1) RunStep();
     CycleCounters.FrameCounter = 0;
     ++run;
