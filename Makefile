@@ -10,7 +10,7 @@ deps:
 
 build: deps
 	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DQUILLON_WERROR=ON >/dev/null
-	@cmake --build $(BUILD) -j $(JOBS)
+	@env -u MAKELEVEL -u MAKEFLAGS -u MFLAGS cmake --build $(BUILD) -j $(JOBS)
 
 run: build
 	@$(BUILD)/quillon $(ARGS)
