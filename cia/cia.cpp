@@ -4,6 +4,7 @@
 #include <initializer_list>
 
 #include "cia/keyboard.h"
+#include "core/machine.h"
 #include "cpu/cpu.h"
 #include "vic/vic.h"
 
@@ -45,6 +46,7 @@ std::uint8_t& InterruptLine(const CiaState& cia) {
 }  // namespace
 
 std::uint8_t CiaRead(CiaState& cia, std::uint8_t index) {
+  CiaCatchUp();
   // The chip decodes four address lines; the register repeats through its page.
   index &= 0x0F;
   const std::uint8_t value = cia.Registers[index];
@@ -69,6 +71,7 @@ std::uint8_t CiaRead(CiaState& cia, std::uint8_t index) {
 }
 
 void CiaWrite(CiaState& cia, std::uint8_t index, std::uint8_t value) {
+  CiaCatchUp();
   index &= 0x0F;
   cia.Registers[index] = value;
   switch (index) {
@@ -90,6 +93,8 @@ void CiaWrite(CiaState& cia, std::uint8_t index, std::uint8_t value) {
         cia.Registers[CiaTimerALow] = static_cast<std::uint8_t>(cia.TimerALatch);
       }
       cia.TimerARunning = value & CiaControlStart;
+      // A timer started, stopped or reloaded moves its next underflow.
+      RescheduleEvents();
       break;
     case CiaControlB:
       if (value & CiaControlForceLoad) {
@@ -97,6 +102,7 @@ void CiaWrite(CiaState& cia, std::uint8_t index, std::uint8_t value) {
         cia.Registers[CiaTimerBLow] = static_cast<std::uint8_t>(cia.TimerBLatch);
       }
       cia.TimerBRunning = value & CiaControlStart;
+      RescheduleEvents();
       break;
     default:
       break;
@@ -104,6 +110,7 @@ void CiaWrite(CiaState& cia, std::uint8_t index, std::uint8_t value) {
 }
 
 void CiaHardReset() {
+  CiaCatchUp();
   for (CiaState* cia : {&Cia1, &Cia2}) {
     std::memset(cia->Registers, 0, sizeof cia->Registers);
     cia->TimerARunning = 0;

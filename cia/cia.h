@@ -40,8 +40,20 @@ inline constexpr std::uint8_t CiaInterruptTimerA = 0x01;
 inline constexpr std::uint8_t CiaInterruptTimerB = 0x02;
 inline constexpr std::uint8_t CiaInterruptFired = 0x80;
 
+// The timers count lazily: CiaClock is the number of steps they have counted, and they are
+// brought up to the machine's Clock before the CPU reads or writes a register.
+extern std::uint64_t CiaClock;
+
 // Counts every running timer of both chips once.
 void CiaStep();
+// Counts `steps` steps at once, with every underflow in its own step, exactly as that many
+// CiaStep calls would.
+void CiaAdvance(std::uint64_t steps);
+// Counts the steps from CiaClock up to the machine's Clock.
+void CiaCatchUp();
+// The first step whose CPU call would see the next timer underflow, or UINT64_MAX when no
+// timer runs towards one.
+std::uint64_t CiaNextEventStep();
 std::uint8_t CiaRead(CiaState& cia, std::uint8_t index);
 void CiaWrite(CiaState& cia, std::uint8_t index, std::uint8_t value);
 

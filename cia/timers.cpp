@@ -1,6 +1,11 @@
-// Timers A and B of both CIAs, counted once per emulation step.
+// Timers A and B of both CIAs: counted once per emulation step, or over many steps at once
+// with each underflow still in its own step.
 #include "cia/cia.h"
 
+#include <algorithm>
+#include <cstdint>
+
+#include "core/machine.h"
 #include "cpu/cpu.h"
 
 namespace quillon {
@@ -68,13 +73,82 @@ inline void CountTimerB(CiaState& cia, std::uint8_t& line) {
   }
 }
 
+constexpr std::uint64_t Never = UINT64_MAX;
+
+// Steps up to and including the one in which a timer underflows, for a timer that counts
+// steps; Never for one that stands or waits for timer A.
+std::uint64_t StepsToUnderflowA(const CiaState& cia) {
+  return cia.TimerARunning ? std::uint64_t{cia.TimerACounter} + 1 : Never;
+}
+
+std::uint64_t StepsToUnderflowB(const CiaState& cia) {
+  if (!cia.TimerBRunning) return Never;
+  // A running timer B at 0 underflows in its next step, whatever it counts.
+  if (cia.TimerBCounter == 0) return 1;
+  if ((cia.Registers[CiaControlB] & CiaControlBSource) == 0) {
+    return std::uint64_t{cia.TimerBCounter} + 1;
+  }
+  // Counting timer A's underflows, it can only reach 0 in one of their steps.
+  return Never;
+}
+
+std::uint64_t StepsToUnderflow(const CiaState& cia) {
+  return std::min(StepsToUnderflowA(cia), StepsToUnderflowB(cia));
+}
+
+// Counts steps in which neither timer underflows: the counters only go down.
+void CountQuietSteps(CiaState& cia, std::uint64_t steps) {
+  if (steps == 0) return;
+  if (cia.TimerARunning) {
+    cia.TimerACounter = static_cast<std::uint16_t>(cia.TimerACounter - steps);
+    cia.Registers[CiaTimerALow] = static_cast<std::uint8_t>(cia.TimerACounter);
+  }
+  if (cia.TimerBRunning && (cia.Registers[CiaControlB] & CiaControlBSource) == 0) {
+    cia.TimerBCounter = static_cast<std::uint16_t>(cia.TimerBCounter - steps);
+    cia.Registers[CiaTimerBLow] = static_cast<std::uint8_t>(cia.TimerBCounter);
+  }
+}
+
+void StepChip(CiaState& cia, std::uint8_t& line) {
+  CountTimerA(cia, line);
+  CountTimerB(cia, line);
+}
+
+// Runs up to each underflow in one go and through its step one count at a time.
+void AdvanceChip(CiaState& cia, std::uint8_t& line, std::uint64_t steps) {
+  while (steps > 0) {
+    const std::uint64_t next = std::min(StepsToUnderflow(cia), steps);
+    CountQuietSteps(cia, next - 1);
+    StepChip(cia, line);
+    steps -= next;
+  }
+}
+
 }  // namespace
 
+std::uint64_t CiaClock = 0;
+
 void CiaStep() {
-  CountTimerA(Cia1, Cpu.IrqPending);
-  CountTimerB(Cia1, Cpu.IrqPending);
-  CountTimerA(Cia2, Cpu.NmiPending);
-  CountTimerB(Cia2, Cpu.NmiPending);
+  StepChip(Cia1, Cpu.IrqPending);
+  StepChip(Cia2, Cpu.NmiPending);
+}
+
+void CiaAdvance(std::uint64_t steps) {
+  // The chips drive different lines and never meet, so each can run its stretch alone.
+  AdvanceChip(Cia1, Cpu.IrqPending, steps);
+  AdvanceChip(Cia2, Cpu.NmiPending, steps);
+}
+
+void CiaCatchUp() {
+  if (CiaClock >= CycleCounters.Clock) return;
+  CiaAdvance(CycleCounters.Clock - CiaClock);
+  CiaClock = CycleCounters.Clock;
+}
+
+std::uint64_t CiaNextEventStep() {
+  const std::uint64_t steps = std::min(StepsToUnderflow(Cia1), StepsToUnderflow(Cia2));
+  // The underflow happens in step CiaClock + steps - 1; the CPU sees it from the next step on.
+  return steps == Never ? Never : CiaClock + steps;
 }
 
 }  // namespace quillon

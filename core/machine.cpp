@@ -5,6 +5,7 @@
 
 #include "cia/cia.h"
 #include "cia/keyboard.h"
+#include "core/memory.h"
 #include "core/rom_images.h"
 #include "cpu/cpu.h"
 #include "host/host_state.h"
@@ -47,6 +48,7 @@ std::int32_t EmulatorInit() {
   ColorRam = AllocateOnce(ColorRam, ColorRamSize);
   FrameImage.Picture = AllocateOnce(FrameImage.Picture, PictureBufferSize);
   if (MainRam == nullptr || ColorRam == nullptr || FrameImage.Picture == nullptr) return 0;
+  BuildMemoryMap();
   // The picture is first written as raster lines pass; until then it shows colour 0.
   std::memset(FrameImage.Picture, 0, PictureBufferSize);
 
@@ -83,8 +85,11 @@ void RunStep() {
   if (CycleCounters.LineClock >= (VideoStandard ? PalLineThreshold : NtscLineThreshold)) {
     RasterLineStep();
   }
+  // After a stretch of the fast path the timers still have its steps to count.
+  CiaCatchUp();
   CpuExecute();
   CiaStep();
+  CiaClock = ++CycleCounters.Clock;
   ++CycleCounters.UnpublishedSteps;
 }
 

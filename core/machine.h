@@ -34,6 +34,9 @@ struct CycleCounterState {
   std::int32_t UnpublishedSteps;
   // The step count that the speed reading takes and clears from the timer thread.
   std::atomic<std::int32_t> StepCounter;
+  // The number of the step whose CPU call comes next, counted from power-on: the time base of
+  // the chips that count lazily and of the fast path's schedule.
+  std::uint64_t Clock;
 };
 extern CycleCounterState CycleCounters;
 
@@ -50,8 +53,18 @@ extern MachineBlockAllocator AllocateMachineBlock;
 // allocation failed.
 std::int32_t EmulatorInit();
 void HardReset();
+// One step, one clock cycle of every chip: the reference that the fast path must match.
 void RunStep();
 void RasterLineStep();
+
+// The fast path: runs the machine until FrameCounter reaches `frame`, with the same effects at
+// the same steps as RunStep would give them, and stops where RunStep would (after the step in
+// which the frame ended), even in the middle of an instruction.
+void RunUntilFrame(std::int32_t frame);
+
+// Tells the fast path that what comes next has changed (a timer was written, the raster line
+// was restarted); it looks again before its next instruction.
+void RescheduleEvents();
 
 int LinesPerFrame();
 

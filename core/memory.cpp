@@ -91,25 +91,36 @@ void UpdateProcessorPort() {
 
 }  // namespace
 
-std::uint8_t MemRead(std::uint16_t address) {
-  const unsigned port = MainRam[1];
-  switch (address >> 12) {
-    case 0xA: case 0xB:
-      if ((port & 3) == 3) return RomImages.Basic[address - 0xA000];
-      return MainRam[address];
-    case 0xD:
-      if ((port & 3) == 0) return MainRam[address];
-      if ((port & 4) == 0) return RomImages.Chargen[address - 0xD000];
-      return ReadIoArea(address);
-    case 0xE: case 0xF:
-      if (port & 2) return RomImages.Kernal[address - 0xE000];
-      return MainRam[address];
-    default:
-      return MainRam[address];
+MemoryMapState MemoryMap = {};
+
+void BuildMemoryMap() {
+  for (unsigned port = 0; port < 8; ++port) {
+    const std::uint8_t** read = MemoryMap.ReadPages[port];
+    std::uint8_t** write = MemoryMap.WritePages[port];
+    for (unsigned page = 0; page < 256; ++page) {
+      read[page] = MainRam + page * 256;
+      write[page] = MainRam + page * 256;
+    }
+    for (unsigned page = 0xA0; page < 0xC0 && (port & 3) == 3; ++page) {
+      read[page] = RomImages.Basic + (page - 0xA0) * 256;
+    }
+    for (unsigned page = 0xE0; page < 0x100 && (port & 2); ++page) {
+      read[page] = RomImages.Kernal + (page - 0xE0) * 256;
+    }
+    for (unsigned page = 0xD0; page < 0xE0; ++page) {
+      // The character ROM needs one of LORAM and HIRAM; the I/O area also needs CHAREN, and
+      // only then do writes reach the chips instead of the RAM beneath.
+      if ((port & 3) != 0) read[page] = (port & 4) ? nullptr : RomImages.Chargen + (page - 0xD0) * 256;
+      if (port > 4) write[page] = nullptr;
+    }
+    // Whether a cartridge protects $8000-$9FFF is decided at each write.
+    for (unsigned page = 0x80; page < 0xA0; ++page) write[page] = nullptr;
   }
 }
 
-void MemWrite(std::uint16_t address, std::uint8_t value) {
+std::uint8_t MemReadIo(std::uint16_t address) { return ReadIoArea(address); }
+
+void MemWriteSpecial(std::uint16_t address, std::uint8_t value) {
   if (CartridgeAttached && address >= 0x8000 && address <= 0x9FFF) return;
   if (address == 0x0000) {
     MainRam[0] = value;

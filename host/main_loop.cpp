@@ -38,7 +38,7 @@ std::int32_t PaceEmulation() {
     Platform.Sleep(IdleSleepMilliseconds);
     return 0;
   }
-  while (CycleCounters.FrameCounter < ticks) RunStep();
+  RunUntilFrame(ticks);
   // The part of a tick beyond the whole ticks is dropped with the frames.
   Host.LastTick = now;
   CycleCounters.FrameCounter = 0;

@@ -76,23 +76,6 @@ TEST(ProgramFile, BytesGoStraightToRamAndBasicsPointersFollowTheEnd) {
   EXPECT_TRUE(std::equal(before.begin(), before.end(), MainRam));
 }
 
-// A CRT image: the 64-byte file header, then one CHIP packet per entry (load address, data),
-// all fields big-endian.
-Bytes CrtImage(std::uint8_t type, const std::vector<std::pair<std::uint16_t, Bytes>>& packets) {
-  Bytes image(64, 0);
-  std::copy_n("C64 CARTRIDGE   \0\0\0\x40\x01\x00", 22, image.begin());
-  image[23] = type;
-  for (const auto& [address, data] : packets) {
-    const std::size_t size = data.size();
-    const Bytes header = {'C', 'H', 'I', 'P', 0, 0, std::uint8_t((size + 16) >> 8),
-                          std::uint8_t(size + 16), 0, 0, 0, 0, std::uint8_t(address >> 8),
-                          std::uint8_t(address), std::uint8_t(size >> 8), std::uint8_t(size)};
-    image.insert(image.end(), header.begin(), header.end());
-    image.insert(image.end(), data.begin(), data.end());
-  }
-  return image;
-}
-
 std::uint8_t PowerOnByte(unsigned address) { return (address & 0x80) ? 0x66 : 0x99; }
 
 void AttachAndReset(const std::string& name, const Bytes& image) {
@@ -111,7 +94,7 @@ TEST(Cartridge, AutostartCartridgeRunsItsOwnCodeUntilRemoved) {
                        0x8D, 0x00, 0x90,              // STA $9000, over its own image
                        0x4C, 0x11, 0x80};             // JMP *
   std::copy(start.begin(), start.end(), rom.begin());
-  CartridgePath = test::WriteTempFile("border.crt", CrtImage(0, {{0x8000, rom}}));
+  CartridgePath = test::WriteTempFile("border.crt", test::CrtImage(0, {{0x8000, rom}}));
   CartridgeAttached = 1;
   Cpu.ResetRequest = 1;
   test::RunFrames(5);
@@ -132,14 +115,14 @@ TEST(Cartridge, AutostartCartridgeRunsItsOwnCodeUntilRemoved) {
 
 TEST(Cartridge, OnlyTheFirstPacketOfTypesZeroAndFourLoadsAndAddressesWrap) {
   test::PowerOnMachine();
-  AttachAndReset("two.crt", CrtImage(4, {{0x8000, Bytes(0x2000, 0x11)}, {0xA000, Bytes(0x2000, 0x22)}}));
+  AttachAndReset("two.crt", test::CrtImage(4, {{0x8000, Bytes(0x2000, 0x11)}, {0xA000, Bytes(0x2000, 0x22)}}));
   EXPECT_EQ(MainRam[0x9FFF], 0x11);
   EXPECT_EQ(MainRam[0xA000], PowerOnByte(0xA000));
-  AttachAndReset("type5.crt", CrtImage(5, {{0x8000, Bytes(0x2000, 0x11)}}));
+  AttachAndReset("type5.crt", test::CrtImage(5, {{0x8000, Bytes(0x2000, 0x11)}}));
   EXPECT_EQ(MainRam[0x8000], PowerOnByte(0x8000));
   Bytes data(0x4000);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i >> 8);
-  AttachAndReset("wrap.crt", CrtImage(0, {{0xE000, data}}));
+  AttachAndReset("wrap.crt", test::CrtImage(0, {{0xE000, data}}));
   EXPECT_EQ(MainRam[0xFFFF], 0x1F);
   EXPECT_EQ(MainRam[0x1FFF], 0x3F);
   EXPECT_EQ(MainRam[0x2000], PowerOnByte(0x2000));
@@ -147,7 +130,7 @@ TEST(Cartridge, OnlyTheFirstPacketOfTypesZeroAndFourLoadsAndAddressesWrap) {
 
 TEST(Cartridge, ShortFilesCopyOnlyWhatTheyHoldAndLongPathsWork) {
   test::PowerOnMachine();
-  Bytes image = CrtImage(0, {{0x8000, Bytes(0x2000, 0x77)}});
+  Bytes image = test::CrtImage(0, {{0x8000, Bytes(0x2000, 0x77)}});
   image.resize(64 + 16 + 100);  // the packet claims 8 KB; the file holds 100 bytes of it
   AttachAndReset("cut.crt", image);
   EXPECT_EQ(MainRam[0x8063], 0x77);
@@ -158,7 +141,7 @@ TEST(Cartridge, ShortFilesCopyOnlyWhatTheyHoldAndLongPathsWork) {
     EXPECT_EQ(MainRam[0x8000], PowerOnByte(0x8000)) << "a file cut at " << length;
   }
   const std::string part(200, 'd');
-  AttachAndReset(part + "/" + part + "/" + part + "/long.crt", CrtImage(0, {{0x8000, Bytes(16, 0x5B)}}));
+  AttachAndReset(part + "/" + part + "/" + part + "/long.crt", test::CrtImage(0, {{0x8000, Bytes(16, 0x5B)}}));
   EXPECT_EQ(MainRam[0x800F], 0x5B);
 }
 

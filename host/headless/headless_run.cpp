@@ -81,7 +81,7 @@ std::int32_t RunUnpaced(std::int32_t frames, Autostart& autostart) {
   std::int32_t run = 0;
   std::int32_t exitCode = 0;
   while (run < frames && DeliverPendingMessages(&exitCode)) {
-    while (CycleCounters.FrameCounter < 1) RunStep();
+    RunUntilFrame(1);
     CycleCounters.FrameCounter = 0;
     ++run;
     autostart.FrameEnded();

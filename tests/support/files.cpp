@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -85,6 +86,24 @@ std::vector<std::uint8_t> BasicProgramFile(std::initializer_list<std::string_vie
   file.push_back(0);
   file.push_back(0);
   return file;
+}
+
+std::vector<std::uint8_t> CrtImage(
+    std::uint8_t type,
+    const std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>>& packets) {
+  std::vector<std::uint8_t> image(64, 0);
+  std::copy_n("C64 CARTRIDGE   \0\0\0\x40\x01\x00", 22, image.begin());
+  image[23] = type;
+  for (const auto& [address, data] : packets) {
+    const std::size_t size = data.size();
+    const std::uint8_t header[] = {'C', 'H', 'I', 'P', 0, 0, std::uint8_t((size + 16) >> 8),
+                                   std::uint8_t(size + 16), 0, 0, 0, 0,
+                                   std::uint8_t(address >> 8), std::uint8_t(address),
+                                   std::uint8_t(size >> 8), std::uint8_t(size)};
+    image.insert(image.end(), std::begin(header), std::end(header));
+    image.insert(image.end(), data.begin(), data.end());
+  }
+  return image;
 }
 
 }  // namespace quillon::test

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quillon::test {
@@ -18,5 +19,11 @@ std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_
 // `start`: the load address, then the linked, tokenised lines and the closing zero link.
 std::vector<std::uint8_t> BasicProgramFile(std::initializer_list<std::string_view> lines,
                                            std::uint16_t start = 0x0801);
+
+// A CRT cartridge image of hardware `type`: the 64-byte file header, then one CHIP packet per
+// entry (load address, data), all fields big-endian.
+std::vector<std::uint8_t> CrtImage(
+    std::uint8_t type,
+    const std::vector<std::pair<std::uint16_t, std::vector<std::uint8_t>>>& packets);
 
 }  // namespace quillon::test

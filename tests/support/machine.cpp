@@ -17,6 +17,7 @@
 #include "host/key_table.h"
 #include "host/messages.h"
 #include "media/cartridge.h"
+#include "sid/sid.h"
 #include "vic/frame_image.h"
 #include "vic/vic.h"
 
@@ -68,10 +69,18 @@ void PowerOnMachine() {
   CycleCounters.FrameCounter = 0;
   CycleCounters.UnpublishedSteps = 0;
   CycleCounters.StepCounter = 0;
+  CycleCounters.Clock = 0;
+  CiaClock = 0;
   ProcessorPortLatch = 0;
   IdToggle = 0xAA;
   CartridgeAttached = 0;
   CartridgePath.clear();
+  for (SidVoice& voice : Sid.Voices) {
+    voice.Wave = nullptr;
+    voice.Phase = 0;
+    voice.EnvState = EnvelopeAttack;
+    voice.Attack = voice.Decay = voice.Sustain = voice.Release = 0;
+  }
   ASSERT_EQ(EmulatorInit(), 1);
 }
 
