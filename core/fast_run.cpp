@@ -9,7 +9,6 @@
 #include "cia/cia.h"
 #include "core/machine.h"
 #include "cpu/cpu.h"
-#include "cpu/opcode_table.h"
 
 namespace quillon {
 namespace {
@@ -33,46 +32,11 @@ void ScheduleEvents() {
   EventDeadline = std::min(RasterDeadline, CiaNextEventStep());
 }
 
-// Branches are the one kind of instruction that touches the bus in its second handler call.
-bool IsBranch(std::uint8_t opcode) { return (opcode & 0x1F) == 0x10; }
-
-// Runs whole instructions from a service step on, as long as the service step and the
-// instruction's main call both come before the event deadline, then passes the instruction's
-// idle calls up to the deadline. Leaves the CPU wherever the deadline falls, possibly in the
-// middle of an instruction, which RunStep then carries on.
+// Runs whole instructions up to the event deadline; see CpuRunUntil.
 void RunInstructionsUntilEvent() {
-  // A reset restarts the raster line, which only RunStep follows.
-  if (Cpu.ResetRequest != 0) return;
-  std::uint64_t& clock = CycleCounters.Clock;
-  const std::uint64_t start = clock;
-  while (Cpu.Opcode == ServiceMarker && clock + 1 < EventDeadline) {
-    ServiceStep();
-    ++clock;
-    const std::uint8_t opcode = Cpu.Opcode;
-    OpcodeTable[opcode]();
-    ++clock;
-    if (Cpu.Opcode == ServiceMarker) continue;
-    if (IsBranch(opcode)) {
-      // Taken: the offset is read in the next step, which must also come before the deadline.
-      if (clock >= EventDeadline) break;
-      OpcodeTable[opcode]();
-      ++clock;
-      continue;
-    }
-    // The calls from Cycle 2 up to LastCycle only count; the last of them ends the instruction.
-    const std::uint64_t idle = Cpu.LastCycle - 1u;
-    const std::uint64_t room = EventDeadline > clock ? EventDeadline - clock : 0;
-    if (idle <= room) {
-      clock += idle;
-      Cpu.Cycle = static_cast<std::uint8_t>(Cpu.LastCycle + 1);
-      Cpu.Opcode = ServiceMarker;
-    } else {
-      clock += room;
-      Cpu.Cycle = static_cast<std::uint8_t>(Cpu.Cycle + room);
-      break;
-    }
-  }
-  const std::uint64_t steps = clock - start;
+  const std::uint64_t start = CycleCounters.Clock;
+  CpuRunUntil(EventDeadline);
+  const std::uint64_t steps = CycleCounters.Clock - start;
   CycleCounters.LineClock = static_cast<std::uint16_t>(CycleCounters.LineClock + 8 * steps);
   CycleCounters.UnpublishedSteps += static_cast<std::int32_t>(steps);
 }

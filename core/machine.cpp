@@ -75,6 +75,7 @@ void HardReset() {
   // The port's direction and value bytes come up directly; the output latch keeps its value.
   MainRam[0] = 0x2F;
   MainRam[1] = 0x37;
+  SelectMemoryMap();
   CycleCounters.LineClock = 0;
   Cpu.ResetRequest = 0;
   if (CartridgeAttached) LoadCartridge(CartridgePath.c_str());

@@ -87,6 +87,7 @@ void UpdateProcessorPort() {
   MainRam[1] = static_cast<std::uint8_t>((previous & ~(direction | 0x20u)) |
                                          (ProcessorPortLatch & direction) |
                                          (~direction & 0x17u));
+  SelectMemoryMap();
 }
 
 }  // namespace
@@ -116,6 +117,13 @@ void BuildMemoryMap() {
     // Whether a cartridge protects $8000-$9FFF is decided at each write.
     for (unsigned page = 0x80; page < 0xA0; ++page) write[page] = nullptr;
   }
+  SelectMemoryMap();
+}
+
+void SelectMemoryMap() {
+  MemoryMap.CurrentPort = MainRam[1];
+  MemoryMap.CurrentReadPages = MemoryMap.ReadPages[MainRam[1] & 7];
+  MemoryMap.CurrentWritePages = MemoryMap.WritePages[MainRam[1] & 7];
 }
 
 std::uint8_t MemReadIo(std::uint16_t address) { return ReadIoArea(address); }

@@ -13,31 +13,42 @@ extern std::uint8_t ProcessorPortLatch;
 // What $DFFF returns next; every read of $DFFF complements it.
 extern std::uint8_t IdToggle;
 
-// The map as page tables, one pair per banking configuration (the port's low three bits), so
-// that an access is a table look-up whatever wrote the port. A page reads or writes the host
-// memory its entry points at; a null entry sends the access down the slow path: the I/O area,
-// the port bytes at $00/$01 and the cartridge's write-protected ROM area.
+// The map as page tables, one pair per banking configuration (the port's low three bits). A
+// page reads or writes the host memory its entry points at; a null entry sends the access down
+// the slow path: the I/O area, the port bytes at $00/$01 and the cartridge's write-protected
+// ROM area. The pair in use is kept at hand, chosen for the port value CurrentPort, so that an
+// access never waits for the port byte: the CPU's own port writes choose again at once, and
+// every run of the machine starts by checking the port for writes from outside the CPU (the
+// loaders write RAM directly, and may write $0001).
 struct MemoryMapState {
   const std::uint8_t* ReadPages[8][256];
   std::uint8_t* WritePages[8][256];
+  const std::uint8_t* const* CurrentReadPages;
+  std::uint8_t* const* CurrentWritePages;
+  std::uint8_t CurrentPort;
 };
 extern MemoryMapState MemoryMap;
 
 // Points the page tables at the machine's RAM and ROM images; EmulatorInit calls it.
 void BuildMemoryMap();
+// Chooses the pair of page tables for the port value in MainRam[1].
+void SelectMemoryMap();
+inline void FollowPortChanges() {
+  if (MainRam[1] != MemoryMap.CurrentPort) [[unlikely]] SelectMemoryMap();
+}
 
 // The slow halves of MemRead and MemWrite.
 std::uint8_t MemReadIo(std::uint16_t address);
 void MemWriteSpecial(std::uint16_t address, std::uint8_t value);
 
-inline std::uint8_t MemRead(std::uint16_t address) {
-  const std::uint8_t* page = MemoryMap.ReadPages[MainRam[1] & 7][address >> 8];
+[[gnu::always_inline]] inline std::uint8_t MemRead(std::uint16_t address) {
+  const std::uint8_t* page = MemoryMap.CurrentReadPages[address >> 8];
   if (page != nullptr) [[likely]] return page[address & 0xFF];
   return MemReadIo(address);
 }
 
-inline void MemWrite(std::uint16_t address, std::uint8_t value) {
-  std::uint8_t* page = MemoryMap.WritePages[MainRam[1] & 7][address >> 8];
+[[gnu::always_inline]] inline void MemWrite(std::uint16_t address, std::uint8_t value) {
+  std::uint8_t* page = MemoryMap.CurrentWritePages[address >> 8];
   if (page != nullptr && address > 1) [[likely]] {
     page[address & 0xFF] = value;
     return;

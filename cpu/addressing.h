@@ -9,27 +9,29 @@
 
 namespace quillon::cpu_internal {
 
-inline std::uint8_t OperandByte() { return MemRead(static_cast<std::uint16_t>(Cpu.PC + 1)); }
+[[gnu::always_inline]] inline std::uint8_t OperandByte(const CpuRegisters& r) {
+  return MemRead(static_cast<std::uint16_t>(r.PC + 1));
+}
 
 // Low byte first, as the bytes follow the opcode.
-inline std::uint16_t OperandWord() {
-  const std::uint8_t low = OperandByte();
-  const std::uint8_t high = MemRead(static_cast<std::uint16_t>(Cpu.PC + 2));
+[[gnu::always_inline]] inline std::uint16_t OperandWord(const CpuRegisters& r) {
+  const std::uint8_t low = OperandByte(r);
+  const std::uint8_t high = MemRead(static_cast<std::uint16_t>(r.PC + 2));
   return static_cast<std::uint16_t>(low | (high << 8));
 }
 
 // Indexing of a 16-bit base; the result wraps at 64 KB and the page check compares high bytes.
-inline bool IndexFrom(std::uint16_t base, std::uint8_t index) {
-  Cpu.EffectiveAddress = static_cast<std::uint16_t>(base + index);
-  return ((base ^ Cpu.EffectiveAddress) & 0xFF00) != 0;
+inline bool IndexFrom(CpuRegisters& r, std::uint16_t base, std::uint8_t index) {
+  r.EffectiveAddress = static_cast<std::uint16_t>(base + index);
+  return ((base ^ r.EffectiveAddress) & 0xFF00) != 0;
 }
 
 // The operand is the byte after the opcode itself.
 struct Immediate {
   static constexpr std::uint16_t Length = 2;
   static constexpr bool PageCrossCosts = false;
-  static bool Resolve() {
-    Cpu.EffectiveAddress = static_cast<std::uint16_t>(Cpu.PC + 1);
+  static bool Resolve(CpuRegisters& r) {
+    r.EffectiveAddress = static_cast<std::uint16_t>(r.PC + 1);
     return false;
   }
 };
@@ -37,51 +39,51 @@ struct Immediate {
 struct ZeroPage {
   static constexpr std::uint16_t Length = 2;
   static constexpr bool PageCrossCosts = false;
-  static bool Resolve() {
-    Cpu.EffectiveAddress = OperandByte();
+  static bool Resolve(CpuRegisters& r) {
+    r.EffectiveAddress = OperandByte(r);
     return false;
   }
 };
 
 // zp,X and zp,Y stay in page zero.
-template <std::uint8_t CpuState::*Index>
+template <std::uint8_t CpuRegisters::*Index>
 struct ZeroPageIndexed {
   static constexpr std::uint16_t Length = 2;
   static constexpr bool PageCrossCosts = false;
-  static bool Resolve() {
-    Cpu.EffectiveAddress = static_cast<std::uint8_t>(OperandByte() + Cpu.*Index);
+  static bool Resolve(CpuRegisters& r) {
+    r.EffectiveAddress = static_cast<std::uint8_t>(OperandByte(r) + r.*Index);
     return false;
   }
 };
-using ZeroPageX = ZeroPageIndexed<&CpuState::X>;
-using ZeroPageY = ZeroPageIndexed<&CpuState::Y>;
+using ZeroPageX = ZeroPageIndexed<&CpuRegisters::X>;
+using ZeroPageY = ZeroPageIndexed<&CpuRegisters::Y>;
 
 struct Absolute {
   static constexpr std::uint16_t Length = 3;
   static constexpr bool PageCrossCosts = false;
-  static bool Resolve() {
-    Cpu.EffectiveAddress = OperandWord();
+  static bool Resolve(CpuRegisters& r) {
+    r.EffectiveAddress = OperandWord(r);
     return false;
   }
 };
 
-template <std::uint8_t CpuState::*Index>
+template <std::uint8_t CpuRegisters::*Index>
 struct AbsoluteIndexed {
   static constexpr std::uint16_t Length = 3;
   static constexpr bool PageCrossCosts = true;
-  static bool Resolve() { return IndexFrom(OperandWord(), Cpu.*Index); }
+  static bool Resolve(CpuRegisters& r) { return IndexFrom(r, OperandWord(r), r.*Index); }
 };
-using AbsoluteX = AbsoluteIndexed<&CpuState::X>;
-using AbsoluteY = AbsoluteIndexed<&CpuState::Y>;
+using AbsoluteX = AbsoluteIndexed<&CpuRegisters::X>;
+using AbsoluteY = AbsoluteIndexed<&CpuRegisters::Y>;
 
 // (zp,X): the pointer wraps in page zero, but its high byte comes from pointer + 1 without
 // wrapping, so a pointer at $FF takes its high byte from $0100.
 struct IndexedIndirect {
   static constexpr std::uint16_t Length = 2;
   static constexpr bool PageCrossCosts = false;
-  static bool Resolve() {
-    const std::uint8_t pointer = static_cast<std::uint8_t>(OperandByte() + Cpu.X);
-    Cpu.EffectiveAddress = MemReadWord(pointer);
+  static bool Resolve(CpuRegisters& r) {
+    const std::uint8_t pointer = static_cast<std::uint8_t>(OperandByte(r) + r.X);
+    r.EffectiveAddress = MemReadWord(pointer);
     return false;
   }
 };
@@ -90,7 +92,9 @@ struct IndexedIndirect {
 struct IndirectIndexed {
   static constexpr std::uint16_t Length = 2;
   static constexpr bool PageCrossCosts = true;
-  static bool Resolve() { return IndexFrom(MemReadWord(OperandByte()), Cpu.Y); }
+  static bool Resolve(CpuRegisters& r) {
+    return IndexFrom(r, MemReadWord(OperandByte(r)), r.Y);
+  }
 };
 
 }  // namespace quillon::cpu_internal

@@ -1,5 +1,5 @@
 // The 6510's arithmetic and flag rules: each operation takes the operand the bus delivered and
-// updates the registers and flags of Cpu. Decimal mode is the NMOS one: A and C are adjusted,
+// updates the registers and flags. Decimal mode is the NMOS one: A and C are adjusted,
 // N, V and Z come from intermediate or binary values.
 #pragma once
 
@@ -9,74 +9,74 @@
 
 namespace quillon::cpu_internal {
 
-inline void SetFlag(std::uint8_t flag, bool on) {
-  Cpu.P = static_cast<std::uint8_t>(on ? (Cpu.P | flag) : (Cpu.P & ~flag));
+inline void SetFlag(CpuRegisters& r, std::uint8_t flag, bool on) {
+  r.P = static_cast<std::uint8_t>(on ? (r.P | flag) : (r.P & ~flag));
 }
 
-inline void SetNZ(std::uint8_t value) {
-  Cpu.P = static_cast<std::uint8_t>((Cpu.P & ~(FlagN | FlagZ)) | (value & FlagN) |
+inline void SetNZ(CpuRegisters& r, std::uint8_t value) {
+  r.P = static_cast<std::uint8_t>((r.P & ~(FlagN | FlagZ)) | (value & FlagN) |
                                     (value == 0 ? FlagZ : 0));
 }
 
-inline unsigned CarryIn() { return Cpu.P & FlagC; }
+inline unsigned CarryIn(const CpuRegisters& r) { return r.P & FlagC; }
 
 // --- Operations on a data operand -------------------------------------------------------------
 
-template <std::uint8_t CpuState::*Register>
-void Load(std::uint8_t m) {
-  Cpu.*Register = m;
-  SetNZ(m);
+template <std::uint8_t CpuRegisters::*Register>
+void Load(CpuRegisters& r, std::uint8_t m) {
+  r.*Register = m;
+  SetNZ(r, m);
 }
 
-inline void LoadAX(std::uint8_t m) {
-  Cpu.A = Cpu.X = m;
-  SetNZ(m);
+inline void LoadAX(CpuRegisters& r, std::uint8_t m) {
+  r.A = r.X = m;
+  SetNZ(r, m);
 }
 
-inline void Ora(std::uint8_t m) { Load<&CpuState::A>(Cpu.A | m); }
-inline void And(std::uint8_t m) { Load<&CpuState::A>(Cpu.A & m); }
-inline void Eor(std::uint8_t m) { Load<&CpuState::A>(Cpu.A ^ m); }
+inline void Ora(CpuRegisters& r, std::uint8_t m) { Load<&CpuRegisters::A>(r, r.A | m); }
+inline void And(CpuRegisters& r, std::uint8_t m) { Load<&CpuRegisters::A>(r, r.A & m); }
+inline void Eor(CpuRegisters& r, std::uint8_t m) { Load<&CpuRegisters::A>(r, r.A ^ m); }
 
-inline void Bit(std::uint8_t m) {
-  Cpu.P = static_cast<std::uint8_t>((Cpu.P & ~(FlagN | FlagV | FlagZ)) | (m & (FlagN | FlagV)) |
-                                    ((Cpu.A & m) == 0 ? FlagZ : 0));
+inline void Bit(CpuRegisters& r, std::uint8_t m) {
+  r.P = static_cast<std::uint8_t>((r.P & ~(FlagN | FlagV | FlagZ)) | (m & (FlagN | FlagV)) |
+                                    ((r.A & m) == 0 ? FlagZ : 0));
 }
 
-template <std::uint8_t CpuState::*Register>
-void Compare(std::uint8_t m) {
-  const std::uint8_t r = Cpu.*Register;
-  SetNZ(static_cast<std::uint8_t>(r - m));
-  SetFlag(FlagC, r >= m);
+template <std::uint8_t CpuRegisters::*Register>
+void Compare(CpuRegisters& r, std::uint8_t m) {
+  const std::uint8_t value = r.*Register;
+  SetNZ(r, static_cast<std::uint8_t>(value - m));
+  SetFlag(r, FlagC, value >= m);
 }
 
-inline void Adc(std::uint8_t m) {
-  const unsigned a = Cpu.A;
-  const unsigned binary = a + m + CarryIn();
-  if ((Cpu.P & FlagD) == 0) {
-    SetFlag(FlagC, binary > 0xFF);
-    SetFlag(FlagV, (~(a ^ m) & (a ^ binary) & 0x80) != 0);
-    Load<&CpuState::A>(static_cast<std::uint8_t>(binary));
+inline void Adc(CpuRegisters& r, std::uint8_t m) {
+  const unsigned a = r.A;
+  const unsigned binary = a + m + CarryIn(r);
+  if ((r.P & FlagD) == 0) {
+    SetFlag(r, FlagC, binary > 0xFF);
+    SetFlag(r, FlagV, (~(a ^ m) & (a ^ binary) & 0x80) != 0);
+    Load<&CpuRegisters::A>(r, static_cast<std::uint8_t>(binary));
     return;
   }
-  unsigned low = (a & 0x0F) + (m & 0x0F) + CarryIn();
+  unsigned low = (a & 0x0F) + (m & 0x0F) + CarryIn(r);
   if (low >= 0x0A) low += 6;
   if (low >= 0x20) low = (low & 0x0F) + 0x10;
   const unsigned t = (a & 0xF0) + (m & 0xF0) + low;
-  SetFlag(FlagN, (t & 0x80) != 0);
-  SetFlag(FlagV, (~(a ^ m) & (a ^ t) & 0x80) != 0);
-  SetFlag(FlagZ, (binary & 0xFF) == 0);
-  SetFlag(FlagC, t >= 0xA0);
-  Cpu.A = static_cast<std::uint8_t>(t >= 0xA0 ? t + 0x60 : t);
+  SetFlag(r, FlagN, (t & 0x80) != 0);
+  SetFlag(r, FlagV, (~(a ^ m) & (a ^ t) & 0x80) != 0);
+  SetFlag(r, FlagZ, (binary & 0xFF) == 0);
+  SetFlag(r, FlagC, t >= 0xA0);
+  r.A = static_cast<std::uint8_t>(t >= 0xA0 ? t + 0x60 : t);
 }
 
-inline void Sbc(std::uint8_t m) {
-  const int a = Cpu.A;
-  const int borrow = 1 - static_cast<int>(CarryIn());
+inline void Sbc(CpuRegisters& r, std::uint8_t m) {
+  const int a = r.A;
+  const int borrow = 1 - static_cast<int>(CarryIn(r));
   const int binary = a - m - borrow;
-  if ((Cpu.P & FlagD) == 0) {
-    SetFlag(FlagC, binary >= 0);
-    SetFlag(FlagV, ((a ^ m) & (a ^ binary) & 0x80) != 0);
-    Load<&CpuState::A>(static_cast<std::uint8_t>(binary));
+  if ((r.P & FlagD) == 0) {
+    SetFlag(r, FlagC, binary >= 0);
+    SetFlag(r, FlagV, ((a ^ m) & (a ^ binary) & 0x80) != 0);
+    Load<&CpuRegisters::A>(r, static_cast<std::uint8_t>(binary));
     return;
   }
   int low = (a & 0x0F) - borrow - (m & 0x0F) + 0x100;
@@ -85,17 +85,17 @@ inline void Sbc(std::uint8_t m) {
     if (low < 0xF0) low += 0x10;
   }
   const int t = low + (a & 0xF0) - (m & 0xF0);
-  SetFlag(FlagN, (t & 0x80) != 0);
-  SetFlag(FlagV, ((a ^ m) & (a ^ t) & 0x80) != 0);
-  SetFlag(FlagZ, (binary & 0xFF) == 0);
-  SetFlag(FlagC, t >= 0x100);
-  Cpu.A = static_cast<std::uint8_t>(t >= 0x100 ? t : t + 0xA0);
+  SetFlag(r, FlagN, (t & 0x80) != 0);
+  SetFlag(r, FlagV, ((a ^ m) & (a ^ t) & 0x80) != 0);
+  SetFlag(r, FlagZ, (binary & 0xFF) == 0);
+  SetFlag(r, FlagC, t >= 0x100);
+  r.A = static_cast<std::uint8_t>(t >= 0x100 ? t : t + 0xA0);
 }
 
 // Opcode $0B: the operand shifted left (carry from its bit 7) and ORed into A.
-inline void ShiftLeftOra(std::uint8_t m) {
-  SetFlag(FlagC, (m & 0x80) != 0);
-  Ora(static_cast<std::uint8_t>(m << 1));
+inline void ShiftLeftOra(CpuRegisters& r, std::uint8_t m) {
+  SetFlag(r, FlagC, (m & 0x80) != 0);
+  Ora(r, static_cast<std::uint8_t>(m << 1));
 }
 
 // --- Read-modify-write operations -------------------------------------------------------------
@@ -104,58 +104,58 @@ inline void ShiftLeftOra(std::uint8_t m) {
 
 struct ShiftLeft {
   static constexpr bool ReadsTwice = true;
-  static std::uint8_t Apply(std::uint8_t first, std::uint8_t second) {
-    SetFlag(FlagC, (first & 0x80) != 0);
+  static std::uint8_t Apply(CpuRegisters& r, std::uint8_t first, std::uint8_t second) {
+    SetFlag(r, FlagC, (first & 0x80) != 0);
     const auto value = static_cast<std::uint8_t>(second << 1);
-    SetNZ(value);
+    SetNZ(r, value);
     return value;
   }
 };
 
 struct RotateLeft {
   static constexpr bool ReadsTwice = true;
-  static std::uint8_t Apply(std::uint8_t first, std::uint8_t second) {
-    const auto value = static_cast<std::uint8_t>((first << 1) | CarryIn());
-    SetFlag(FlagC, (second & 0x80) != 0);
-    SetNZ(value);
+  static std::uint8_t Apply(CpuRegisters& r, std::uint8_t first, std::uint8_t second) {
+    const auto value = static_cast<std::uint8_t>((first << 1) | CarryIn(r));
+    SetFlag(r, FlagC, (second & 0x80) != 0);
+    SetNZ(r, value);
     return value;
   }
 };
 
 struct RotateRight {
   static constexpr bool ReadsTwice = true;
-  static std::uint8_t Apply(std::uint8_t first, std::uint8_t second) {
-    const auto value = static_cast<std::uint8_t>((first >> 1) | (CarryIn() << 7));
-    SetFlag(FlagC, (second & 0x01) != 0);
-    SetNZ(value);
+  static std::uint8_t Apply(CpuRegisters& r, std::uint8_t first, std::uint8_t second) {
+    const auto value = static_cast<std::uint8_t>((first >> 1) | (CarryIn(r) << 7));
+    SetFlag(r, FlagC, (second & 0x01) != 0);
+    SetNZ(r, value);
     return value;
   }
 };
 
 struct ShiftRight {
   static constexpr bool ReadsTwice = false;
-  static std::uint8_t Apply(std::uint8_t first, std::uint8_t) {
-    SetFlag(FlagC, (first & 0x01) != 0);
+  static std::uint8_t Apply(CpuRegisters& r, std::uint8_t first, std::uint8_t) {
+    SetFlag(r, FlagC, (first & 0x01) != 0);
     const auto value = static_cast<std::uint8_t>(first >> 1);
-    SetNZ(value);
+    SetNZ(r, value);
     return value;
   }
 };
 
 struct Increment {
   static constexpr bool ReadsTwice = false;
-  static std::uint8_t Apply(std::uint8_t first, std::uint8_t) {
+  static std::uint8_t Apply(CpuRegisters& r, std::uint8_t first, std::uint8_t) {
     const auto value = static_cast<std::uint8_t>(first + 1);
-    SetNZ(value);
+    SetNZ(r, value);
     return value;
   }
 };
 
 struct Decrement {
   static constexpr bool ReadsTwice = false;
-  static std::uint8_t Apply(std::uint8_t first, std::uint8_t) {
+  static std::uint8_t Apply(CpuRegisters& r, std::uint8_t first, std::uint8_t) {
     const auto value = static_cast<std::uint8_t>(first - 1);
-    SetNZ(value);
+    SetNZ(r, value);
     return value;
   }
 };

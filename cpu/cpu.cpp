@@ -3,25 +3,12 @@
 #include "core/machine.h"
 #include "core/memory.h"
 #include "cpu/opcode_table.h"
+#include "cpu/service.h"
 #include "cpu/stack.h"
-#include "sid/sid.h"
 
 namespace quillon {
 
 constinit CpuState Cpu = CpuPowerOnState;
-
-namespace {
-
-// The KERNAL's reset entry: whatever way the processor gets there, the SID falls silent.
-constexpr std::uint16_t ResetEntryTrap = 0xFCE2;
-
-}  // namespace
-
-std::uint16_t MemReadWord(std::uint16_t address) {
-  const std::uint8_t high = MemRead(static_cast<std::uint16_t>(address + 1));
-  const std::uint8_t low = MemRead(address);
-  return static_cast<std::uint16_t>(low | (high << 8));
-}
 
 void ServiceStep() {
   if (Cpu.ResetRequest != 0) {
@@ -33,25 +20,23 @@ void ServiceStep() {
     Cpu.ResetRequest = 0;
     Cpu.NmiPending = 0;
     Cpu.IrqPending = 0;
-  } else if (Cpu.IrqPending != 0 && (Cpu.P & FlagI) == 0) {
+  } else if (cpu_internal::IrqTaken(Cpu)) {
     // The IRQ line is level-triggered: it stays asserted until the device drops it.
-    cpu_internal::EnterHandler(Cpu.PC, Cpu.P & ~FlagB, cpu_internal::IrqVector);
+    cpu_internal::EnterHandler(Cpu, Cpu.PC, Cpu.P & ~FlagB, cpu_internal::IrqVector);
   }
-  if (Cpu.PC == ResetEntryTrap) {
-    // The mixer's timer thread changes the mask too, so the three bits go in one update.
-    ActiveVoices.fetch_and(~AllVoicesMask);
-  }
+  cpu_internal::RunAddressTraps(Cpu);
   if (Cpu.NmiPending != 0) {
     Cpu.NmiPending = 0;
-    cpu_internal::EnterHandler(Cpu.PC, Cpu.P & ~FlagB, cpu_internal::NmiVector);
+    cpu_internal::EnterHandler(Cpu, Cpu.PC, Cpu.P & ~FlagB, cpu_internal::NmiVector);
   }
-  const std::uint8_t opcode = MemRead(Cpu.PC);
-  // A fetched $80, a two-byte NOP, is kept as $82, which does the same: $80 in Opcode always
-  // means that the next call is the service step.
-  Cpu.Opcode = opcode == ServiceMarker ? 0x82 : opcode;
+  Cpu.Opcode = cpu_internal::FetchOpcode(Cpu);
   Cpu.Cycle = 1;
 }
 
-void CpuExecute() { OpcodeTable[Cpu.Opcode](); }
+void CpuExecute() {
+  // Whatever wrote the port since the last cycle (a loader, a test), the bus follows it.
+  FollowPortChanges();
+  OpcodeTable[Cpu.Opcode]();
+}
 
 }  // namespace quillon

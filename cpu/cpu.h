@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "core/memory.h"
 #include "core/rom_images.h"
 
 namespace quillon {
@@ -20,16 +21,21 @@ inline constexpr std::uint8_t FlagI = 0x04;
 inline constexpr std::uint8_t FlagZ = 0x02;
 inline constexpr std::uint8_t FlagC = 0x01;
 
-struct CpuState {
+// The registers an instruction works on. The fast path keeps a copy of them in host registers
+// while it runs instructions back to back, so the instructions are written against this part.
+struct CpuRegisters {
   std::uint8_t A;
   std::uint8_t X;
   std::uint8_t Y;
   std::uint8_t SP;
   std::uint8_t P;
   std::uint16_t PC;
+  std::uint16_t EffectiveAddress;
+};
+
+struct CpuState : CpuRegisters {
   std::uint8_t Opcode;
   std::uint8_t Cycle;
-  std::uint16_t EffectiveAddress;
   std::uint8_t LastCycle;  // the value of Cycle in the instruction's final call
   std::uint8_t IrqPending;
   std::uint8_t NmiPending;
@@ -39,15 +45,31 @@ struct CpuState {
 // The start values are constant-initialised, so the program counter holds the built-in
 // KERNAL's reset vector before any other initialisation or ROM file can run.
 inline constexpr CpuState CpuPowerOnState = {
-    .A = 0, .X = 0, .Y = 0, .SP = 0xFF, .P = 0x30, .PC = BuiltinKernalResetVector,
-    .Opcode = ServiceMarker, .Cycle = 0, .EffectiveAddress = 0, .LastCycle = 0,
-    .IrqPending = 0, .NmiPending = 0, .ResetRequest = 0};
+    {.A = 0, .X = 0, .Y = 0, .SP = 0xFF, .P = 0x30, .PC = BuiltinKernalResetVector,
+     .EffectiveAddress = 0},
+    /* Opcode */ ServiceMarker,
+    /* Cycle */ 0,
+    /* LastCycle */ 0,
+    /* IrqPending */ 0,
+    /* NmiPending */ 0,
+    /* ResetRequest */ 0};
 extern CpuState Cpu;
 
 // One clock cycle of the processor.
 void CpuExecute();
 
 // Little-endian word through the bus; the high byte is read first, address + 1 wraps at 64 KB.
-std::uint16_t MemReadWord(std::uint16_t address);
+[[gnu::always_inline]] inline std::uint16_t MemReadWord(std::uint16_t address) {
+  const std::uint8_t high = MemRead(static_cast<std::uint16_t>(address + 1));
+  const std::uint8_t low = MemRead(address);
+  return static_cast<std::uint16_t>(low | (high << 8));
+}
+
+// The fast path's half of the processor: runs whole instructions from a service step on, each
+// only while its service step and main call both come before `deadline`, which it reads again
+// after every instruction (an instruction's timer write may move it). The idle calls of the
+// last instruction are passed up to the deadline, so the CPU may stop in the middle of one.
+// Advances CycleCounters.Clock by the steps it ran.
+void CpuRunUntil(const std::uint64_t& deadline);
 
 }  // namespace quillon

@@ -1,309 +1,66 @@
 #include "cpu/opcode_table.h"
 
-#include "cpu/instructions.h"
+#include <array>
+#include <utility>
+
+#include "cpu/opcode_work.h"
 
 namespace quillon {
 namespace {
 
 using namespace cpu_internal;
 
-// Handlers by kind; N is the cycle count including the fetch cycle.
-template <class Mode, void (*Operation)(std::uint8_t), std::uint8_t N,
-          bool PageCrossCosts = Mode::PageCrossCosts>
-constexpr OpcodeHandler Read = &Instruction<&ReadWork<Mode, Operation, N, PageCrossCosts>>;
+// An instruction's first call performs all of it and learns its cycle count; the later calls
+// only count until the instruction's last cycle.
+template <std::uint8_t Opcode>
+void Instruction() {
+  if (Cpu.Cycle != 1) {
+    if (Cpu.Cycle++ == Cpu.LastCycle) Cpu.Opcode = ServiceMarker;
+    return;
+  }
+  const std::uint8_t cycles = OpcodeWork[Opcode](Cpu);
+  if (cycles == 2) {
+    Cpu.Opcode = ServiceMarker;
+    return;
+  }
+  Cpu.LastCycle = static_cast<std::uint8_t>(cycles - 1);
+  Cpu.Cycle = 2;
+}
 
-template <class Mode, std::uint8_t (*Value)(), std::uint8_t N>
-constexpr OpcodeHandler Store = &Instruction<&StoreWork<Mode, Value, N>>;
+// A branch's first call steps over it; when taken, the second call reads the offset and jumps.
+template <std::uint8_t Opcode>
+void Branch() {
+  if (Cpu.Cycle == 1) {
+    if (OpcodeWork[Opcode](Cpu) == TakenBranchCycles) {
+      Cpu.Cycle = 2;
+    } else {
+      Cpu.Opcode = ServiceMarker;
+    }
+    return;
+  }
+  TakeBranch(Cpu);
+  Cpu.Opcode = ServiceMarker;
+}
 
-template <class Mode, class Modify, std::uint8_t N>
-constexpr OpcodeHandler ReadModifyWrite = &Instruction<&ModifyWork<Mode, Modify, N>>;
+template <std::size_t Opcode>
+constexpr OpcodeHandler HandlerOf() {
+  if constexpr (Opcode == ServiceMarker) {
+    return &ServiceStep;
+  } else if constexpr ((Opcode & 0x1F) == 0x10) {
+    return &Branch<Opcode>;
+  } else {
+    return &Instruction<Opcode>;
+  }
+}
 
-template <class Mode, class Modify, void (*Operation)(std::uint8_t), std::uint8_t N>
-constexpr OpcodeHandler Combined =
-    &Instruction<&ModifyThenOperateWork<Mode, Modify, Operation, N>>;
-
-template <class Modify>
-constexpr OpcodeHandler Accumulator = &Instruction<&AccumulatorWork<Modify>>;
-
-template <void (*Operation)()>
-constexpr OpcodeHandler Implied = &Instruction<&ImpliedWork<Operation>>;
-
-template <InstructionWork Work>
-constexpr OpcodeHandler Control = &Instruction<Work>;
-
-constexpr OpcodeHandler Nop1 = &Instruction<&NopWork<1>>;
-constexpr OpcodeHandler Nop2 = &Instruction<&NopWork<2>>;
-constexpr OpcodeHandler Nop3 = &Instruction<&NopWork<3>>;
-
-constexpr void (*Lda)(std::uint8_t) = &Load<&CpuState::A>;
-constexpr void (*Ldx)(std::uint8_t) = &Load<&CpuState::X>;
-constexpr void (*Ldy)(std::uint8_t) = &Load<&CpuState::Y>;
-constexpr void (*Cmp)(std::uint8_t) = &Compare<&CpuState::A>;
-constexpr void (*Cpx)(std::uint8_t) = &Compare<&CpuState::X>;
-constexpr void (*Cpy)(std::uint8_t) = &Compare<&CpuState::Y>;
-constexpr std::uint8_t (*ValueA)() = &RegisterValue<&CpuState::A>;
-constexpr std::uint8_t (*ValueX)() = &RegisterValue<&CpuState::X>;
-constexpr std::uint8_t (*ValueY)() = &RegisterValue<&CpuState::Y>;
+template <std::size_t... Opcodes>
+constexpr std::array<OpcodeHandler, 256> MakeOpcodeTable(std::index_sequence<Opcodes...>) {
+  return {HandlerOf<Opcodes>()...};
+}
 
 }  // namespace
 
-constinit const OpcodeHandler OpcodeTable[256] = {
-    /* 00 BRK      */ Control<&BrkWork>,
-    /* 01 ORA (,X) */ Read<IndexedIndirect, Ora, 6>,
-    /* 02 NOP      */ Nop1,
-    /* 03 NOP      */ Nop1,
-    /* 04 NOP 2B   */ Nop2,
-    /* 05 ORA zp   */ Read<ZeroPage, Ora, 3>,
-    /* 06 ASL zp   */ ReadModifyWrite<ZeroPage, ShiftLeft, 5>,
-    /* 07 NOP      */ Nop1,
-    /* 08 PHP      */ Control<&PushPWork>,
-    /* 09 ORA #    */ Read<Immediate, Ora, 2>,
-    /* 0A ASL A    */ Accumulator<ShiftLeft>,
-    /* 0B ASL/ORA #*/ Read<Immediate, ShiftLeftOra, 5>,
-    /* 0C NOP 3B   */ Nop3,
-    /* 0D ORA abs  */ Read<Absolute, Ora, 4>,
-    /* 0E ASL abs  */ ReadModifyWrite<Absolute, ShiftLeft, 6>,
-    /* 0F NOP      */ Nop1,
-    /* 10 BPL      */ &Branch<FlagN, false>,
-    /* 11 ORA (),Y */ Read<IndirectIndexed, Ora, 5>,
-    /* 12 NOP      */ Nop1,
-    /* 13 NOP      */ Nop1,
-    /* 14 NOP 2B   */ Nop2,
-    /* 15 ORA zp,X */ Read<ZeroPageX, Ora, 4>,
-    /* 16 ASL zp,X */ ReadModifyWrite<ZeroPageX, ShiftLeft, 6>,
-    /* 17 NOP      */ Nop1,
-    /* 18 CLC      */ Implied<&ChangeFlag<FlagC, false>>,
-    /* 19 ORA abs,Y*/ Read<AbsoluteY, Ora, 4>,
-    /* 1A NOP      */ Nop1,
-    /* 1B NOP      */ Nop1,
-    /* 1C NOP 3B   */ Nop3,
-    /* 1D ORA abs,X*/ Read<AbsoluteX, Ora, 4>,
-    /* 1E ASL abs,X*/ ReadModifyWrite<AbsoluteX, ShiftLeft, 7>,
-    /* 1F SLO abs,X*/ Combined<AbsoluteX, ShiftLeft, Ora, 9>,
-    /* 20 JSR      */ Control<&JsrWork>,
-    /* 21 AND (,X) */ Read<IndexedIndirect, And, 6>,
-    /* 22 NOP      */ Nop1,
-    /* 23 NOP      */ Nop1,
-    /* 24 BIT zp   */ Read<ZeroPage, Bit, 3>,
-    /* 25 AND zp   */ Read<ZeroPage, And, 3>,
-    /* 26 ROL zp   */ ReadModifyWrite<ZeroPage, RotateLeft, 5>,
-    /* 27 NOP      */ Nop1,
-    /* 28 PLP      */ Control<&PullPWork>,
-    /* 29 AND #    */ Read<Immediate, And, 2>,
-    /* 2A ROL A    */ Accumulator<RotateLeft>,
-    /* 2B NOP      */ Nop1,
-    /* 2C BIT abs  */ Read<Absolute, Bit, 4>,
-    /* 2D AND abs  */ Read<Absolute, And, 4>,
-    /* 2E ROL abs  */ ReadModifyWrite<Absolute, RotateLeft, 6>,
-    /* 2F NOP      */ Nop1,
-    /* 30 BMI      */ &Branch<FlagN, true>,
-    /* 31 AND (),Y */ Read<IndirectIndexed, And, 5>,
-    /* 32 NOP      */ Nop1,
-    /* 33 NOP      */ Nop1,
-    /* 34 NOP 2B   */ Nop2,
-    /* 35 AND zp,X */ Read<ZeroPageX, And, 4>,
-    /* 36 ROL zp,X */ ReadModifyWrite<ZeroPageX, RotateLeft, 6>,
-    /* 37 NOP      */ Nop1,
-    /* 38 SEC      */ Implied<&ChangeFlag<FlagC, true>>,
-    /* 39 AND abs,Y*/ Read<AbsoluteY, And, 4>,
-    /* 3A NOP      */ Nop1,
-    /* 3B NOP      */ Nop1,
-    /* 3C NOP 3B   */ Nop3,
-    /* 3D AND abs,X*/ Read<AbsoluteX, And, 4>,
-    /* 3E ROL abs,X*/ ReadModifyWrite<AbsoluteX, RotateLeft, 7>,
-    /* 3F NOP      */ Nop1,
-    /* 40 RTI      */ Control<&RtiWork>,
-    /* 41 EOR (,X) */ Read<IndexedIndirect, Eor, 6>,
-    /* 42 NOP      */ Nop1,
-    /* 43 NOP      */ Nop1,
-    /* 44 NOP 2B   */ Nop2,
-    /* 45 EOR zp   */ Read<ZeroPage, Eor, 3>,
-    /* 46 LSR zp   */ ReadModifyWrite<ZeroPage, ShiftRight, 5>,
-    /* 47 NOP      */ Nop1,
-    /* 48 PHA      */ Control<&PushAWork>,
-    /* 49 EOR #    */ Read<Immediate, Eor, 2>,
-    /* 4A LSR A    */ Accumulator<ShiftRight>,
-    /* 4B NOP      */ Nop1,
-    /* 4C JMP abs  */ Control<&JmpAbsoluteWork>,
-    /* 4D EOR abs  */ Read<Absolute, Eor, 4>,
-    /* 4E LSR abs  */ ReadModifyWrite<Absolute, ShiftRight, 6>,
-    /* 4F NOP      */ Nop1,
-    /* 50 BVC      */ &Branch<FlagV, false>,
-    /* 51 EOR (),Y */ Read<IndirectIndexed, Eor, 5>,
-    /* 52 NOP      */ Nop1,
-    /* 53 NOP      */ Nop1,
-    /* 54 NOP 2B   */ Nop2,
-    /* 55 EOR zp,X */ Read<ZeroPageX, Eor, 4>,
-    /* 56 LSR zp,X */ ReadModifyWrite<ZeroPageX, ShiftRight, 6>,
-    /* 57 NOP      */ Nop1,
-    /* 58 CLI      */ Implied<&ChangeFlag<FlagI, false>>,
-    /* 59 EOR abs,Y*/ Read<AbsoluteY, Eor, 4>,
-    /* 5A NOP      */ Nop1,
-    /* 5B NOP      */ Nop1,
-    /* 5C NOP 3B   */ Nop3,
-    /* 5D EOR abs,X*/ Read<AbsoluteX, Eor, 4>,
-    /* 5E LSR abs,X*/ ReadModifyWrite<AbsoluteX, ShiftRight, 7>,
-    /* 5F NOP      */ Nop1,
-    /* 60 RTS      */ Control<&RtsWork>,
-    /* 61 ADC (,X) */ Read<IndexedIndirect, Adc, 6>,
-    /* 62 NOP      */ Nop1,
-    /* 63 NOP      */ Nop1,
-    /* 64 NOP 2B   */ Nop2,
-    /* 65 ADC zp   */ Read<ZeroPage, Adc, 3>,
-    /* 66 ROR zp   */ ReadModifyWrite<ZeroPage, RotateRight, 5>,
-    /* 67 RRA zp   */ Combined<ZeroPage, RotateRight, Adc, 6>,
-    /* 68 PLA      */ Control<&PullAWork>,
-    /* 69 ADC #    */ Read<Immediate, Adc, 2>,
-    /* 6A ROR A    */ Accumulator<RotateRight>,
-    /* 6B NOP      */ Nop1,
-    /* 6C JMP ()   */ Control<&JmpIndirectWork>,
-    /* 6D ADC abs  */ Read<Absolute, Adc, 4>,
-    /* 6E ROR abs  */ ReadModifyWrite<Absolute, RotateRight, 6>,
-    /* 6F NOP      */ Nop1,
-    /* 70 BVS      */ &Branch<FlagV, true>,
-    /* 71 ADC (),Y */ Read<IndirectIndexed, Adc, 5>,
-    /* 72 NOP      */ Nop1,
-    /* 73 NOP      */ Nop1,
-    /* 74 NOP 2B   */ Nop2,
-    /* 75 ADC zp,X */ Read<ZeroPageX, Adc, 4>,
-    /* 76 ROR zp,X */ ReadModifyWrite<ZeroPageX, RotateRight, 6>,
-    /* 77 NOP      */ Nop1,
-    /* 78 SEI      */ Implied<&ChangeFlag<FlagI, true>>,
-    /* 79 ADC abs,Y*/ Read<AbsoluteY, Adc, 4>,
-    /* 7A NOP      */ Nop1,
-    /* 7B NOP      */ Nop1,
-    /* 7C NOP 3B   */ Nop3,
-    /* 7D ADC abs,X*/ Read<AbsoluteX, Adc, 4>,
-    /* 7E ROR abs,X*/ ReadModifyWrite<AbsoluteX, RotateRight, 7>,
-    /* 7F NOP      */ Nop1,
-    /* 80 service  */ &ServiceStep,
-    /* 81 STA (,X) */ Store<IndexedIndirect, ValueA, 6>,
-    /* 82 NOP 2B   */ Nop2,
-    /* 83 NOP      */ Nop1,
-    /* 84 STY zp   */ Store<ZeroPage, ValueY, 3>,
-    /* 85 STA zp   */ Store<ZeroPage, ValueA, 3>,
-    /* 86 STX zp   */ Store<ZeroPage, ValueX, 3>,
-    /* 87 SAX zp   */ Store<ZeroPage, AndOfAX, 6>,
-    /* 88 DEY      */ Implied<&Step<&CpuState::Y, 0xFF>>,
-    /* 89 NOP 2B   */ Nop2,
-    /* 8A TXA      */ Implied<&Transfer<&CpuState::X, &CpuState::A>>,
-    /* 8B NOP      */ Nop1,
-    /* 8C STY abs  */ Store<Absolute, ValueY, 4>,
-    /* 8D STA abs  */ Store<Absolute, ValueA, 4>,
-    /* 8E STX abs  */ Store<Absolute, ValueX, 4>,
-    /* 8F NOP      */ Nop1,
-    /* 90 BCC      */ &Branch<FlagC, false>,
-    /* 91 STA (),Y */ Store<IndirectIndexed, ValueA, 6>,
-    /* 92 NOP      */ Nop1,
-    /* 93 NOP      */ Nop1,
-    /* 94 STY zp,X */ Store<ZeroPageX, ValueY, 4>,
-    /* 95 STA zp,X */ Store<ZeroPageX, ValueA, 4>,
-    /* 96 STX zp,Y */ Store<ZeroPageY, ValueX, 4>,
-    /* 97 NOP      */ Nop1,
-    /* 98 TYA      */ Implied<&Transfer<&CpuState::Y, &CpuState::A>>,
-    /* 99 STA abs,Y*/ Store<AbsoluteY, ValueA, 5>,
-    /* 9A TXS      */ Implied<&TransferXToSP>,
-    /* 9B NOP      */ Nop1,
-    /* 9C NOP      */ Nop1,
-    /* 9D STA abs,X*/ Store<AbsoluteX, ValueA, 5>,
-    /* 9E NOP      */ Nop1,
-    /* 9F NOP      */ Nop1,
-    /* A0 LDY #    */ Read<Immediate, Ldy, 2>,
-    /* A1 LDA (,X) */ Read<IndexedIndirect, Lda, 6>,
-    /* A2 LDX #    */ Read<Immediate, Ldx, 2>,
-    /* A3 NOP      */ Nop1,
-    /* A4 LDY zp   */ Read<ZeroPage, Ldy, 3>,
-    /* A5 LDA zp   */ Read<ZeroPage, Lda, 3>,
-    /* A6 LDX zp   */ Read<ZeroPage, Ldx, 3>,
-    /* A7 NOP      */ Nop1,
-    /* A8 TAY      */ Implied<&Transfer<&CpuState::A, &CpuState::Y>>,
-    /* A9 LDA #    */ Read<Immediate, Lda, 2>,
-    /* AA TAX      */ Implied<&Transfer<&CpuState::A, &CpuState::X>>,
-    /* AB NOP      */ Nop1,
-    /* AC LDY abs  */ Read<Absolute, Ldy, 4>,
-    /* AD LDA abs  */ Read<Absolute, Lda, 4>,
-    /* AE LDX abs  */ Read<Absolute, Ldx, 4>,
-    /* AF NOP      */ Nop1,
-    /* B0 BCS      */ &Branch<FlagC, true>,
-    /* B1 LDA (),Y */ Read<IndirectIndexed, Lda, 5>,
-    /* B2 NOP      */ Nop1,
-    /* B3 NOP      */ Nop1,
-    /* B4 LDY zp,X */ Read<ZeroPageX, Ldy, 4>,
-    /* B5 LDA zp,X */ Read<ZeroPageX, Lda, 4>,
-    /* B6 LDX zp,Y */ Read<ZeroPageY, Ldx, 4>,
-    /* B7 NOP      */ Nop1,
-    /* B8 CLV      */ Implied<&ChangeFlag<FlagV, false>>,
-    /* B9 LDA abs,Y*/ Read<AbsoluteY, Lda, 4>,
-    /* BA TSX      */ Implied<&Transfer<&CpuState::SP, &CpuState::X>>,
-    /* BB NOP      */ Nop1,
-    /* BC LDY abs,X*/ Read<AbsoluteX, Ldy, 4>,
-    /* BD LDA abs,X*/ Read<AbsoluteX, Lda, 4>,
-    /* BE LDX abs,Y*/ Read<AbsoluteY, Ldx, 4>,
-    /* BF LAX abs,Y*/ Read<AbsoluteY, LoadAX, 2, false>,
-    /* C0 CPY #    */ Read<Immediate, Cpy, 2>,
-    /* C1 CMP (,X) */ Read<IndexedIndirect, Cmp, 6>,
-    /* C2 NOP 2B   */ Nop2,
-    /* C3 DCP (,X) */ Combined<IndexedIndirect, Decrement, Cmp, 9>,
-    /* C4 CPY zp   */ Read<ZeroPage, Cpy, 3>,
-    /* C5 CMP zp   */ Read<ZeroPage, Cmp, 3>,
-    /* C6 DEC zp   */ ReadModifyWrite<ZeroPage, Decrement, 5>,
-    /* C7 DCP zp   */ Combined<ZeroPage, Decrement, Cmp, 7>,
-    /* C8 INY      */ Implied<&Step<&CpuState::Y, 0x01>>,
-    /* C9 CMP #    */ Read<Immediate, Cmp, 2>,
-    /* CA DEX      */ Implied<&Step<&CpuState::X, 0xFF>>,
-    /* CB NOP      */ Nop1,
-    /* CC CPY abs  */ Read<Absolute, Cpy, 4>,
-    /* CD CMP abs  */ Read<Absolute, Cmp, 4>,
-    /* CE DEC abs  */ ReadModifyWrite<Absolute, Decrement, 6>,
-    /* CF NOP      */ Nop1,
-    /* D0 BNE      */ &Branch<FlagZ, false>,
-    /* D1 CMP (),Y */ Read<IndirectIndexed, Cmp, 5>,
-    /* D2 NOP      */ Nop1,
-    /* D3 NOP      */ Nop1,
-    /* D4 NOP 2B   */ Nop2,
-    /* D5 CMP zp,X */ Read<ZeroPageX, Cmp, 4>,
-    /* D6 DEC zp,X */ ReadModifyWrite<ZeroPageX, Decrement, 6>,
-    /* D7 NOP      */ Nop1,
-    /* D8 CLD      */ Implied<&ChangeFlag<FlagD, false>>,
-    /* D9 CMP abs,Y*/ Read<AbsoluteY, Cmp, 4>,
-    /* DA NOP      */ Nop1,
-    /* DB NOP      */ Nop1,
-    /* DC NOP 3B   */ Nop3,
-    /* DD CMP abs,X*/ Read<AbsoluteX, Cmp, 4>,
-    /* DE DEC abs,X*/ ReadModifyWrite<AbsoluteX, Decrement, 7>,
-    /* DF NOP      */ Nop1,
-    /* E0 CPX #    */ Read<Immediate, Cpx, 2>,
-    /* E1 SBC (,X) */ Read<IndexedIndirect, Sbc, 6>,
-    /* E2 NOP 2B   */ Nop2,
-    /* E3 NOP      */ Nop1,
-    /* E4 CPX zp   */ Read<ZeroPage, Cpx, 3>,
-    /* E5 SBC zp   */ Read<ZeroPage, Sbc, 3>,
-    /* E6 INC zp   */ ReadModifyWrite<ZeroPage, Increment, 5>,
-    /* E7 NOP      */ Nop1,
-    /* E8 INX      */ Implied<&Step<&CpuState::X, 0x01>>,
-    /* E9 SBC #    */ Read<Immediate, Sbc, 2>,
-    /* EA NOP      */ Nop1,
-    /* EB NOP      */ Nop1,
-    /* EC CPX abs  */ Read<Absolute, Cpx, 4>,
-    /* ED SBC abs  */ Read<Absolute, Sbc, 4>,
-    /* EE INC abs  */ ReadModifyWrite<Absolute, Increment, 6>,
-    /* EF NOP      */ Nop1,
-    /* F0 BEQ      */ &Branch<FlagZ, true>,
-    /* F1 SBC (),Y */ Read<IndirectIndexed, Sbc, 5>,
-    /* F2 NOP      */ Nop1,
-    /* F3 NOP      */ Nop1,
-    /* F4 NOP 2B   */ Nop2,
-    /* F5 SBC zp,X */ Read<ZeroPageX, Sbc, 4>,
-    /* F6 INC zp,X */ ReadModifyWrite<ZeroPageX, Increment, 6>,
-    /* F7 NOP      */ Nop1,
-    /* F8 SED      */ Implied<&ChangeFlag<FlagD, true>>,
-    /* F9 SBC abs,Y*/ Read<AbsoluteY, Sbc, 4>,
-    /* FA NOP      */ Nop1,
-    /* FB NOP      */ Nop1,
-    /* FC NOP 3B   */ Nop3,
-    /* FD SBC abs,X*/ Read<AbsoluteX, Sbc, 4>,
-    /* FE INC abs,X*/ ReadModifyWrite<AbsoluteX, Increment, 7>,
-    /* FF ISC abs,X*/ Combined<AbsoluteX, Increment, Sbc, 9>,
-};
+constinit const std::array<OpcodeHandler, 256> OpcodeTable =
+    MakeOpcodeTable(std::make_index_sequence<256>());
 
 }  // namespace quillon

@@ -104,6 +104,7 @@ TEST(MemoryMap, EveryPortValueBanksTheRomsAndIoAsTheHardwareDoes) {
     MainRam[0xE000] = 0x33;
     MainRam[0xD800] = 0;
     MainRam[1] = static_cast<std::uint8_t>(0x30 | port);
+    FollowPortChanges();
     const std::string answers = {MemRead(0xA000) == 0x11 ? 'R' : 'B',
                                  MemRead(0xDFFC) == 0x98                     ? 'I'
                                  : MemRead(0xD000) == RomImages.Chargen[0] ? 'C'
