@@ -12,8 +12,9 @@
 namespace quillon {
 
 const char* const UsageText =
-    "usage: quillon [FILE]                      the desktop window; FILE (.prg, .p00, .crt) is "
+    "usage: quillon [--warp] [FILE]             the desktop window; FILE (.prg, .p00, .crt) is "
     "autostarted\n"
+    "  --warp            start in warp: as fast as the machine goes (F9 switches it)\n"
     "       quillon --headless [options] [FILE] no window\n"
     "  --frames N        run N frames, then exit (default 300)\n"
     "  --realtime        pace at 50 frames per second as the window does\n"
@@ -114,6 +115,8 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLineOptio
       options.Version = true;
     } else if (argument == "--headless") {
       options.Headless = true;
+    } else if (argument == "--warp") {
+      options.Warp = true;
     } else if (argument.size() > 1 && argument[0] == '-') {
       if (firstHeadlessOption.empty()) firstHeadlessOption = argument;
       headlessOnly = true;
@@ -152,6 +155,9 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLineOptio
   }
   if (headlessOnly && !options.Headless) {
     return firstHeadlessOption + " works only with --headless";
+  }
+  if (options.Warp && options.Headless) {
+    return "--warp is for the window; a headless run without --realtime is as fast as it goes";
   }
   if (!options.File.empty()) {
     const std::string extension = Extension(options.File);

@@ -21,6 +21,7 @@ struct CommandLineOptions {
   bool Ntsc = false;
   bool ScreenText = false;
   bool Trace = false;
+  bool Warp = false;
   std::int32_t Frames = 300;
   std::vector<TypedKey> TypedKeys;
   std::string ScreenshotPath;

@@ -27,22 +27,38 @@ std::int64_t (*ReadPacingCounter)() = PlatformCounter;
 void OnSoundTimer() { SoundTimerTick(); }
 
 // Runs as many whole frames as real time asks for, at most five; less than a tick gives the
-// processor away for a moment instead.
+// processor away for a moment instead. The part of a tick left over counts towards the next
+// pass, so that the machine keeps fifty frames a second on average; only a stall of more than
+// five ticks is dropped.
 std::int32_t PaceEmulation() {
   const std::int64_t now = ReadPacingCounter();
   const std::int64_t tickLength = Host.CounterFrequency / TicksPerSecond;
-  // Clamped before narrowing, so that even an endless stall stays a catch-up of five frames.
-  const std::int32_t ticks = static_cast<std::int32_t>(
-      std::min<std::int64_t>((now - Host.LastTick) / tickLength, MaxCatchUpFrames));
-  if (ticks <= 0) {
+  const std::int64_t elapsed = (now - Host.LastTick) / tickLength;
+  if (elapsed <= 0) {
     Platform.Sleep(IdleSleepMilliseconds);
     return 0;
   }
+  // Clamped before narrowing, so that even an endless stall stays a catch-up of five frames.
+  const std::int32_t ticks = static_cast<std::int32_t>(std::min<std::int64_t>(elapsed, MaxCatchUpFrames));
   RunUntilFrame(ticks);
-  // The part of a tick beyond the whole ticks is dropped with the frames.
-  Host.LastTick = now;
+  Host.LastTick = elapsed > MaxCatchUpFrames ? now : Host.LastTick + ticks * tickLength;
   CycleCounters.FrameCounter = 0;
   return ticks;
+}
+
+// Warp: frames back to back for a fiftieth of a second of real time, then one picture. The
+// pacing starts afresh from now, so that leaving warp has nothing to catch up.
+std::int32_t RunWarp() {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point end = Clock::now() + std::chrono::microseconds(1000000 / TicksPerSecond);
+  std::int32_t frames = 0;
+  do {
+    RunUntilFrame(1);
+    CycleCounters.FrameCounter = 0;
+    ++frames;
+  } while (Clock::now() < end);
+  Host.LastTick = ReadPacingCounter();
+  return frames;
 }
 
 }  // namespace
@@ -108,6 +124,8 @@ std::int32_t MainLoopPass(std::int32_t* exitCode) {
   std::int32_t frames = 0;
   if (Host.TraceMode) {
     TraceStep();
+  } else if (Host.Warp) {
+    frames = RunWarp();
   } else {
     frames = PaceEmulation();
   }

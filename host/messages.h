@@ -43,6 +43,7 @@ inline constexpr std::uint32_t CommandHelp = 40014;
 inline constexpr std::uint32_t CommandAbout = 40015;
 inline constexpr std::uint32_t CommandFullScreen = 40016;
 inline constexpr std::uint32_t CommandRemoveCartridge = 40018;
+inline constexpr std::uint32_t CommandWarp = 40030;
 
 // Virtual-key codes (wParam of the key messages). F11, F12 and Scroll Lock are with the
 // keyboard matrix, where the emulation reads them.
@@ -72,6 +73,7 @@ inline constexpr int VirtualKeyF5 = 0x74;
 inline constexpr int VirtualKeyF6 = 0x75;
 inline constexpr int VirtualKeyF7 = 0x76;
 inline constexpr int VirtualKeyF8 = 0x77;
+inline constexpr int VirtualKeyF9 = 0x78;  // warp on and off
 inline constexpr int VirtualKeyOem1 = 0xBA;      // ; : on a US keyboard
 inline constexpr int VirtualKeyOemPlus = 0xBB;   // = +
 inline constexpr int VirtualKeyOemComma = 0xBC;  // , <

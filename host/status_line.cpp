@@ -1,6 +1,8 @@
 #include "host/status_line.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 #include "core/machine.h"
 #include "core/rom_images.h"
@@ -59,8 +61,9 @@ void DrawStatusLine(std::int32_t speedPercent, std::int32_t frameSkip) {
   char text[48];
   std::snprintf(text, sizeof text, "S:%02d - %s%04d%%", frameSkip, pal ? " PAL " : "NTSC ",
                 speedPercent);
-  // A speed of 10000 or more runs past the last column and is cut there.
-  DrawTextAt(text, StatusColumn, StatusRow, TextWhite, TextBlack);
+  // A longer reading (warp runs far beyond 10000) moves the line left, so that every digit shows.
+  const auto length = static_cast<std::int32_t>(std::strlen(text));
+  DrawTextAt(text, std::min(StatusColumn, TextColumns - length), StatusRow, TextWhite, TextBlack);
 }
 
 void DrawRasterMarker(std::uint16_t rasterCompare) {

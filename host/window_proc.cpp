@@ -70,6 +70,10 @@ void MenuCommand(std::uint32_t command) {
       SetCheck(EmulationSubMenu, CommandPause, false);
       SetCheck(EmulationSubMenu, CommandTrace, Host.TraceMode != 0);
       break;
+    case CommandWarp:
+      Host.Warp = !Host.Warp;
+      SetCheck(EmulationSubMenu, CommandWarp, Host.Warp != 0);
+      break;
     case CommandShowBorder:
       Host.ShowBorder = !Host.ShowBorder;
       // The main loop makes the buffer for the new setting at its next pass.
@@ -98,6 +102,8 @@ void KeyDown(int key) {
     Host.FullScreenActive = 0;
     LeaveFullScreen();
   }
+  // F9 is the Warp command's key; the repeats of a held key do not toggle it again.
+  if (key == VirtualKeyF9 && HostKeyDown[key] == 0) MenuCommand(CommandWarp);
   if (HostKeyDown[key] == 0) HostKeyDown[key] = 1;
   ApplyKeyDown(key, Host.ShiftHeld != 0);
   if (key == VirtualKeyShift) Host.ShiftHeld = 1;

@@ -38,6 +38,7 @@ inline constexpr MenuItemResource EmulationMenuItems[] = {
     {"&Pause", CommandPause, 0},
     {"&Reset", CommandReset, 0},
     {"&Trace", CommandTrace, 0},
+    {"&Warp", CommandWarp, 0},
 };
 inline constexpr MenuItemResource SettingsMenuItems[] = {
     {"Show &border", CommandShowBorder, MenuItemChecked},

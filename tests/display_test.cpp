@@ -183,8 +183,8 @@ TEST(StatusLine, ShowsSkipStandardAndSpeedAndTheRasterMarkerAtTheBottomRight) {
   EXPECT_EQ(StatusText(), "S:00 -  PAL 0304%");
   EXPECT_TRUE(test::CellShowsGlyph(23, 24, 0x13, 1, 0));  // white "S" on black
   MainRam[0x02A6] = 0;
-  DrawStatusLine(12345, 10);
-  EXPECT_EQ(StatusText(), "S:10 - NTSC 12345");
+  DrawStatusLine(1234, 10);
+  EXPECT_EQ(StatusText(), "S:10 - NTSC 1234%");
   DrawRasterMarker(51);
   EXPECT_EQ(StatusText(), "S:10 - NTSC 12051") << "the marker covers the last three cells";
   DrawRasterMarker(311);
@@ -193,6 +193,9 @@ TEST(StatusLine, ShowsSkipStandardAndSpeedAndTheRasterMarkerAtTheBottomRight) {
   EXPECT_EQ(StatusText().substr(14), "535");
   // Nothing beyond the status cells was written: not the rest of the row, not the row above.
   EXPECT_EQ(test::PictureRowText(24).substr(0, 23) + test::PictureRowText(23), std::string(63, '~'));
+  // A warp reading far beyond 10000 moves left to show every digit.
+  DrawStatusLine(123456, 0);
+  EXPECT_EQ(test::PictureRowText(24).substr(21), "S:00 - NTSC 123456%");
   // Glyphs outside the 40 x 25 grid are not drawn.
   DrawGlyph(0x30, 40, 0, 1, 0);
   DrawGlyph(0x30, -1, 3, 1, 0);

@@ -30,7 +30,10 @@ std::string Parse(const std::vector<const char*>& arguments, CommandLineOptions&
 TEST(HostCommandLine, NoArgumentsIsTheWindowAndEveryOptionIsRead) {
   CommandLineOptions plain;
   EXPECT_EQ(Parse({}, plain), "");
-  EXPECT_TRUE(!plain.Headless && plain.Frames == 300 && plain.File.empty());
+  EXPECT_TRUE(!plain.Headless && !plain.Warp && plain.Frames == 300 && plain.File.empty());
+  CommandLineOptions warp;
+  EXPECT_EQ(Parse({"--warp"}, warp), "");
+  EXPECT_TRUE(warp.Warp && !warp.Headless);
   const std::string program = test::WriteTempFile("game.P00", {0});
   CommandLineOptions options;
   EXPECT_EQ(Parse({"--headless", "--frames", "42", "--realtime", "--ntsc", "--screen-text",
@@ -59,6 +62,7 @@ TEST(HostCommandLine, BadArgumentsSayWhatIsWrong) {
       {{"--headless", "--frames", "99999999999"}, "--frames needs a whole number"},
       {{"--headless", "--frames", "0"}, "--frames needs a whole number"},
       {{"--frames", "10"}, "--frames works only with --headless"},
+      {{"--headless", "--warp"}, "--warp is for the window"},
       {{"--headless", "missing.prg"}, "cannot read 'missing.prg'"},
       {{"--headless", "notes.txt"}, "'notes.txt' is not a .prg, .p00 or .crt file"},
       {{"--headless", folder.c_str()}, "cannot read '" + folder + "'"},

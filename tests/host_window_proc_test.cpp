@@ -57,9 +57,19 @@ TEST(HostWindowProc, MenuCommandsChangeTheirStateAndCheckMarks) {
   Command(CommandShowBorder);
   EXPECT_EQ(Host.ShowBorder, 0);
   EXPECT_EQ(Host.DisplayPixels, nullptr) << "the main loop makes the new buffer";
+  // Warp: the menu item, and F9 once per press however long it is held.
+  Command(CommandWarp);
+  EXPECT_EQ(Host.Warp, 1);
+  Send(MessageKeyDown, VirtualKeyF9);
+  Send(MessageKeyDown, VirtualKeyF9);
+  EXPECT_EQ(Host.Warp, 0);
+  Send(MessageKeyUp, VirtualKeyF9);
+  Send(MessageKeyDown, VirtualKeyF9);
+  EXPECT_EQ(Host.Warp, 1);
   EXPECT_EQ(Headless.MenuChanges,
             (std::vector<std::string>{"&Pause=1", "&Pause=0", "&Trace=1", "&Pause=0", "&Trace=0",
-                                      "&PAL=0", "&PAL=1", "Show &border=0"}));
+                                      "&PAL=0", "&PAL=1", "Show &border=0", "&Warp=1", "&Warp=0",
+                                      "&Warp=1"}));
   Command(CommandReset);
   EXPECT_EQ(Cpu.ResetRequest, 1);
   Command(CommandAbout);

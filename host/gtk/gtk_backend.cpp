@@ -30,7 +30,7 @@ constexpr int FrameHeight = 44;
 constexpr std::int64_t MonotonicFrequency = 1000000;
 
 // The items whose check marks the shell keeps in step; the others are plain items.
-constexpr std::uint32_t CheckedCommands[] = {CommandPause, CommandTrace, CommandShowBorder,
+constexpr std::uint32_t CheckedCommands[] = {CommandPause, CommandTrace, CommandWarp, CommandShowBorder,
                                              CommandPal};
 
 struct MenuItemWidget {
