@@ -51,6 +51,16 @@ realtime)
   elapsed=$((($(date +%s%N) - start) / 1000000))
   [ $elapsed -ge 450 ] && [ $elapsed -lt 3000 ] || fail "took $elapsed ms"
   ;;
+realtime-exact)
+  # 500 frames at 50 a second are ten seconds, within 1%, in PAL and in NTSC alike.
+  for standard in "" --ntsc; do
+    start=$(date +%s%N)
+    # shellcheck disable=SC2086
+    "$quillon" --headless --realtime $standard --frames 500 >/dev/null || fail "exit status $?"
+    elapsed=$((($(date +%s%N) - start) / 1000000))
+    [ $elapsed -ge 9900 ] && [ $elapsed -le 10100 ] || fail "${standard:-PAL} took $elapsed ms"
+  done
+  ;;
 no-display)
   # Without a desktop the plain start boots headless and shows the screen.
   out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$quillon" 2>/dev/null) || fail "exit status $?"
