@@ -39,6 +39,9 @@ struct KeyQueueState {
   // When the AwaitBasic at the head of the queue began to wait; -1 while none waits.
   std::int64_t AwaitSince = -1;
   bool Down[256] = {};
+  // The Shift state each key went down with: its release lets go of what its press pressed,
+  // even when Shift was let go in between.
+  bool DownShifted[256] = {};
   bool ShiftLock = false;
   // What typed text holds down, which the release of the host keys leaves down.
   bool TextShift = false;
@@ -59,10 +62,15 @@ bool IsModifierPosition(std::uint8_t position) {
          position == CommodoreKey;
 }
 
-const KeyEffect* Effect(int key) {
+const KeyEffect* Effect(int key, bool shifted) {
   const KeyTableRow* row = FindKeyRow(key);
   if (row == nullptr) return nullptr;
-  return Host.ShiftHeld ? &row->Shifted : &row->Plain;
+  return shifted ? &row->Shifted : &row->Plain;
+}
+
+// The Shift state a key's release goes by: the one it went down with, while it is down.
+bool ReleaseShift(int key) {
+  return Queue.Down[key] ? Queue.DownShifted[key] : Host.ShiftHeld != 0;
 }
 
 void FollowShift() {
@@ -75,7 +83,7 @@ bool Ready(const KeyEvent& event) {
   if (event.Action == KeyAction::Up) {
     return Queue.Frame >= Queue.DownAt[event.VirtualKey] + KeyHoldFrames;
   }
-  const KeyEffect* effect = Effect(event.VirtualKey);
+  const KeyEffect* effect = Effect(event.VirtualKey, Host.ShiftHeld != 0);
   if (effect == nullptr) return true;
   // The same C64 key again must first have been seen up.
   for (std::uint8_t position : effect->Press) {
@@ -103,18 +111,20 @@ void ApplyDown(int key) {
     ApplyKeyDown(key, Host.ShiftHeld != 0);
   }
   Queue.Down[key] = true;
+  Queue.DownShifted[key] = Host.ShiftHeld != 0;
   Queue.DownAt[key] = Queue.Frame;
   if (!IsModifier(key)) Queue.CharacterDownAt = Queue.Frame;
   FollowShift();
 }
 
 void ApplyUp(int key) {
-  if (const KeyEffect* effect = Effect(key)) {
+  const bool shifted = ReleaseShift(key);
+  if (const KeyEffect* effect = Effect(key, shifted)) {
     for (std::uint8_t position : effect->KeyUp) {
       if (position < 64) Queue.ReleasedAt[position] = Queue.Frame;
     }
   }
-  ApplyKeyUp(key, Host.ShiftHeld != 0);
+  ApplyKeyUp(key, shifted);
   Queue.Down[key] = false;
   FollowShift();
   if (Queue.ShiftLock) PressKey(LeftShiftKey);
@@ -212,6 +222,7 @@ void KeyQueueReleaseHostKeys() {
   if (Queue.TextKey != 0) {
     ApplyKeyDown(Queue.TextKey, Host.ShiftHeld != 0);
     Queue.Down[Queue.TextKey] = true;
+    Queue.DownShifted[Queue.TextKey] = Host.ShiftHeld != 0;
   }
   if (Queue.ShiftLock) PressKey(LeftShiftKey);
   Serve();

@@ -25,7 +25,8 @@ fail() {
 }
 
 start() {
-  "$quillon" "$@" 2>"$work/stderr" &
+  # Each start with the settings' defaults, in a folder of its own.
+  XDG_CONFIG_HOME=$(mktemp -d -p "$work") "$quillon" "$@" 2>"$work/stderr" &
   pid=$!
   window=
   for _ in $(seq 100); do
