@@ -59,7 +59,7 @@ inline constexpr MenuItemResource HelpMenuItems[] = {
 // The sub-menus by position: 0 File, 1 Edit, 2 Emulation, 3 Settings, 4 "?".
 inline constexpr MenuResource MainMenu[] = {
     {"&File", FileMenuItems},
-    {"&Edit", EditMenuItems},
+    {"E&dit", EditMenuItems},
     {"&Emulation", EmulationMenuItems},
     {"&Settings", SettingsMenuItems},
     {"&?", HelpMenuItems},

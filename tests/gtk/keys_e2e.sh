@@ -96,7 +96,7 @@ printf '10 print "pasted"\r\n20 print 6*7\n' >"$work/clip.txt"
 xclip -quiet -selection clipboard -i "$work/clip.txt" 2>/dev/null &
 clip_pid=$!
 sleep 0.5
-menu e p
+menu d p
 wait_for_row 20 1 "20 PRINT 6\\*7"
 [ "$(sed -n 1p "$work/text")" = '10 PRINT "PASTED"' ] || fail "the first pasted line is not whole"
 xdotool type --delay 12 'run'
