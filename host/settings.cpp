@@ -174,13 +174,16 @@ bool SaveSettings(const std::string& path, const SettingsState& settings) {
     file << FormatSettings(settings);
     file.flush();
     if (!file) {
+      file.close();
       std::filesystem::remove(temporary, error);
       return false;
     }
   }
   std::filesystem::rename(temporary, target, error);
-  if (error) std::filesystem::remove(temporary, error);
-  return !error;
+  if (!error) return true;
+  std::error_code ignored;
+  std::filesystem::remove(temporary, ignored);
+  return false;
 }
 
 void ApplySettings() {
