@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 
-#include "host/messages.h"
 
 namespace quillon {
 
@@ -39,43 +38,6 @@ std::string Extension(const std::string& path) {
   return extension;
 }
 
-// The C64 keyboard as the key table reaches it: which host key gives each character.
-bool KeyForCharacter(char c, TypedKey& key) {
-  const unsigned char u = static_cast<unsigned char>(std::toupper(static_cast<unsigned char>(c)));
-  if ((u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9')) {
-    key = {u, false};
-    return true;
-  }
-  struct Symbol {
-    char Character;
-    int VirtualKey;
-    bool Shift;
-  };
-  static constexpr Symbol Symbols[] = {
-      {' ', VirtualKeySpace, false},   {'*', VirtualKeyMultiply, false},
-      {'+', VirtualKeyAdd, false},     {'-', VirtualKeySubtract, false},
-      {'.', VirtualKeyDecimal, false}, {'/', VirtualKeyDivide, false},
-      {'>', VirtualKeyDecimal, true},  {'?', VirtualKeyDivide, true},
-      {',', VirtualKeyOemComma, false}, {'<', VirtualKeyOemComma, true},
-      {'=', VirtualKeyOemPlus, false}, {';', VirtualKeyOem1, false},
-      {':', VirtualKeyOem1, true},     {'[', VirtualKeyOem4, false},
-      {']', VirtualKeyOem6, false},    {'\'', VirtualKeyOem7, false},
-      {'"', VirtualKeyOem7, true},     {'!', '1', true},
-      {'@', '2', true},                {'#', '3', true},
-      {'$', '4', true},                {'%', '5', true},
-      {'^', '6', true},                {'&', '7', true},
-      {'(', '9', true},                {')', '0', true},
-      {'\n', VirtualKeyReturn, false},
-  };
-  for (const Symbol& symbol : Symbols) {
-    if (symbol.Character == c) {
-      key = {symbol.VirtualKey, symbol.Shift};
-      return true;
-    }
-  }
-  return false;
-}
-
 bool ParseFrames(const char* text, std::int32_t& frames) {
   const char* end = text + std::strlen(text);
   const auto [last, error] = std::from_chars(text, end, frames);
@@ -85,23 +47,6 @@ bool ParseFrames(const char* text, std::int32_t& frames) {
 }  // namespace
 
 bool IsCartridgeFile(const std::string& path) { return Extension(path) == "crt"; }
-
-std::string TranslateTypedText(const std::string& text, std::vector<TypedKey>& keys) {
-  keys.clear();
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char c = text[i];
-    if (c == '\\' && i + 1 < text.size() && text[i + 1] == 'n') {
-      c = '\n';
-      ++i;
-    }
-    TypedKey key{};
-    if (!KeyForCharacter(c, key)) {
-      return std::string("no C64 key types the character '") + c + "' in --type";
-    }
-    keys.push_back(key);
-  }
-  return "";
-}
 
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& options) {
   bool headlessOnly = false;

@@ -5,13 +5,9 @@
 #include <string>
 #include <vector>
 
-namespace quillon {
+#include "host/typed_text.h"
 
-// A host key that types one character: its virtual-key code, with or without Shift.
-struct TypedKey {
-  int VirtualKey;
-  bool Shift;
-};
+namespace quillon {
 
 struct CommandLineOptions {
   bool Headless = false;
@@ -31,10 +27,6 @@ struct CommandLineOptions {
 // Reads argv[1..argc-1] into `options`. Returns an empty string, or one line that says what is
 // wrong (unknown option, missing or bad value, unreadable or unknown file).
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& options);
-
-// The host keys that type `text` on the C64, where "\n" (backslash, n) or a newline is RETURN.
-// Returns an empty string, or a line naming the character that no key types.
-std::string TranslateTypedText(const std::string& text, std::vector<TypedKey>& keys);
 
 // Whether the file is a cartridge image, by its name.
 bool IsCartridgeFile(const std::string& path);

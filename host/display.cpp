@@ -24,9 +24,6 @@ constexpr std::int32_t BorderSize = 20;
 constexpr std::int32_t BorderedWidth = PictureWidth + 2 * BorderSize;
 constexpr std::int32_t BorderedHeight = PictureHeight + 2 * BorderSize;
 constexpr int FirstBorderedLine = FirstPictureLine - BorderSize;
-// Room for the window frame, caption and menu bar around the picture.
-constexpr std::int32_t WindowFrameWidth = 6;
-constexpr std::int32_t WindowFrameHeight = 44;
 constexpr DisplayMode FullScreenMode = {FullScreenWidth, FullScreenHeight, 8};
 // A flip that keeps failing (the display was taken away) is given up for this pass.
 constexpr int PresentAttempts = 4;

@@ -11,6 +11,10 @@ namespace quillon {
 inline constexpr std::int32_t FullScreenWidth = 320;
 inline constexpr std::int32_t FullScreenHeight = 200;
 inline constexpr int FullScreenPaletteSize = 256;
+// Room for the window frame, caption and menu bar around the picture in the window's outer
+// size.
+inline constexpr std::int32_t WindowFrameWidth = 6;
+inline constexpr std::int32_t WindowFrameHeight = 44;
 
 // Valid while full screen is on, and after it was on once.
 struct FullScreenState {

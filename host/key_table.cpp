@@ -9,6 +9,7 @@ namespace quillon {
 namespace {
 
 constexpr std::uint8_t Shift = LeftShiftKey;
+constexpr std::uint8_t AnyShift = EitherShiftKey;
 
 // A key that presses `first` (and `second`) and releases what it pressed.
 constexpr KeyEffect Keys(std::uint8_t first, std::uint8_t second = NoKey) {
@@ -29,10 +30,16 @@ constexpr KeyTableRow Letter(char letter, std::uint8_t position) {
 }
 
 constexpr KeyTableRow Rows[] = {
+    Same(VirtualKeyBack, Keys(KeyAt(0, 0))),
+    Same(VirtualKeyTab, Keys(CommodoreKey)),
     Same(VirtualKeyReturn, Keys(KeyAt(0, 1))),
     Same(VirtualKeyShift, Keys(Shift)),
-    Same(VirtualKeyControl, Keys(KeyAt(7, 2))),
+    Same(VirtualKeyRightShift, Keys(RightShiftKey)),
+    Same(VirtualKeyControl, Keys(ControlKey)),
+    Same(VirtualKeyRightControl, Keys(ControlKey)),
     Same(VirtualKeyPause, Keys(KeyAt(7, 7))),
+    // Esc is RUN/STOP too, for keyboards without Pause; in full screen it leaves full screen.
+    Same(VirtualKeyEscape, Keys(KeyAt(7, 7))),
     Same(VirtualKeySpace, Keys(KeyAt(7, 4))),
     Same(VirtualKeyHome, Keys(KeyAt(6, 3))),
     // The C64 has one key per cursor axis; Shift turns it to left or up.
@@ -45,7 +52,7 @@ constexpr KeyTableRow Rows[] = {
     // The digit row: shifted symbols sit on other C64 keys than on a PC keyboard.
     Row('0', Keys(KeyAt(4, 3)), Keys(KeyAt(4, 0), Shift)),
     Row('1', Keys(KeyAt(7, 0)), Keys(KeyAt(7, 0), Shift)),
-    Row('2', Keys(KeyAt(7, 3)), {{KeyAt(5, 6), NoKey}, Shift, {KeyAt(5, 6), NoKey}}),
+    Row('2', Keys(KeyAt(7, 3)), {{KeyAt(5, 6), NoKey}, AnyShift, {KeyAt(5, 6), NoKey}}),
     Row('3', Keys(KeyAt(1, 0)), Keys(KeyAt(1, 0), Shift)),
     Row('4', Keys(KeyAt(1, 3)), Keys(KeyAt(1, 3), Shift)),
     Row('5', Keys(KeyAt(2, 0)), Keys(KeyAt(2, 0), Shift)),
@@ -77,11 +84,14 @@ constexpr KeyTableRow Rows[] = {
     Same(VirtualKeyF7, Keys(KeyAt(0, 3))),
     Same(VirtualKeyF8, Keys(KeyAt(0, 3), Shift)),
     // Shift-; is the C64's unshifted colon, and its release lets go of LEFT SHIFT as well.
-    Row(VirtualKeyOem1, Keys(KeyAt(6, 2)), {{KeyAt(5, 5), NoKey}, Shift, {KeyAt(5, 5), Shift}}),
+    Row(VirtualKeyOem1, Keys(KeyAt(6, 2)),
+        {{KeyAt(5, 5), NoKey}, AnyShift, {KeyAt(5, 5), AnyShift}}),
     Row(VirtualKeyOemPlus, Keys(KeyAt(6, 5)), Keys(KeyAt(5, 0))),
     Row(VirtualKeyOemComma, Keys(KeyAt(5, 7)), Keys(KeyAt(5, 7), Shift)),
     Same(VirtualKeyOemMinus, Keys(KeyAt(5, 3))),
+    Same(VirtualKeyOem3, Keys(KeyAt(7, 1))),  // grave: the C64's left arrow
     Same(VirtualKeyOem4, Keys(KeyAt(5, 5), Shift)),
+    Same(VirtualKeyOem5, Keys(KeyAt(6, 0))),  // backslash: the pound key
     Same(VirtualKeyOem6, Keys(KeyAt(6, 2), Shift)),
     Row(VirtualKeyOem7, Keys(KeyAt(3, 0), Shift), Keys(KeyAt(7, 3), Shift)),
 };
@@ -95,14 +105,6 @@ constexpr std::array<std::uint8_t, 256> RowIndex = [] {
   return index;
 }();
 
-void PressKey(std::uint8_t position) {
-  if (position != NoKey) KeyMatrix[position >> 3] &= static_cast<std::uint8_t>(~(1u << (position & 7)));
-}
-
-void ReleaseKey(std::uint8_t position) {
-  if (position != NoKey) KeyMatrix[position >> 3] |= static_cast<std::uint8_t>(1u << (position & 7));
-}
-
 const KeyEffect* FindEffect(int virtualKey, bool shiftHeld) {
   const KeyTableRow* row = FindKeyRow(virtualKey);
   if (row == nullptr) return nullptr;
@@ -110,6 +112,20 @@ const KeyEffect* FindEffect(int virtualKey, bool shiftHeld) {
 }
 
 }  // namespace
+
+void PressKey(std::uint8_t position) {
+  if (position >= 64) return;
+  KeyMatrix[position >> 3] &= static_cast<std::uint8_t>(~(1u << (position & 7)));
+}
+
+void ReleaseKey(std::uint8_t position) {
+  if (position == EitherShiftKey) {
+    ReleaseKey(LeftShiftKey);
+    ReleaseKey(RightShiftKey);
+  } else if (position < 64) {
+    KeyMatrix[position >> 3] |= static_cast<std::uint8_t>(1u << (position & 7));
+  }
+}
 
 const KeyTableRow* FindKeyRow(int virtualKey) {
   if (virtualKey < 0 || virtualKey > 0xFF || RowIndex[virtualKey] == 0) return nullptr;

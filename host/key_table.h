@@ -12,6 +12,11 @@ constexpr std::uint8_t KeyAt(int column, int row) {
 }
 inline constexpr std::uint8_t NoKey = 0xFF;
 inline constexpr std::uint8_t LeftShiftKey = KeyAt(1, 7);
+inline constexpr std::uint8_t RightShiftKey = KeyAt(6, 4);
+inline constexpr std::uint8_t ControlKey = KeyAt(7, 2);
+inline constexpr std::uint8_t CommodoreKey = KeyAt(7, 5);
+// Both SHIFT keys at once: what a key lets go of when the C64 key it gives needs no Shift.
+inline constexpr std::uint8_t EitherShiftKey = 0xFE;
 
 struct KeyEffect {
   std::uint8_t Press[2];    // positions the key-down presses
@@ -31,5 +36,9 @@ const KeyTableRow* FindKeyRow(int virtualKey);
 // Applies the key-down or key-up of `virtualKey` to KeyMatrix for the given Shift state.
 void ApplyKeyDown(int virtualKey, bool shiftHeld);
 void ApplyKeyUp(int virtualKey, bool shiftHeld);
+
+// Holds or lets go of the key at `position` (a KeyAt value, NoKey or EitherShiftKey).
+void PressKey(std::uint8_t position);
+void ReleaseKey(std::uint8_t position);
 
 }  // namespace quillon

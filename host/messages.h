@@ -13,6 +13,7 @@ namespace quillon {
 inline constexpr std::uint32_t MessageCreate = 0x0001;
 inline constexpr std::uint32_t MessageDestroy = 0x0002;
 inline constexpr std::uint32_t MessageSize = 0x0005;
+inline constexpr std::uint32_t MessageKillFocus = 0x0008;
 inline constexpr std::uint32_t MessagePaint = 0x000F;
 inline constexpr std::uint32_t MessageClose = 0x0010;
 inline constexpr std::uint32_t MessageQuit = 0x0012;
@@ -44,20 +45,27 @@ inline constexpr std::uint32_t CommandAbout = 40015;
 inline constexpr std::uint32_t CommandFullScreen = 40016;
 inline constexpr std::uint32_t CommandRemoveCartridge = 40018;
 inline constexpr std::uint32_t CommandWarp = 40030;
+inline constexpr std::uint32_t CommandPaste = 40050;
+inline constexpr std::uint32_t CommandJoystickPort1 = 40051;
+inline constexpr std::uint32_t CommandJoystickPort2 = 40052;
+inline constexpr std::uint32_t CommandJoystickCursorKeys = 40053;
 
-// Virtual-key codes (wParam of the key messages). F11, F12 and Scroll Lock are with the
-// keyboard matrix, where the emulation reads them.
+// Virtual-key codes (wParam of the key messages). F11, F12, Scroll Lock and the joystick's
+// keys are with the keyboard matrix, where the emulation reads them.
+inline constexpr int VirtualKeyBack = 0x08;
+inline constexpr int VirtualKeyTab = 0x09;
+inline constexpr int VirtualKeyClear = 0x0C;  // keypad 5 without Num Lock
 inline constexpr int VirtualKeyReturn = 0x0D;
 inline constexpr int VirtualKeyShift = 0x10;
 inline constexpr int VirtualKeyControl = 0x11;
 inline constexpr int VirtualKeyPause = 0x13;
+inline constexpr int VirtualKeyCapital = 0x14;  // Caps Lock
 inline constexpr int VirtualKeyEscape = 0x1B;
 inline constexpr int VirtualKeySpace = 0x20;
+inline constexpr int VirtualKeyPrior = 0x21;  // Page Up
+inline constexpr int VirtualKeyNext = 0x22;   // Page Down
+inline constexpr int VirtualKeyEnd = 0x23;
 inline constexpr int VirtualKeyHome = 0x24;
-inline constexpr int VirtualKeyLeft = 0x25;
-inline constexpr int VirtualKeyUp = 0x26;
-inline constexpr int VirtualKeyRight = 0x27;
-inline constexpr int VirtualKeyDown = 0x28;
 inline constexpr int VirtualKeyInsert = 0x2D;
 inline constexpr int VirtualKeyDelete = 0x2E;
 inline constexpr int VirtualKeyMultiply = 0x6A;
@@ -74,13 +82,38 @@ inline constexpr int VirtualKeyF6 = 0x75;
 inline constexpr int VirtualKeyF7 = 0x76;
 inline constexpr int VirtualKeyF8 = 0x77;
 inline constexpr int VirtualKeyF9 = 0x78;  // warp on and off
+// The right-hand Shift key (right Ctrl is with the joystick's keys). Key messages carry
+// VK_SHIFT and VK_CONTROL for both sides; the window procedure tells them apart by the scan
+// code and the extended-key flag.
+inline constexpr int VirtualKeyRightShift = 0xA1;
 inline constexpr int VirtualKeyOem1 = 0xBA;      // ; : on a US keyboard
 inline constexpr int VirtualKeyOemPlus = 0xBB;   // = +
 inline constexpr int VirtualKeyOemComma = 0xBC;  // , <
 inline constexpr int VirtualKeyOemMinus = 0xBD;  // - _
+inline constexpr int VirtualKeyOemPeriod = 0xBE; // . >
+inline constexpr int VirtualKeyOem2 = 0xBF;      // / ?
+inline constexpr int VirtualKeyOem3 = 0xC0;      // ` ~
 inline constexpr int VirtualKeyOem4 = 0xDB;      // [ {
+inline constexpr int VirtualKeyOem5 = 0xDC;      // \ |
 inline constexpr int VirtualKeyOem6 = 0xDD;      // ] }
 inline constexpr int VirtualKeyOem7 = 0xDE;      // ' "
+inline constexpr int VirtualKeyOem102 = 0xE2;    // the extra key beside left Shift (ISO)
+
+// The lParam of a key message: repeat count in bits 0-15, the keyboard's scan code in bits
+// 16-23, bit 24 set for the extended keys (right Ctrl and Alt, the cursor and editing block,
+// keypad Enter and /), bit 30 set when the key was already down, bit 31 set for a release.
+inline constexpr std::intptr_t KeyMessageLParam(int scanCode, bool extended, bool release,
+                                                 bool wasDown) {
+  return static_cast<std::intptr_t>(1u | (static_cast<std::uint32_t>(scanCode & 0xFF) << 16) |
+                                    (extended ? 1u << 24 : 0u) | (wasDown ? 1u << 30 : 0u) |
+                                    (release ? 1u << 31 : 0u));
+}
+inline constexpr int KeyScanCode(std::intptr_t lParam) {
+  return static_cast<int>((static_cast<std::uint32_t>(lParam) >> 16) & 0xFF);
+}
+inline constexpr bool KeyIsExtended(std::intptr_t lParam) {
+  return ((static_cast<std::uint32_t>(lParam) >> 24) & 1) != 0;
+}
 
 // The two halves of a command's wParam.
 inline constexpr std::uint32_t LowWord(std::uintptr_t value) {

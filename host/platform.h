@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "resources/menu.h"
 
@@ -84,13 +85,21 @@ struct PlatformOps {
 
   // --- Dialogs ---
   // The open-file dialog: `filter` is pairs of description and pattern ended by an empty
-  // string; `path` (room for `capacity` characters) holds the name offered and, when the user
-  // picked an existing file, receives its full path. False when cancelled.
+  // string; `path` (room for `capacity` characters) holds the name offered (a name that ends
+  // in a path separator offers that folder, with no file chosen) and, when the user picked an
+  // existing file, receives its full path. False when cancelled.
   bool (*ChooseFile)(const char* filter, char* path, std::size_t capacity);
   // The modal About dialog.
   void (*ShowAboutDialog)();
   // A message box without owner with only an OK button; returns when it is closed.
   void (*ShowMessageBox)(const char* text, const char* caption);
+
+  // --- Optional: left empty where the system has no such thing ---
+  // The text on the clipboard; false when it holds none.
+  bool (*ReadClipboardText)(std::string* text);
+  // Keeps the screen saver and the display's power saving from starting (true), or lets them
+  // start again (false).
+  void (*HoldOffScreenSaver)(bool hold);
 };
 
 // Filled by the backend before the shell starts.

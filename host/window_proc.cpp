@@ -7,8 +7,11 @@
 #include "cpu/cpu.h"
 #include "host/display.h"
 #include "host/host_state.h"
-#include "host/key_table.h"
+#include "host/input_commands.h"
+#include "host/key_input.h"
 #include "host/messages.h"
+#include "host/screen_saver.h"
+#include "host/settings.h"
 #include "media/cartridge.h"
 #include "media/program_file.h"
 
@@ -16,13 +19,15 @@ namespace quillon {
 namespace {
 
 void SetCheck(int subMenu, std::uint32_t command, bool checked) {
-  Platform.SetMenuItemCheck(subMenu, command, FindMenuItem(command)->Text, checked);
+  SetMenuCheck(subMenu, command, checked);
 }
 
 void LoadCartridgeCommand() {
   char fileName[FileNameCapacity] = {};
   CartridgePath.copy(fileName, FileNameCapacity - 1);
+  if (CartridgePath.empty()) OfferFolder(Settings.CartridgeFolder, fileName);
   if (!OpenFileDialog(CartridgeFileFilter, fileName)) return;
+  RememberFolder(Settings.CartridgeFolder, fileName);
   CartridgePath = fileName;
   CartridgeAttached = 1;
   // The hard reset at the CPU's next service step loads the image.
@@ -31,7 +36,10 @@ void LoadCartridgeCommand() {
 
 void LoadProgramCommand() {
   char fileName[FileNameCapacity] = {};
-  if (OpenFileDialog(ProgramFileFilter, fileName)) LoadProgramFile(fileName);
+  OfferFolder(Settings.ProgramFolder, fileName);
+  if (!OpenFileDialog(ProgramFileFilter, fileName)) return;
+  RememberFolder(Settings.ProgramFolder, fileName);
+  LoadProgramFile(fileName);
 }
 
 void FullScreenCommand() {
@@ -91,30 +99,30 @@ void MenuCommand(std::uint32_t command) {
     case CommandFullScreen:
       FullScreenCommand();
       break;
+    case CommandPaste:
+    case CommandJoystickPort1:
+    case CommandJoystickPort2:
+    case CommandJoystickCursorKeys:
+      InputMenuCommand(command);
+      break;
     default:
       // Help is greyed; other identifiers are not ours.
       break;
   }
 }
 
-void KeyDown(int key) {
+void KeyDown(std::uintptr_t key, std::intptr_t lParam) {
   if (key == VirtualKeyEscape && Host.FullScreenActive) {
+    // Esc that brings the window back is no RUN/STOP.
     Host.FullScreenActive = 0;
     LeaveFullScreen();
+    return;
   }
   // F9 is the Warp command's key; the repeats of a held key do not toggle it again.
   if (key == VirtualKeyF9 && HostKeyDown[key] == 0) MenuCommand(CommandWarp);
-  if (HostKeyDown[key] == 0) HostKeyDown[key] = 1;
-  ApplyKeyDown(key, Host.ShiftHeld != 0);
-  if (key == VirtualKeyShift) Host.ShiftHeld = 1;
+  KeyInputDown(key, lParam);
   // In trace mode each F12 press lets the main loop take one more step.
   if (key == VirtualKeyF12 && Host.TraceMode) Host.Paused = 0;
-}
-
-void KeyUp(int key) {
-  if (HostKeyDown[key] != 0) HostKeyDown[key] = 0;
-  ApplyKeyUp(key, Host.ShiftHeld != 0);
-  if (key == VirtualKeyShift) Host.ShiftHeld = 0;
 }
 
 void Paint() {
@@ -131,6 +139,10 @@ bool SwallowsSysCommand(std::uintptr_t command) {
 }
 
 }  // namespace
+
+void SetMenuCheck(int subMenu, std::uint32_t command, bool checked) {
+  Platform.SetMenuItemCheck(subMenu, command, FindMenuItem(command)->Text, checked);
+}
 
 std::int32_t OpenFileDialog(const char* filter, char* fileName) {
   return Platform.ChooseFile(filter, fileName, FileNameCapacity) ? 1 : 0;
@@ -156,13 +168,17 @@ std::intptr_t MainWindowProc(WindowHandle window, std::uint32_t message, std::ui
       // Virtual-key codes are bytes; anything wider is no key of ours.
       if (wParam > 0xFF) break;
       if (message == MessageKeyDown) {
-        KeyDown(static_cast<int>(wParam));
+        KeyDown(wParam, lParam);
       } else {
-        KeyUp(static_cast<int>(wParam));
+        KeyInputUp(wParam, lParam);
       }
+      return 0;
+    case MessageKillFocus:
+      KeyInputFocusLost();
       return 0;
     case MessageCommand:
       if (HighWord(wParam) == 0) MenuCommand(LowWord(wParam));
+      FollowScreenSaverHold();
       return 0;
     case MessageSysCommand:
       if (SwallowsSysCommand(wParam)) return 0;

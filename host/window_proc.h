@@ -13,6 +13,9 @@ namespace quillon {
 std::intptr_t MainWindowProc(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                              std::intptr_t lParam);
 
+// Rewrites the menu item `command` of sub-menu `subMenu` with its own text, checked or not.
+void SetMenuCheck(int subMenu, std::uint32_t command, bool checked);
+
 // The open-file dialog with `filter` over a buffer of FileNameCapacity characters that offers
 // its present contents; nonzero when the user picked an existing file, whose path it then holds.
 std::int32_t OpenFileDialog(const char* filter, char* fileName);

@@ -1,19 +1,55 @@
 #include "host/window_run.h"
 
+#include <cstdio>
+
 #include "host/autostart.h"
+#include "host/display.h"
+#include "host/host_state.h"
+#include "host/input_commands.h"
+#include "host/key_queue.h"
 #include "host/main_loop.h"
 #include "host/messages.h"
+#include "host/screen_saver.h"
+#include "host/settings.h"
 #include "host/window_proc.h"
 
 namespace quillon {
+namespace {
+
+// The window as it was left: the picture's own size first, then the size the user gave it.
+void RestoreWindowSize() {
+  CreateDisplayBuffer();
+  if (Settings.WindowWidth == 0 || DisplayPlatform.ResizeMainWindow == nullptr) return;
+  DisplayPlatform.ResizeMainWindow(Settings.WindowWidth + WindowFrameWidth,
+                                   Settings.WindowHeight + WindowFrameHeight);
+}
+
+}  // namespace
 
 std::int32_t RunMainWindow(const std::string& file, bool warp) {
+  // The settings go into effect before the first reset, so that the KERNAL finds the video
+  // standard they name.
+  const std::string settingsPath = SettingsFilePath();
+  Settings = LoadSettings(settingsPath);
+  ApplySettings();
   std::string program = AttachStartFile(file);
   std::int32_t exitCode = 0;
   if (!HostStartUp(nullptr, ShowNormal, &exitCode)) return exitCode;
+  ShowSettingsInMenu();
   // As the menu command does it, check mark included.
   if (warp) MainWindowProc(nullptr, MessageCommand, CommandWarp, 0);
-  while (MainLoopPass(&exitCode) >= 0) StartProgramOnceBasicWaits(program);
+  RestoreWindowSize();
+  FollowScreenSaverHold();
+  std::int32_t frames = 0;
+  while ((frames = MainLoopPass(&exitCode)) >= 0) {
+    KeyQueueFramesPassed(frames);
+    StartProgramOnceBasicWaits(program);
+  }
+  ReleaseScreenSaverHold();
+  CaptureSettings();
+  if (!settingsPath.empty() && !SaveSettings(settingsPath, Settings)) {
+    std::fprintf(stderr, "quillon: cannot save the settings to '%s'\n", settingsPath.c_str());
+  }
   HostShutDown();
   return exitCode;
 }

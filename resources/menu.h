@@ -34,6 +34,9 @@ inline constexpr MenuItemResource FileMenuItems[] = {
     {nullptr, 0, MenuItemSeparator},
     {"E&xit", CommandExit, 0},
 };
+inline constexpr MenuItemResource EditMenuItems[] = {
+    {"&Paste", CommandPaste, 0},
+};
 inline constexpr MenuItemResource EmulationMenuItems[] = {
     {"&Pause", CommandPause, 0},
     {"&Reset", CommandReset, 0},
@@ -44,21 +47,26 @@ inline constexpr MenuItemResource SettingsMenuItems[] = {
     {"Show &border", CommandShowBorder, MenuItemChecked},
     {"&PAL", CommandPal, MenuItemChecked},
     {"&Full screen", CommandFullScreen, 0},
+    {nullptr, 0, MenuItemSeparator},
+    {"Joystick in port &1", CommandJoystickPort1, 0},
+    {"Joystick in port &2", CommandJoystickPort2, MenuItemChecked},
+    {"Joystick on &cursor keys", CommandJoystickCursorKeys, 0},
 };
 inline constexpr MenuItemResource HelpMenuItems[] = {
     {"&Help", CommandHelp, MenuItemGrayed},
     {"&About", CommandAbout, 0},
 };
 
-// The sub-menus by position: 0 File, 1 Emulation, 2 Settings, 3 "?".
+// The sub-menus by position: 0 File, 1 Edit, 2 Emulation, 3 Settings, 4 "?".
 inline constexpr MenuResource MainMenu[] = {
     {"&File", FileMenuItems},
+    {"E&dit", EditMenuItems},
     {"&Emulation", EmulationMenuItems},
     {"&Settings", SettingsMenuItems},
     {"&?", HelpMenuItems},
 };
-inline constexpr int EmulationSubMenu = 1;
-inline constexpr int SettingsSubMenu = 2;
+inline constexpr int EmulationSubMenu = 2;
+inline constexpr int SettingsSubMenu = 3;
 
 // The item with identifier `command`, or null.
 constexpr const MenuItemResource* FindMenuItem(std::uint32_t command) {

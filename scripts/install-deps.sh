@@ -2,10 +2,13 @@
 # Installs the Debian packages that building and testing Quillon need, when they are missing.
 set -euo pipefail
 
-# The desktop window needs GTK 3; its end-to-end test runs it on a virtual X display (xvfb-run,
-# which needs xauth), types with xdotool and takes screenshots with ImageMagick.
+# The desktop window needs GTK 3 (and libXss to hold the X screen saver off); its end-to-end
+# tests run it on a virtual X display (xvfb-run, which needs xauth), type with xdotool, switch
+# keyboard layouts with setxkbmap, fill the clipboard with xclip and take screenshots with
+# ImageMagick.
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev clang
-          libclang-rt-14-dev libgtk-3-dev xvfb xauth xdotool imagemagick)
+          libclang-rt-14-dev libgtk-3-dev libxss-dev xvfb xauth xdotool x11-xkb-utils xclip
+          imagemagick)
 
 missing=()
 for package in "${packages[@]}"; do

@@ -14,6 +14,7 @@
 #include "host/display.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_state.h"
+#include "host/key_queue.h"
 #include "host/messages.h"
 #include "host/window_proc.h"
 #include "media/cartridge.h"
@@ -118,11 +119,16 @@ TEST(HostWindowProc, EscLeavesFullScreenAndF12StepsOnlyInTraceMode) {
   EXPECT_TRUE(Host.FullScreenActive && Headless.FullScreenHeld && Headless.CursorHidden);
   Send(MessageKeyDown, VirtualKeyEscape);
   EXPECT_TRUE(!Host.FullScreenActive && !Headless.FullScreenHeld && !Headless.CursorHidden);
-  // Outside full screen Esc only reaches the key table, where it presses nothing.
+  EXPECT_TRUE(NoC64KeyDown()) << "the Esc that leaves full screen is no RUN/STOP";
+  // Outside full screen Esc is RUN/STOP.
   Send(MessageKeyUp, VirtualKeyEscape);
+  KeyQueueFramesPassed(KeyHoldFrames);
   Send(MessageKeyDown, VirtualKeyEscape);
   EXPECT_FALSE(Headless.FullScreenHeld);
   EXPECT_EQ(HostKeyDown[VirtualKeyEscape], 1);
+  EXPECT_EQ(KeyMatrix[7], 0x7F);
+  KeyQueueFramesPassed(KeyHoldFrames);
+  Send(MessageKeyUp, VirtualKeyEscape);
   EXPECT_TRUE(Headless.MenuChanges.empty()) << "full screen has no check mark";
 
   Host.Paused = 1;
@@ -185,18 +191,21 @@ struct ExpectedRow {
 };
 
 constexpr ExpectedRow Expected[] = {
+    {0x08, "0,0", "0,0", ""},          {0x09, "7,5", "7,5", ""},          {0x1B, "7,7", "7,7", ""},
+    {0xA1, "6,4", "6,4", ""},          {0xA3, "7,2", "7,2", ""},          {0xC0, "7,1", "7,1", ""},
+    {0xDC, "6,0", "6,0", ""},
     {0x0D, "0,1", "0,1", ""},          {0x10, "1,7", "1,7", ""},          {0x11, "7,2", "7,2", ""},
     {0x13, "7,7", "7,7", ""},          {0x20, "7,4", "7,4", ""},          {0x24, "6,3", "6,3", ""},
     {0x25, "0,2 1,7", "0,2 1,7", ""},  {0x26, "0,7 1,7", "0,7 1,7", ""},  {0x27, "0,2", "0,2", ""},
     {0x28, "0,7", "0,7", ""},          {0x2D, "0,0 1,7", "0,0 1,7", ""},  {0x2E, "0,0", "0,0", ""},
-    {'0', "4,3", "4,0 1,7", ""},       {'1', "7,0", "7,0 1,7", ""},       {'2', "7,3", "5,6 -1,7", "5,6"},
+    {'0', "4,3", "4,0 1,7", ""},       {'1', "7,0", "7,0 1,7", ""},       {'2', "7,3", "5,6 -1,7 -6,4", "5,6"},
     {'3', "1,0", "1,0 1,7", ""},       {'4', "1,3", "1,3 1,7", ""},       {'5', "2,0", "2,0 1,7", ""},
     {'6', "2,3", "6,6", ""},           {'7', "3,0", "2,3 1,7", ""},       {'8', "3,3", "3,3", ""},
     {'9', "4,0", "3,3 1,7", ""},       {0x6A, "6,1", "6,1", ""},          {0x6B, "5,0", "5,0", ""},
     {0x6D, "5,3", "5,3", ""},          {0x6E, "5,4", "5,4 1,7", ""},      {0x6F, "6,7", "6,7 1,7", ""},
     {0x70, "0,4", "0,4", ""},          {0x71, "0,4 1,7", "0,4 1,7", ""},  {0x72, "0,5", "0,5", ""},
     {0x73, "0,5 1,7", "0,5 1,7", ""},  {0x74, "0,6", "0,6", ""},          {0x75, "0,6 1,7", "0,6 1,7", ""},
-    {0x76, "0,3", "0,3", ""},          {0x77, "0,3 1,7", "0,3 1,7", ""},  {0xBA, "6,2", "5,5 -1,7", "5,5 1,7"},
+    {0x76, "0,3", "0,3", ""},          {0x77, "0,3 1,7", "0,3 1,7", ""},  {0xBA, "6,2", "5,5 -1,7 -6,4", "5,5 1,7 6,4"},
     {0xBB, "6,5", "5,0", ""},          {0xBC, "5,7", "5,7 1,7", ""},      {0xBD, "5,3", "5,3", ""},
     {0xDB, "5,5 1,7", "5,5 1,7", ""},  {0xDD, "6,2 1,7", "6,2 1,7", ""},  {0xDE, "3,0 1,7", "7,3 1,7", ""},
 };
@@ -223,9 +232,16 @@ Matrix CurrentMatrix() {
 }
 
 void ReleaseEverything() {
+  KeyQueueReset();
   std::memset(KeyMatrix, 0xFF, sizeof KeyMatrix);
   std::memset(HostKeyDown, 0, sizeof HostKeyDown);
   Host.ShiftHeld = 0;
+}
+
+// A key message, and then as many frames as the key queue holds a key down.
+void SendAndHold(std::uint32_t message, int key) {
+  Send(message, static_cast<std::uintptr_t>(key));
+  KeyQueueFramesPassed(KeyHoldFrames);
 }
 
 TEST(HostKeyTable, EveryRowPressesAndReleasesItsKeysWithAndWithoutShift) {
@@ -246,25 +262,25 @@ TEST(HostKeyTable, EveryRowPressesAndReleasesItsKeysWithAndWithoutShift) {
       Matrix expected;
       expected.fill(0xFF);
       if (shifted) {
-        Send(MessageKeyDown, VirtualKeyShift);
+        SendAndHold(MessageKeyDown, VirtualKeyShift);
         Apply(expected, "1,7", false);
       }
       const char* down = shifted ? row.Shifted : row.Plain;
-      Send(MessageKeyDown, row.VirtualKey);
+      SendAndHold(MessageKeyDown, row.VirtualKey);
       Apply(expected, down, false);
       EXPECT_EQ(CurrentMatrix(), expected) << "key down";
       EXPECT_EQ(HostKeyDown[row.VirtualKey], 1);
-      Send(MessageKeyUp, row.VirtualKey);
+      SendAndHold(MessageKeyUp, row.VirtualKey);
       Apply(expected, shifted && row.ShiftedUp[0] ? row.ShiftedUp : down, true);
       EXPECT_EQ(CurrentMatrix(), expected) << "key up";
       EXPECT_EQ(HostKeyDown[row.VirtualKey], 0);
     }
   }
-  // Every other key is only noted as held.
+  // Every other key is only noted as held (Caps Lock, the SHIFT LOCK, latches LEFT SHIFT).
   Matrix released;
   released.fill(0xFF);
   for (int key = 0; key < 256; ++key) {
-    if (mapped.count(key) != 0) continue;
+    if (mapped.count(key) != 0 || key == VirtualKeyCapital) continue;
     ReleaseEverything();
     Host.ShiftHeld = key & 1;
     Send(MessageKeyDown, key);
@@ -273,20 +289,24 @@ TEST(HostKeyTable, EveryRowPressesAndReleasesItsKeysWithAndWithoutShift) {
   }
 }
 
-TEST(HostKeyTable, TheMappingFollowsShiftAtEachMessage) {
+TEST(HostKeyTable, AKeyLetGoAfterShiftReleasesWhatItsPressPressed) {
   UseHeadlessBackend(false);
   ReleaseEverything();
-  // Shift-0 pressed, Shift let go, then 0 let go: the unshifted mapping is released, and the
-  // 9 key that only the shifted one pressed stays down until 0 goes up with Shift again.
-  Send(MessageKeyDown, VirtualKeyShift);
-  Send(MessageKeyDown, '0');
-  Send(MessageKeyUp, VirtualKeyShift);
-  Send(MessageKeyUp, '0');
+  // Shift-0 pressed, Shift let go, then 0 let go (the order in which fast typists and typing
+  // tools let go): the 9 and LEFT SHIFT that the press held are let go, not the 0 that an
+  // unshifted press would have held, so no C64 key stays down.
+  SendAndHold(MessageKeyDown, VirtualKeyShift);
+  SendAndHold(MessageKeyDown, '0');
   EXPECT_EQ(KeyMatrix[4], 0xFE);
-  Send(MessageKeyDown, VirtualKeyShift);
-  Send(MessageKeyUp, '0');
-  Send(MessageKeyUp, VirtualKeyShift);
+  SendAndHold(MessageKeyUp, VirtualKeyShift);
+  SendAndHold(MessageKeyUp, '0');
   for (std::uint8_t column : KeyMatrix) EXPECT_EQ(column, 0xFF);
+  // A key-up with no key-down before it goes by the Shift state of its own moment: with Shift
+  // held it lets go of the shifted 0's 9.
+  SendAndHold(MessageKeyDown, VirtualKeyShift);
+  KeyMatrix[4] = 0xFE;
+  SendAndHold(MessageKeyUp, '0');
+  EXPECT_EQ(KeyMatrix[4], 0xFF);
 }
 
 }  // namespace

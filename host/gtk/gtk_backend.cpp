@@ -12,6 +12,7 @@
 #include "host/display_platform.h"
 #include "host/gtk/gtk_text.h"
 #include "host/gtk/key_translation.h"
+#include "host/gtk/screen_saver_hold.h"
 #include "host/messages.h"
 #include "host/periodic_timer.h"
 #include "host/platform.h"
@@ -30,8 +31,14 @@ constexpr int FrameHeight = 44;
 constexpr std::int64_t MonotonicFrequency = 1000000;
 
 // The items whose check marks the shell keeps in step; the others are plain items.
-constexpr std::uint32_t CheckedCommands[] = {CommandPause, CommandTrace, CommandWarp, CommandShowBorder,
-                                             CommandPal};
+constexpr std::uint32_t CheckedCommands[] = {CommandPause,
+                                             CommandTrace,
+                                             CommandWarp,
+                                             CommandShowBorder,
+                                             CommandPal,
+                                             CommandJoystickPort1,
+                                             CommandJoystickPort2,
+                                             CommandJoystickCursorKeys};
 
 struct MenuItemWidget {
   int SubMenu;
@@ -99,22 +106,30 @@ void OnDestroy(GtkWidget* window, gpointer) {
 }
 
 gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer) {
-  // The key's value without modifiers, from its place on the keyboard: Shift+2 is still the 2
+  // The key's value without modifiers, its label in the layout in use: Shift+2 is still the 2
   // key, as Windows reports it, and the key table decides what Shift makes of it.
-  guint keyval = event->keyval;
+  guint label = event->keyval;
   gdk_keymap_translate_keyboard_state(
       gdk_keymap_get_for_display(gdk_window_get_display(event->window)),
-      event->hardware_keycode, static_cast<GdkModifierType>(0), event->group, &keyval, nullptr,
+      event->hardware_keycode, static_cast<GdkModifierType>(0), event->group, &label, nullptr,
       nullptr, nullptr);
   const bool altHeld = (event->state & GDK_MOD1_MASK) != 0;
-  const KeyMessage key = TranslateKeyEvent(event->type == GDK_KEY_PRESS, keyval, altHeld);
-  if (key.Message != 0) Post(key.Message, static_cast<std::uintptr_t>(key.VirtualKey), 0);
+  const KeyMessage key =
+      TranslateKeyEvent(event->type == GDK_KEY_PRESS, event->hardware_keycode, label, altHeld);
+  if (key.Message != 0) {
+    Post(key.Message, static_cast<std::uintptr_t>(key.VirtualKey), key.LParam);
+  }
   // System keys go on to GTK's own handling, which opens the menu bar for F10 and Alt with a
   // menu's letter. Every other key is the C64's alone: no mnemonic, accelerator or focus move
   // may take it.
   const bool system =
       altHeld || key.Message == MessageSysKeyDown || key.Message == MessageSysKeyUp;
   return system ? FALSE : TRUE;
+}
+
+gboolean OnFocusOut(GtkWidget*, GdkEventFocus*, gpointer) {
+  Post(MessageKillFocus, 0, 0);
+  return FALSE;
 }
 
 void OnCanvasSizeAllocate(GtkWidget*, GdkRectangle* allocation, gpointer) {
@@ -221,6 +236,7 @@ bool CreateMainWindow(const char*, const char* title, std::int32_t width, std::i
   // The key handlers come first, before the menu bar hooks its own into the window.
   g_signal_connect(Gtk.Window, "key-press-event", G_CALLBACK(OnKey), nullptr);
   g_signal_connect(Gtk.Window, "key-release-event", G_CALLBACK(OnKey), nullptr);
+  g_signal_connect(Gtk.Window, "focus-out-event", G_CALLBACK(OnFocusOut), nullptr);
   g_signal_connect(Gtk.Window, "delete-event", G_CALLBACK(OnDelete), nullptr);
   g_signal_connect(Gtk.Window, "destroy", G_CALLBACK(OnDestroy), nullptr);
 
@@ -349,8 +365,14 @@ bool ChooseFile(const char* filter, char* path, std::size_t capacity) {
     }
     gtk_file_chooser_add_filter(chooser, fileFilter);
   }
-  // The name offered: the dialog opens in its folder with it selected.
-  if (path[0] != '\0') gtk_file_chooser_set_filename(chooser, path);
+  // The name offered: the dialog opens in its folder with it selected, or in the folder
+  // offered.
+  const std::size_t offered = std::strlen(path);
+  if (offered > 0 && path[offered - 1] == '/') {
+    gtk_file_chooser_set_current_folder(chooser, path);
+  } else if (offered > 0) {
+    gtk_file_chooser_set_filename(chooser, path);
+  }
   bool picked = false;
   if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
     gchar* name = gtk_file_chooser_get_filename(chooser);
@@ -414,6 +436,14 @@ void ShowAboutDialog() {
   gtk_widget_grab_focus(ok);
   gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
+}
+
+bool ReadClipboardText(std::string* text) {
+  gchar* clipboard = gtk_clipboard_wait_for_text(gtk_clipboard_get(GDK_SELECTION_CLIPBOARD));
+  if (clipboard == nullptr) return false;
+  *text = clipboard;
+  g_free(clipboard);
+  return true;
 }
 
 void ShowMessageBox(const char* text, const char* caption) {
@@ -546,6 +576,8 @@ void UseGtkBackend() {
       .ChooseFile = ChooseFile,
       .ShowAboutDialog = ShowAboutDialog,
       .ShowMessageBox = ShowMessageBox,
+      .ReadClipboardText = ReadClipboardText,
+      .HoldOffScreenSaver = GtkHoldOffScreenSaver,
   };
   DisplayPlatform = {
       .ResizeMainWindow = ResizeMainWindow,

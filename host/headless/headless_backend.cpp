@@ -179,6 +179,14 @@ bool ChooseFile(const char* filter, char* path, std::size_t capacity) {
 
 void ShowAboutDialog() { ++Headless.AboutDialogs; }
 
+bool ReadClipboardText(std::string* text) {
+  if (Headless.ClipboardText.empty()) return false;
+  *text = Headless.ClipboardText;
+  return true;
+}
+
+void HoldOffScreenSaver(bool hold) { Headless.ScreenSaverHolds.push_back(hold); }
+
 void ShowMessageBox(const char* text, const char* caption) {
   Headless.MessageBoxes.push_back(std::string(caption) + ": " + text);
   std::fprintf(stderr, "%s: %s\n", caption, text);
@@ -253,6 +261,8 @@ void UseHeadlessBackend(bool realTime) {
   Headless.FullScreenPresents = 0;
   Headless.PresentedSurface.clear();
   Headless.CursorHidden = 0;
+  Headless.ClipboardText.clear();
+  Headless.ScreenSaverHolds.clear();
 
   Platform = {
       .RegisterMainWindowClass = RegisterMainWindowClass,
@@ -279,6 +289,8 @@ void UseHeadlessBackend(bool realTime) {
       .ChooseFile = ChooseFile,
       .ShowAboutDialog = ShowAboutDialog,
       .ShowMessageBox = ShowMessageBox,
+      .ReadClipboardText = ReadClipboardText,
+      .HoldOffScreenSaver = HoldOffScreenSaver,
   };
   DisplayPlatform = {
       .ResizeMainWindow = ResizeMainWindow,

@@ -72,6 +72,10 @@ struct HeadlessState {
   std::int32_t FullScreenPresents;
   std::vector<std::uint8_t> PresentedSurface;
   std::int32_t CursorHidden;
+  // The clipboard's text (empty: the clipboard holds none), and what the shell asked of the
+  // screen saver, in order (true: held off).
+  std::string ClipboardText;
+  std::vector<bool> ScreenSaverHolds;
 };
 extern HeadlessState Headless;
 

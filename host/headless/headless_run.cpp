@@ -5,65 +5,12 @@
 #include "host/display.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_state.h"
+#include "host/key_queue.h"
 #include "host/main_loop.h"
-#include "host/messages.h"
-#include "media/program_file.h"
 #include "vic/vic.h"
 
 namespace quillon {
 namespace {
-
-// Frames a typed key is held, and then left released before the next one. The KERNAL scans
-// the keyboard sixty times a second, so two frames of each see at least one scan.
-constexpr int KeyHoldFrames = 2;
-constexpr int KeyGapFrames = 2;
-
-// Starts the file and types the text, driven once per emulated frame. Keys go through the
-// window procedure as key messages, as a person's typing would.
-struct Autostart {
-  std::string Program;
-  std::vector<TypedKey> Keys;
-  std::size_t NextKey = 0;
-  int Countdown = 0;
-  bool KeyHeld = false;
-  bool WaitForBasic = true;
-
-  void PostKey(std::uint32_t message, const TypedKey& key) {
-    if (key.Shift && message == MessageKeyDown) HeadlessPostMessage(message, VirtualKeyShift, 0);
-    HeadlessPostMessage(message, static_cast<std::uintptr_t>(key.VirtualKey), 0);
-    if (key.Shift && message == MessageKeyUp) HeadlessPostMessage(message, VirtualKeyShift, 0);
-  }
-
-  void FrameEnded() {
-    if (Countdown > 0) {
-      --Countdown;
-      return;
-    }
-    if (KeyHeld) {
-      const TypedKey& key = Keys[NextKey++];
-      PostKey(MessageKeyUp, key);
-      KeyHeld = false;
-      Countdown = KeyGapFrames - 1;
-      // After RETURN, BASIC works on the line before it reads the next one.
-      WaitForBasic = key.VirtualKey == VirtualKeyReturn;
-      return;
-    }
-    if (WaitForBasic && !BasicWaitsForInput()) return;
-    WaitForBasic = false;
-    if (!Program.empty()) {
-      LoadProgramFile(Program.c_str());
-      Program.clear();
-      // The program runs first; typing goes on when BASIC is back at its prompt.
-      WaitForBasic = true;
-      return;
-    }
-    if (NextKey < Keys.size()) {
-      PostKey(MessageKeyDown, Keys[NextKey]);
-      KeyHeld = true;
-      Countdown = KeyHoldFrames - 1;
-    }
-  }
-};
 
 char ScreenCodeText(std::uint8_t code) {
   code &= 0x7F;  // reversed characters read as their plain form
@@ -77,27 +24,29 @@ char ScreenCodeText(std::uint8_t code) {
 }
 
 // As fast as the machine goes: messages between frames, one conversion at the end.
-std::int32_t RunUnpaced(std::int32_t frames, Autostart& autostart) {
+std::int32_t RunUnpaced(std::int32_t frames, std::string& program) {
   std::int32_t run = 0;
   std::int32_t exitCode = 0;
   while (run < frames && DeliverPendingMessages(&exitCode)) {
     RunUntilFrame(1);
     CycleCounters.FrameCounter = 0;
     ++run;
-    autostart.FrameEnded();
+    StartProgramOnceBasicWaits(program);
+    KeyQueueFramesPassed(1);
   }
   return run;
 }
 
 // The window's own loop against the real clock.
-std::int32_t RunPaced(std::int32_t frames, Autostart& autostart) {
+std::int32_t RunPaced(std::int32_t frames, std::string& program) {
   std::int32_t run = 0;
   std::int32_t exitCode = 0;
   while (run < frames) {
     const std::int32_t passFrames = MainLoopPass(&exitCode);
     if (passFrames < 0) break;
     run += passFrames;
-    if (passFrames > 0) autostart.FrameEnded();
+    if (passFrames > 0) StartProgramOnceBasicWaits(program);
+    KeyQueueFramesPassed(passFrames);
   }
   return run;
 }
@@ -121,13 +70,15 @@ HeadlessRunResult RunHeadless(const CommandLineOptions& options) {
   HeadlessRunResult result{};
   UseHeadlessBackend(options.RealTime);
   VideoStandard = options.Ntsc ? VideoStandardNtsc : VideoStandardPal;
-  Autostart autostart;
-  autostart.Keys = options.TypedKeys;
-  autostart.Program = AttachStartFile(options.File);
+  std::string program = AttachStartFile(options.File);
   if (!HostStartUp(nullptr, 0, &result.ExitCode)) return result;
+  // The text waits in the key queue behind BASIC's wait for input; a program started first
+  // takes BASIC away from that wait until it ends.
+  KeyQueueReset();
+  if (!options.TypedKeys.empty()) KeyQueueType(options.TypedKeys, true);
 
-  result.FramesRun = options.RealTime ? RunPaced(options.Frames, autostart)
-                                      : RunUnpaced(options.Frames, autostart);
+  result.FramesRun = options.RealTime ? RunPaced(options.Frames, program)
+                                      : RunUnpaced(options.Frames, program);
 
   if (options.Trace) Host.TraceMode = 1;
   if (Host.DisplayPixels == nullptr) CreateDisplayBuffer();

@@ -4,6 +4,8 @@
 #include "cia/keyboard.h"
 #include "host/gtk/key_translation.h"
 #include "host/headless/headless_backend.h"
+#include "host/key_position.h"
+#include "host/key_queue.h"
 #include "host/messages.h"
 #include "host/window_proc.h"
 #include "support/machine.h"
@@ -11,101 +13,151 @@
 namespace quillon {
 namespace {
 
-struct KeyCase {
-  std::uint32_t Keyval;
+// X11 and Wayland number a key by its scan code + 8.
+constexpr std::uint32_t KeyCode(int scanCode) { return static_cast<std::uint32_t>(scanCode + 8); }
+
+// The key the window procedure sees for a press of the key with `scanCode` that gives `label`.
+int KeyFor(int scanCode, std::uint32_t label) {
+  const KeyMessage message = TranslateKeyEvent(true, KeyCode(scanCode), label, false);
+  return KeyFromMessage(static_cast<std::uintptr_t>(message.VirtualKey), message.LParam);
+}
+
+struct LayoutKey {
+  int ScanCode;
+  std::uint32_t Label;
   int VirtualKey;
 };
 
-TEST(GtkKeyTranslation, EveryKeyOfTheKeyTableGetsItsWindowsCode) {
-  const KeyCase cases[] = {
-      {GDK_KEY_a, 0x41},          {GDK_KEY_z, 0x5A},          {GDK_KEY_Q, 0x51},
-      {GDK_KEY_0, 0x30},          {GDK_KEY_9, 0x39},          {GDK_KEY_Return, 0x0D},
-      {GDK_KEY_KP_Enter, 0x0D},   {GDK_KEY_Shift_L, 0x10},    {GDK_KEY_Shift_R, 0x10},
-      {GDK_KEY_Control_L, 0x11},  {GDK_KEY_Control_R, 0x11},  {GDK_KEY_Pause, 0x13},
-      {GDK_KEY_Escape, 0x1B},     {GDK_KEY_space, 0x20},      {GDK_KEY_Home, 0x24},
-      {GDK_KEY_Left, 0x25},       {GDK_KEY_Up, 0x26},         {GDK_KEY_Right, 0x27},
-      {GDK_KEY_Down, 0x28},       {GDK_KEY_Insert, 0x2D},     {GDK_KEY_Delete, 0x2E},
-      {GDK_KEY_KP_Multiply, 0x6A}, {GDK_KEY_KP_Add, 0x6B},    {GDK_KEY_KP_Subtract, 0x6D},
-      {GDK_KEY_KP_Decimal, 0x6E}, {GDK_KEY_KP_Divide, 0x6F},  {GDK_KEY_F1, 0x70},
-      {GDK_KEY_F8, 0x77},         {GDK_KEY_F10, 0x79},        {GDK_KEY_F11, 0x7A},
-      {GDK_KEY_F12, 0x7B},        {GDK_KEY_Scroll_Lock, 0x91}, {GDK_KEY_semicolon, 0xBA},
-      {GDK_KEY_equal, 0xBB},      {GDK_KEY_comma, 0xBC},      {GDK_KEY_minus, 0xBD},
-      {GDK_KEY_period, 0xBE},     {GDK_KEY_slash, 0xBF},      {GDK_KEY_bracketleft, 0xDB},
-      {GDK_KEY_bracketright, 0xDD}, {GDK_KEY_apostrophe, 0xDE},
+TEST(GtkKeyTranslation, FrenchAndGermanKeysGiveTheirLettersDigitsAndPlaces) {
+  // French (AZERTY): letters by their labels, the digit row as digits whatever it prints, the
+  // punctuation by place; the comma where US keyboards have M is the comma, M is where US
+  // keyboards have the semicolon.
+  const LayoutKey french[] = {
+      {0x02, GDK_KEY_ampersand, '1'},        {0x03, GDK_KEY_eacute, '2'},
+      {0x04, GDK_KEY_quotedbl, '3'},         {0x05, GDK_KEY_apostrophe, '4'},
+      {0x06, GDK_KEY_parenleft, '5'},        {0x07, GDK_KEY_minus, '6'},
+      {0x08, GDK_KEY_egrave, '7'},           {0x09, GDK_KEY_underscore, '8'},
+      {0x0A, GDK_KEY_ccedilla, '9'},         {0x0B, GDK_KEY_agrave, '0'},
+      {0x0C, GDK_KEY_parenright, VirtualKeyOemMinus},
+      {0x10, GDK_KEY_a, 'A'},                {0x11, GDK_KEY_z, 'Z'},
+      {0x1E, GDK_KEY_q, 'Q'},                {0x2C, GDK_KEY_w, 'W'},
+      {0x27, GDK_KEY_m, 'M'},                {0x32, GDK_KEY_comma, VirtualKeyOemComma},
+      {0x33, GDK_KEY_semicolon, VirtualKeyOemComma},
+      {0x1A, GDK_KEY_dead_circumflex, VirtualKeyOem4},
+      {0x29, GDK_KEY_twosuperior, VirtualKeyOem3},
+      {0x2B, GDK_KEY_asterisk, VirtualKeyOem5},
   };
-  for (const KeyCase& key : cases) {
-    EXPECT_EQ(VirtualKeyFromKeyval(key.Keyval), key.VirtualKey) << "keyval " << std::hex
-                                                                << key.Keyval;
-  }
-  // Characters that only Shift makes are no keys of their own: the backend translates a key
-  // by its unshifted value, so Shift+2 stays the 2 key.
-  for (std::uint32_t shifted : {GDK_KEY_at, GDK_KEY_asterisk, GDK_KEY_quotedbl, GDK_KEY_colon}) {
-    EXPECT_EQ(VirtualKeyFromKeyval(shifted), 0) << "keyval " << std::hex << shifted;
+  // German (QWERTZ): Y and Z swapped by label, the umlauts and sharp s by place.
+  const LayoutKey german[] = {
+      {0x02, GDK_KEY_1, '1'},                {0x0B, GDK_KEY_0, '0'},
+      {0x15, GDK_KEY_z, 'Z'},                {0x2C, GDK_KEY_y, 'Y'},
+      {0x0C, GDK_KEY_ssharp, VirtualKeyOemMinus},
+      {0x0D, GDK_KEY_dead_acute, VirtualKeyOemPlus},
+      {0x1A, GDK_KEY_udiaeresis, VirtualKeyOem4},
+      {0x1B, GDK_KEY_plus, VirtualKeyOem6},
+      {0x27, GDK_KEY_odiaeresis, VirtualKeyOem1},
+      {0x28, GDK_KEY_adiaeresis, VirtualKeyOem7},
+      {0x29, GDK_KEY_dead_circumflex, VirtualKeyOem3},
+      {0x2B, GDK_KEY_numbersign, VirtualKeyOem5},
+      {0x35, GDK_KEY_minus, VirtualKeyOem2},
+      {0x56, GDK_KEY_less, VirtualKeyOem102},
+  };
+  for (const auto& layout : {std::span<const LayoutKey>(french), std::span<const LayoutKey>(german)}) {
+    for (const LayoutKey& key : layout) {
+      EXPECT_EQ(KeyFor(key.ScanCode, key.Label), key.VirtualKey)
+          << "scan code " << std::hex << key.ScanCode << ", label " << key.Label;
+    }
   }
 }
 
-TEST(GtkKeyTranslation, KeypadGivesItsDigitsWithNumLockOnOrOff) {
-  const KeyCase cases[] = {
-      {GDK_KEY_KP_8, 0x68}, {GDK_KEY_KP_Up, 0x68},     {GDK_KEY_KP_2, 0x62},
-      {GDK_KEY_KP_Down, 0x62}, {GDK_KEY_KP_4, 0x64},   {GDK_KEY_KP_Left, 0x64},
-      {GDK_KEY_KP_6, 0x66}, {GDK_KEY_KP_Right, 0x66},  {GDK_KEY_KP_0, 0x60},
-      {GDK_KEY_KP_Insert, 0x60}, {GDK_KEY_KP_5, 0x65}, {GDK_KEY_KP_Begin, 0x65},
-      {GDK_KEY_KP_Delete, 0x6E},
+TEST(GtkKeyTranslation, OtherKeysGoByWhatTheyAreWithWindowsScanCodes) {
+  struct Case {
+    std::uint32_t KeyCode;
+    std::uint32_t Keyval;
+    int VirtualKey;  // as the window procedure sees it
+    int ScanCode;
+    bool Extended;
   };
-  for (const KeyCase& key : cases) {
-    EXPECT_EQ(VirtualKeyFromKeyval(key.Keyval), key.VirtualKey) << "keyval " << std::hex
-                                                                << key.Keyval;
+  const Case cases[] = {
+      {KeyCode(0x0E), GDK_KEY_BackSpace, VirtualKeyBack, 0x0E, false},
+      {KeyCode(0x0F), GDK_KEY_Tab, VirtualKeyTab, 0x0F, false},
+      {KeyCode(0x01), GDK_KEY_Escape, VirtualKeyEscape, 0x01, false},
+      {KeyCode(0x2A), GDK_KEY_Shift_L, VirtualKeyShift, 0x2A, false},
+      {KeyCode(0x36), GDK_KEY_Shift_R, VirtualKeyRightShift, 0x36, false},
+      {KeyCode(0x1D), GDK_KEY_Control_L, VirtualKeyControl, 0x1D, false},
+      {105, GDK_KEY_Control_R, VirtualKeyRightControl, 0x1D, true},
+      {111, GDK_KEY_Up, VirtualKeyUp, 0x48, true},
+      {112, GDK_KEY_Page_Up, VirtualKeyPrior, 0x49, true},
+      {119, GDK_KEY_Delete, VirtualKeyDelete, 0x53, true},
+      {KeyCode(0x3B), GDK_KEY_F1, VirtualKeyF1, 0x3B, false},
+      {KeyCode(0x58), GDK_KEY_F12, VirtualKeyF12, 0x58, false},
+      {KeyCode(0x46), GDK_KEY_Scroll_Lock, VirtualKeyScrollLock, 0x46, false},
+      // The keypad without Num Lock gives the cursor block's codes without the extended flag,
+      // which the window procedure takes for the keypad's digits: the joystick does not
+      // depend on Num Lock.
+      {KeyCode(0x48), GDK_KEY_KP_Up, VirtualKeyNumpad8, 0x48, false},
+      {KeyCode(0x52), GDK_KEY_KP_Insert, VirtualKeyNumpad0, 0x52, false},
+      {KeyCode(0x4B), GDK_KEY_KP_4, VirtualKeyNumpad4, 0x4B, false},
+      {KeyCode(0x53), GDK_KEY_KP_Delete, VirtualKeyDecimal, 0x53, false},
+      {KeyCode(0x37), GDK_KEY_KP_Multiply, VirtualKeyMultiply, 0x37, false},
+  };
+  for (const Case& key : cases) {
+    const KeyMessage message = TranslateKeyEvent(true, key.KeyCode, key.Keyval, false);
+    SCOPED_TRACE(testing::Message() << "keyval " << std::hex << key.Keyval);
+    EXPECT_EQ(message.Message, MessageKeyDown);
+    EXPECT_EQ(KeyScanCode(message.LParam), key.ScanCode);
+    EXPECT_EQ(KeyIsExtended(message.LParam), key.Extended);
+    EXPECT_EQ(KeyFromMessage(static_cast<std::uintptr_t>(message.VirtualKey), message.LParam),
+              key.VirtualKey);
   }
+  // A release carries the flags of a key that was down and goes up.
+  const KeyMessage release = TranslateKeyEvent(false, KeyCode(0x1E), GDK_KEY_a, false);
+  EXPECT_EQ(release.Message, MessageKeyUp);
+  EXPECT_EQ(static_cast<std::uint32_t>(release.LParam) >> 30, 3u);
+  EXPECT_EQ(TranslateKeyEvent(true, 200, GDK_KEY_Print, false).Message, 0u);
 }
 
 TEST(GtkKeyTranslation, AltCombinationsAltAndF10AreSystemKeys) {
-  const KeyMessage plain = TranslateKeyEvent(true, GDK_KEY_a, false);
-  EXPECT_EQ(plain.Message, MessageKeyDown);
-  EXPECT_EQ(plain.VirtualKey, 0x41);
-  EXPECT_EQ(TranslateKeyEvent(false, GDK_KEY_a, false).Message, MessageKeyUp);
-
-  const KeyMessage withAlt = TranslateKeyEvent(true, GDK_KEY_a, true);
+  const KeyMessage withAlt = TranslateKeyEvent(true, KeyCode(0x1E), GDK_KEY_a, true);
   EXPECT_EQ(withAlt.Message, MessageSysKeyDown);
-  EXPECT_EQ(withAlt.VirtualKey, 0x41);
-  EXPECT_EQ(TranslateKeyEvent(false, GDK_KEY_a, true).Message, MessageSysKeyUp);
-  EXPECT_EQ(TranslateKeyEvent(true, GDK_KEY_F10, false).Message, MessageSysKeyDown);
-  EXPECT_EQ(TranslateKeyEvent(true, GDK_KEY_Alt_L, false).Message, MessageSysKeyDown);
-  EXPECT_EQ(TranslateKeyEvent(true, GDK_KEY_Print, false).Message, 0u);
+  EXPECT_EQ(withAlt.VirtualKey, 'A');
+  EXPECT_EQ(TranslateKeyEvent(false, KeyCode(0x1E), GDK_KEY_a, true).Message, MessageSysKeyUp);
+  EXPECT_EQ(TranslateKeyEvent(true, KeyCode(0x44), GDK_KEY_F10, false).Message,
+            MessageSysKeyDown);
+  EXPECT_EQ(TranslateKeyEvent(true, KeyCode(0x38), GDK_KEY_Alt_L, false).Message,
+            MessageSysKeyDown);
 }
 
 // From the key event to the keyboard matrix, through the window procedure.
-void Deliver(bool pressed, std::uint32_t keyval, bool altHeld) {
-  const KeyMessage key = TranslateKeyEvent(pressed, keyval, altHeld);
+void Deliver(bool pressed, int scanCode, std::uint32_t label, bool altHeld = false) {
+  const KeyMessage key = TranslateKeyEvent(pressed, KeyCode(scanCode), label, altHeld);
   if (key.Message != 0) {
-    MainWindowProc(nullptr, key.Message, static_cast<std::uintptr_t>(key.VirtualKey), 0);
+    MainWindowProc(nullptr, key.Message, static_cast<std::uintptr_t>(key.VirtualKey),
+                   key.LParam);
   }
+  KeyQueueFramesPassed(KeyHoldFrames);
 }
 
 TEST(GtkKeyTranslation, KeysReachTheMatrixOnlyWithoutAlt) {
   test::PowerOnMachine();
   UseHeadlessBackend(false);
-  // Shift with the 2 key is @ on the C64, with LEFT SHIFT let go.
-  Deliver(true, GDK_KEY_Shift_L, false);
-  Deliver(true, GDK_KEY_2, false);
+  // Right Shift with the French 2 key is @ on the C64, with both SHIFT keys let go.
+  Deliver(true, 0x36, GDK_KEY_Shift_R);
+  EXPECT_EQ(KeyMatrix[6] & 0x10, 0);  // RIGHT SHIFT held
+  Deliver(true, 0x03, GDK_KEY_eacute);
   EXPECT_EQ(KeyMatrix[5] & 0x40, 0);     // @ held
-  EXPECT_EQ(KeyMatrix[1] & 0x80, 0x80);  // LEFT SHIFT released
-  EXPECT_EQ(KeyMatrix[7] & 0x08, 0x08);  // not the 2
-  Deliver(false, GDK_KEY_2, false);
-  Deliver(false, GDK_KEY_Shift_L, false);
-  EXPECT_EQ(KeyMatrix[5], 0xFF);
+  EXPECT_EQ(KeyMatrix[6] & 0x10, 0x10);  // RIGHT SHIFT let go
+  Deliver(false, 0x03, GDK_KEY_eacute);
+  Deliver(false, 0x36, GDK_KEY_Shift_R);
+  for (int column = 0; column < 8; ++column) EXPECT_EQ(KeyMatrix[column], 0xFF) << column;
 
   // Alt+A and F10 go to the system's default handling and press nothing.
-  Deliver(true, GDK_KEY_Alt_L, false);
-  Deliver(true, GDK_KEY_a, true);
-  Deliver(true, GDK_KEY_F10, false);
+  Deliver(true, 0x38, GDK_KEY_Alt_L);
+  Deliver(true, 0x1E, GDK_KEY_a, true);
+  Deliver(true, 0x44, GDK_KEY_F10);
   for (int column = 0; column < 8; ++column) EXPECT_EQ(KeyMatrix[column], 0xFF) << column;
   EXPECT_EQ(Headless.DefaultProcCalls, 3);
-  EXPECT_EQ(HostKeyDown[0x41], 0);
-
-  // The keypad's 8 is joystick up, with Num Lock off as well.
-  Deliver(true, GDK_KEY_KP_Up, false);
-  EXPECT_EQ(HostKeyDown[VirtualKeyNumpad8], 1);
-  EXPECT_EQ(JoystickRead() & 0x01, 0);
+  EXPECT_EQ(HostKeyDown['A'], 0);
 }
 
 }  // namespace

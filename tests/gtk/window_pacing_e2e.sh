@@ -11,39 +11,15 @@ quillon=$1
 picture_text=$2
 seconds=${3:-60}
 work=$(mktemp -d)
-pid=
 trap 'if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
-title="Quillon | win32 | 3rd Public Beta"
-
-fail() {
-  echo "FAIL: $*" >&2
-  exit 1
-}
-
-"$quillon" 2>"$work/stderr" &
-pid=$!
-for _ in $(seq 100); do
-  window=$(xdotool search --name "^${title//|/\\|}\$" 2>/dev/null | head -1 || true)
-  [ -n "$window" ] && break
-  sleep 0.1
-done
-[ -n "$window" ] || fail "no window titled '$title'"
-xdotool windowfocus --sync "$window"
-
-# The text screen inside the 360 x 240 picture below the menu bar, into $work/text.
-read_screen() {
-  import -window "$window" "$work/shot.png"
-  read -r width height < <(identify -format '%w %h\n' "$work/shot.png")
-  : >"$work/text"
-  [ "$width" -eq 360 ] && [ "$height" -gt 240 ] || return 0
-  convert "$work/shot.png" -crop "320x200+20+$((height - 220))" +repage ppm:- |
-    "$picture_text" >"$work/text"
-}
+# shellcheck source=e2e_helpers.sh
+source "$(dirname "$0")/e2e_helpers.sh"
+export XDG_CONFIG_HOME="$work/config"
 
 # The first row from $1 on that holds nothing but a number, once one is there.
 number_from_row() {
   for _ in $(seq 60); do
-    read_screen
+    read_screen 20
     number=$(tail -n +"$(($1 + 1))" "$work/text" | grep -m1 -x ' [0-9][0-9]*' || true)
     [ -n "$number" ] && echo "$number" && return 0
     sleep 0.25
@@ -53,25 +29,15 @@ number_from_row() {
 
 # Types PRINT TI and RETURN; prints the time of RETURN in milliseconds.
 print_ti() {
-  for key in p r i n t space t i; do
-    xdotool keydown "$key"
-    sleep 0.08
-    xdotool keyup "$key"
-    sleep 0.08
-  done
+  press p r i n t space t i >/dev/null
   xdotool keydown Return
   date +%s%3N
-  sleep 0.08
+  sleep "$hold"
   xdotool keyup Return
 }
 
-for _ in $(seq 60); do
-  read_screen
-  grep -qx 'READY\.' "$work/text" && break
-  sleep 0.25
-done
-grep -qx 'READY\.' "$work/text" || fail "no READY."
-
+start
+wait_for_row 20 5 "READY\\."
 first_time=$(print_ti)
 first=$(number_from_row 6)
 sleep "$seconds"
@@ -86,6 +52,8 @@ awk -v r="$rate" 'BEGIN { expected = 19968 * 50 / 16421; d = (r - expected) / ex
   fail "the window ran at $rate jiffies a second, not 60.80 within 0.5%"
 
 xdotool windowclose "$window"
-wait "$pid" || fail "the window ended with status $?"
+status=0
+wait "$pid" || status=$?
 pid=
+[ "$status" -eq 0 ] || fail "the window ended with status $status"
 echo "window pacing: passed"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "cia/cia.h"
+#include "cia/keyboard.h"
 #include "core/machine.h"
 #include "core/memory.h"
 #include "core/rom_images.h"
@@ -14,8 +15,10 @@
 #include "host/command_line.h"
 #include "host/display.h"
 #include "host/host_state.h"
+#include "host/key_queue.h"
 #include "host/key_table.h"
 #include "host/messages.h"
+#include "host/settings.h"
 #include "media/cartridge.h"
 #include "sid/sid.h"
 #include "vic/frame_image.h"
@@ -37,6 +40,10 @@ void ResetHostRecord() {
   Host.ShiftHeld = 0;
   Host.SpeedPercent = 0;
   Host.FrameSkip = 1;
+  KeyQueueReset();
+  JoystickPort = 2;
+  JoystickOnCursorKeys = 0;
+  Settings = DefaultSettings;
 }
 
 }  // namespace

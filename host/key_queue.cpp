@@ -1,0 +1,234 @@
+#include "host/key_queue.h"
+
+#include <algorithm>
+#include <cstring>
+#include <deque>
+
+#include "cia/keyboard.h"
+#include "core/machine.h"
+#include "cpu/cpu.h"
+#include "host/autostart.h"
+#include "host/host_state.h"
+#include "host/key_table.h"
+#include "host/messages.h"
+
+namespace quillon {
+namespace {
+
+enum class KeyAction : std::uint8_t { Down, Up, AwaitBasic };
+
+struct KeyEvent {
+  KeyAction Action;
+  std::uint8_t VirtualKey;
+  bool FromText;
+  std::uint16_t WaitLimit;  // AwaitBasic: frames to wait at most, 0 for no limit
+};
+
+struct KeyQueueState {
+  std::deque<KeyEvent> Events;
+  // Frames counted since the start. It begins at KeyHoldFrames so that the zero times below
+  // lie far enough back.
+  std::int64_t Frame = KeyHoldFrames;
+  // Raster lines counted as frames while F11 was held, not yet a whole frame.
+  std::int32_t LineCredit = 0;
+  // When the last key that types something went down, when each key went down, and when each
+  // C64 key position was last let go.
+  std::int64_t CharacterDownAt = 0;
+  std::int64_t DownAt[256] = {};
+  std::int64_t ReleasedAt[64] = {};
+  // When the AwaitBasic at the head of the queue began to wait; -1 while none waits.
+  std::int64_t AwaitSince = -1;
+  bool Down[256] = {};
+  // The Shift state each key went down with: its release lets go of what its press pressed,
+  // even when Shift was let go in between.
+  bool DownShifted[256] = {};
+  bool ShiftLock = false;
+  // What typed text holds down, which the release of the host keys leaves down.
+  bool TextShift = false;
+  int TextKey = 0;
+};
+KeyQueueState Queue;
+
+// Keys that change how other keys read but type nothing themselves, so that they may go down
+// with the key they modify: the SHIFT keys, CTRL, C=, RESTORE and SHIFT LOCK.
+bool IsModifier(int key) {
+  return key == VirtualKeyShift || key == VirtualKeyRightShift || key == VirtualKeyControl ||
+         key == VirtualKeyRightControl || key == VirtualKeyTab || key == VirtualKeyPrior ||
+         key == VirtualKeyCapital;
+}
+
+bool IsModifierPosition(std::uint8_t position) {
+  return position == LeftShiftKey || position == RightShiftKey || position == ControlKey ||
+         position == CommodoreKey;
+}
+
+const KeyEffect* Effect(int key, bool shifted) {
+  const KeyTableRow* row = FindKeyRow(key);
+  if (row == nullptr) return nullptr;
+  return shifted ? &row->Shifted : &row->Plain;
+}
+
+// The Shift state a key's release goes by: the one it went down with, while it is down.
+bool ReleaseShift(int key) {
+  return Queue.Down[key] ? Queue.DownShifted[key] : Host.ShiftHeld != 0;
+}
+
+void FollowShift() {
+  Host.ShiftHeld = Queue.Down[VirtualKeyShift] || Queue.Down[VirtualKeyRightShift];
+}
+
+bool Ready(const KeyEvent& event) {
+  // While the emulation stands paused no time passes for the C64: a key pressed and let go in
+  // that time was never there. (In trace mode the steps run, and the keys are held as ever.)
+  if (!event.FromText && Host.Paused && !Host.TraceMode) return true;
+  // A key that types something is seen on its own before anything else changes.
+  if (Queue.Frame < Queue.CharacterDownAt + KeyHoldFrames) return false;
+  if (event.Action == KeyAction::Up) {
+    return Queue.Frame >= Queue.DownAt[event.VirtualKey] + KeyHoldFrames;
+  }
+  const KeyEffect* effect = Effect(event.VirtualKey, Host.ShiftHeld != 0);
+  if (effect == nullptr) return true;
+  // The same C64 key again must first have been seen up.
+  for (std::uint8_t position : effect->Press) {
+    if (position < 64 && !IsModifierPosition(position) &&
+        Queue.Frame < Queue.ReleasedAt[position] + KeyHoldFrames) {
+      return false;
+    }
+  }
+  return true;
+}
+
+void ApplyDown(int key) {
+  if (key == VirtualKeyCapital) {
+    // SHIFT LOCK latches LEFT SHIFT down until it is pressed again.
+    Queue.ShiftLock = !Queue.ShiftLock;
+    if (Queue.ShiftLock) {
+      PressKey(LeftShiftKey);
+    } else if (!Queue.Down[VirtualKeyShift]) {
+      ReleaseKey(LeftShiftKey);
+    }
+  } else if (key == VirtualKeyPrior) {
+    // RESTORE is wired to the NMI line, not to the matrix: its press raises one NMI.
+    Cpu.NmiPending = 1;
+  } else {
+    ApplyKeyDown(key, Host.ShiftHeld != 0);
+  }
+  Queue.Down[key] = true;
+  Queue.DownShifted[key] = Host.ShiftHeld != 0;
+  Queue.DownAt[key] = Queue.Frame;
+  if (!IsModifier(key)) Queue.CharacterDownAt = Queue.Frame;
+  FollowShift();
+}
+
+void ApplyUp(int key) {
+  const bool shifted = ReleaseShift(key);
+  if (const KeyEffect* effect = Effect(key, shifted)) {
+    for (std::uint8_t position : effect->KeyUp) {
+      if (position < 64) Queue.ReleasedAt[position] = Queue.Frame;
+    }
+  }
+  ApplyKeyUp(key, shifted);
+  Queue.Down[key] = false;
+  FollowShift();
+  if (Queue.ShiftLock) PressKey(LeftShiftKey);
+}
+
+void Apply(const KeyEvent& event) {
+  if (event.Action == KeyAction::Down) {
+    ApplyDown(event.VirtualKey);
+  } else {
+    ApplyUp(event.VirtualKey);
+  }
+  if (!event.FromText) return;
+  if (event.VirtualKey == VirtualKeyShift) {
+    Queue.TextShift = event.Action == KeyAction::Down;
+  } else {
+    Queue.TextKey = event.Action == KeyAction::Down ? event.VirtualKey : 0;
+  }
+}
+
+// Applies events from the head of the queue for as long as they may go.
+void Serve() {
+  while (!Queue.Events.empty()) {
+    const KeyEvent& event = Queue.Events.front();
+    if (event.Action == KeyAction::AwaitBasic) {
+      if (Queue.AwaitSince < 0) Queue.AwaitSince = Queue.Frame;
+      const bool timedOut =
+          event.WaitLimit != 0 && Queue.Frame >= Queue.AwaitSince + event.WaitLimit;
+      if (!BasicWaitsForInput() && !timedOut) return;
+      Queue.AwaitSince = -1;
+    } else if (Ready(event)) {
+      Apply(event);
+    } else {
+      return;
+    }
+    Queue.Events.pop_front();
+  }
+}
+
+void Post(KeyAction action, int key, bool fromText, std::uint16_t waitLimit = 0) {
+  Queue.Events.push_back({action, static_cast<std::uint8_t>(key), fromText, waitLimit});
+}
+
+}  // namespace
+
+void KeyQueueReset() { Queue = KeyQueueState{}; }
+
+void KeyQueuePress(int virtualKey) {
+  Post(KeyAction::Down, virtualKey, false);
+  Serve();
+}
+
+void KeyQueueRelease(int virtualKey) {
+  Post(KeyAction::Up, virtualKey, false);
+  Serve();
+}
+
+void KeyQueueType(const std::vector<TypedKey>& keys, bool waitForBasic) {
+  if (waitForBasic) Post(KeyAction::AwaitBasic, 0, true);
+  for (const TypedKey& key : keys) {
+    if (key.Shift) Post(KeyAction::Down, VirtualKeyShift, true);
+    Post(KeyAction::Down, key.VirtualKey, true);
+    Post(KeyAction::Up, key.VirtualKey, true);
+    if (key.Shift) Post(KeyAction::Up, VirtualKeyShift, true);
+    if (key.VirtualKey == VirtualKeyReturn) {
+      Post(KeyAction::AwaitBasic, 0, true, ReturnWaitFrames);
+    }
+  }
+  Serve();
+}
+
+void KeyQueueFramesPassed(std::int32_t frames) {
+  if (frames <= 0) return;
+  if (HostKeyDown[VirtualKeyF11]) {
+    Queue.LineCredit += frames;
+    frames = Queue.LineCredit / LinesPerFrame();
+    Queue.LineCredit %= LinesPerFrame();
+  }
+  Queue.Frame += frames;
+  Serve();
+}
+
+bool KeyQueueEmpty() { return Queue.Events.empty(); }
+
+void KeyQueueReleaseHostKeys() {
+  std::erase_if(Queue.Events, [](const KeyEvent& event) { return !event.FromText; });
+  std::memset(KeyMatrix, 0xFF, sizeof KeyMatrix);
+  std::memset(HostKeyDown, 0, sizeof HostKeyDown);
+  std::fill(std::begin(Queue.Down), std::end(Queue.Down), false);
+  // What the text holds goes down again, as the text's own events pressed it.
+  if (Queue.TextShift) {
+    PressKey(LeftShiftKey);
+    Queue.Down[VirtualKeyShift] = true;
+  }
+  FollowShift();
+  if (Queue.TextKey != 0) {
+    ApplyKeyDown(Queue.TextKey, Host.ShiftHeld != 0);
+    Queue.Down[Queue.TextKey] = true;
+    Queue.DownShifted[Queue.TextKey] = Host.ShiftHeld != 0;
+  }
+  if (Queue.ShiftLock) PressKey(LeftShiftKey);
+  Serve();
+}
+
+}  // namespace quillon

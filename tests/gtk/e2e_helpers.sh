@@ -1,0 +1,89 @@
+# Helpers for the desktop end-to-end tests, sourced by them: starting the emulator in its window
+# on the X display that xvfb-run provides, typing and picking menu items with xdotool, and
+# reading what the window shows from screenshots (picture_text reads the text cells against the
+# character ROM). The sourcing script sets $quillon, $picture_text and $work.
+
+title="Quillon | win32 | 3rd Public Beta"
+# The KERNAL scans the keyboard sixty times a second: each key is held over several scans.
+hold=0.08
+pid=
+
+fail() {
+  echo "FAIL: $*" >&2
+  if [ -f "$work/text" ]; then sed 's/^/  | /' "$work/text" >&2; fi
+  exit 1
+}
+
+start() {
+  "$quillon" "$@" 2>"$work/stderr" &
+  pid=$!
+  window=
+  for _ in $(seq 100); do
+    window=$(xdotool search --name "^${title//|/\\|}\$" 2>/dev/null | head -1 || true)
+    [ -n "$window" ] && break
+    sleep 0.1
+  done
+  [ -n "$window" ] || fail "no window titled '$title'"
+  xdotool windowfocus --sync "$window"
+}
+
+# The window's picture of $1 x $2 pixels (below the menu bar) as $work/picture.png. Fails while
+# the window has another width, or no room for the menu bar above the picture (it is still
+# being resized).
+snapshot() {
+  import -window "$window" "$work/shot.png"
+  read -r shot_width shot_height < <(identify -format '%w %h\n' "$work/shot.png")
+  menu_height=$((shot_height - $2))
+  [ "$shot_width" -eq "$1" ] && [ "$menu_height" -gt 0 ] || return 1
+  convert "$work/shot.png" -crop "${1}x${2}+0+${menu_height}" +repage "$work/picture.png"
+}
+
+# The text screen as the window shows it, into $work/text; empty while the window does not
+# have the size of a picture with a border $1 pixels wide (20 or 0).
+read_screen() {
+  local border=$1
+  if ! snapshot $((320 + 2 * border)) $((200 + 2 * border)); then
+    : >"$work/text"
+    return
+  fi
+  convert "$work/picture.png" -crop "320x200+${border}+${border}" +repage ppm:- |
+    "$picture_text" >"$work/text"
+}
+
+# Waits until text row $2 (0-24) matches the regular expression $3 whole; $1 is the border
+# width.
+wait_for_row() {
+  for _ in $(seq 60); do
+    read_screen "$1"
+    sed -n "$(($2 + 1))p" "$work/text" | grep -qx -- "$3" && return 0
+    sleep 0.25
+  done
+  fail "row $2 does not read '$3'"
+}
+
+press() {
+  for key in "$@"; do
+    xdotool keydown "$key"
+    sleep $hold
+    xdotool keyup "$key"
+    sleep $hold
+  done
+}
+
+# A menu item by the menu's and the item's mnemonic letters, as Alt+letter, letter; then the
+# menu has closed and the window has been painted again.
+menu() {
+  xdotool key "alt+$1"
+  sleep 0.3
+  xdotool key "$2"
+  sleep 0.5
+}
+
+# Ends the program by File > Exit and checks that it ended with status 0.
+exit_by_menu() {
+  menu f x
+  local status=0
+  wait "$pid" || status=$?
+  pid=
+  [ "$status" -eq 0 ] || fail "Exit ended the program with status $status"
+}

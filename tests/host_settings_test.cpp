@@ -1,0 +1,168 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "cia/keyboard.h"
+#include "core/machine.h"
+#include "host/command_line.h"
+#include "host/headless/headless_backend.h"
+#include "host/headless/headless_run.h"
+#include "host/host_state.h"
+#include "host/messages.h"
+#include "host/settings.h"
+#include "host/window_run.h"
+#include "support/files.h"
+#include "support/machine.h"
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A folder of the test process's own for the settings, named in XDG_CONFIG_HOME.
+fs::path UseConfigFolder(const std::string& name) {
+  const fs::path folder = fs::path(test::WriteTempFile(name + ".marker", {})).parent_path() / name;
+  fs::remove_all(folder);
+  setenv("XDG_CONFIG_HOME", folder.c_str(), 1);
+  return folder;
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+bool SameSettings(const SettingsState& a, const SettingsState& b) {
+  return a.VideoStandard == b.VideoStandard && a.ShowBorder == b.ShowBorder &&
+         a.JoystickPort == b.JoystickPort && a.JoystickOnCursorKeys == b.JoystickOnCursorKeys &&
+         a.WindowWidth == b.WindowWidth && a.WindowHeight == b.WindowHeight &&
+         a.ProgramFolder == b.ProgramFolder && a.CartridgeFolder == b.CartridgeFolder;
+}
+
+TEST(HostSettings, WrittenSettingsReadBackAndDamagedTextIsRefusedWhole) {
+  const SettingsState changed = {VideoStandardNtsc, 0, 1, 1, 720, 480, "/home/c64/games",
+                                 "/home/c64/cartridges with spaces"};
+  SettingsState read = DefaultSettings;
+  ASSERT_TRUE(ParseSettings(FormatSettings(changed), read));
+  EXPECT_TRUE(SameSettings(read, changed));
+
+  // Hand-edited files: any letter case, blanks around names and values, CR LF line ends,
+  // comments, sections and keys of a later version.
+  read = DefaultSettings;
+  ASSERT_TRUE(ParseSettings("# mine\r\n[ video ]\r\n  standard = ntsc \r\n[Sound]\r\nVolume=7\r\n"
+                            "[Window]\r\nWidth=10\r\nHeight=10\r\n",
+                            read));
+  EXPECT_EQ(read.VideoStandard, VideoStandardNtsc);
+  EXPECT_EQ(read.WindowWidth + read.WindowHeight, 0) << "too small a window is no size to keep";
+
+  const char* damaged[] = {
+      "[Video\nStandard=PAL\n",          "[Video]\nStandard=SECAM\n",
+      "[Video]\nBorder=2\n",             "[Joystick]\nPort=3\n",
+      "[Joystick]\nPort=1x\n",           "[Joystick]\nCursorKeys=-1\n",
+      "[Window]\nWidth=99999999999\n",   "[Video]\nthis is no setting\n",
+      "[Video]\n=PAL\n",                 "[Video]\nStandard=NTSC\n\x01\x02\n",
+  };
+  for (const char* text : damaged) {
+    SettingsState settings = changed;
+    EXPECT_FALSE(ParseSettings(text, settings)) << text;
+    EXPECT_TRUE(SameSettings(settings, changed)) << text;
+  }
+  SettingsState withNul = changed;
+  EXPECT_FALSE(ParseSettings(std::string("[Video]\nStandard=PAL\0\n", 21), withNul));
+}
+
+TEST(HostSettings, TheFileLivesInTheConfigFolderAndBadFilesGiveTheDefaults) {
+  setenv("XDG_CONFIG_HOME", "/config", 1);
+  setenv("HOME", "/home/c64", 1);
+  EXPECT_EQ(SettingsFilePath(), "/config/quillon/quillon.ini");
+  setenv("XDG_CONFIG_HOME", "relative/is/ignored", 1);
+  EXPECT_EQ(SettingsFilePath(), "/home/c64/.config/quillon/quillon.ini");
+  unsetenv("XDG_CONFIG_HOME");
+  EXPECT_EQ(SettingsFilePath(), "/home/c64/.config/quillon/quillon.ini");
+  unsetenv("HOME");
+  EXPECT_EQ(SettingsFilePath(), "");
+
+  const fs::path folder = UseConfigFolder("bad");
+  const fs::path path = SettingsFilePath();
+  EXPECT_TRUE(SameSettings(LoadSettings(path), DefaultSettings)) << "no file yet";
+  fs::create_directories(path);
+  EXPECT_TRUE(SameSettings(LoadSettings(path), DefaultSettings)) << "a folder in its place";
+  EXPECT_FALSE(SaveSettings(path, DefaultSettings));
+  EXPECT_FALSE(fs::exists(path.string() + ".new")) << "no half-written file left behind";
+  fs::remove(path);
+  std::ofstream(path) << "[Video]\nStandard=NTSC\n" << std::string(70000, ';') << "\n";
+  EXPECT_TRUE(SameSettings(LoadSettings(path), DefaultSettings)) << "far too large";
+  std::ofstream(path) << "[Video]\nStandard=NTSC\nBorder=yes\n";
+  EXPECT_TRUE(SameSettings(LoadSettings(path), DefaultSettings)) << "damaged";
+  std::ofstream(path) << "[Video]\nStandard=NTSC\n";
+  EXPECT_EQ(LoadSettings(path).VideoStandard, VideoStandardNtsc);
+}
+
+TEST(HostSettings, TheWindowKeepsItsSettingsFromOneRunToTheNextAndHeadlessRunsWriteNone) {
+  const fs::path folder = UseConfigFolder("kept");
+  const fs::path file = folder / "quillon" / "quillon.ini";
+
+  // A headless run neither reads nor writes the settings.
+  CommandLineOptions options;
+  options.Headless = true;
+  options.Frames = 5;
+  test::PowerOnMachine();
+  RunHeadless(options);
+  EXPECT_FALSE(fs::exists(folder));
+
+  // The first run finds a window size and a program folder kept from before; it turns the
+  // border off, switches to NTSC, puts the joystick in port 1 and loads a program from
+  // another folder. Exit writes it all.
+  fs::create_directories(file.parent_path());
+  std::ofstream(file) << "[Window]\nWidth=720\nHeight=480\n[Folders]\nPrograms=/old/games\n";
+  test::PowerOnMachine();
+  UseHeadlessBackend(false);
+  const std::string program = test::WriteTempFile("kept.prg", {0x00, 0xC0, 0x60});
+  Headless.ChosenFile = program;
+  for (std::uint32_t command : {CommandShowBorder, CommandPal, CommandJoystickPort1,
+                                CommandLoadProgram, CommandExit}) {
+    HeadlessPostMessage(MessageCommand, command, 0);
+  }
+  EXPECT_EQ(RunMainWindow("", false), 0);
+  EXPECT_EQ(Headless.LastOfferedName, "/old/games/");
+  const std::string written = ReadFile(file);
+  for (const std::string line : {"Standard=NTSC", "Border=0", "Port=1", "Width=720",
+                                 "Height=480"}) {
+    EXPECT_NE(written.find("\n" + line + "\n"), std::string::npos) << line << " in\n" << written;
+  }
+  EXPECT_NE(written.find("\nPrograms=" + fs::path(program).parent_path().string() + "\n"),
+            std::string::npos)
+      << written;
+
+  // The second run starts with them: the KERNAL's first reset already sees NTSC, the menu
+  // shows them, and the window comes back at its size.
+  test::PowerOnMachine();
+  JoystickPort = 2;
+  UseHeadlessBackend(false);
+  HeadlessPostMessage(MessageCommand, CommandExit, 0);
+  EXPECT_EQ(RunMainWindow("", false), 0);
+  EXPECT_EQ(VideoStandard, VideoStandardNtsc);
+  EXPECT_EQ(Host.ShowBorder, 0);
+  EXPECT_EQ(JoystickPort, 1);
+  EXPECT_EQ(Headless.WindowWidth * 1000 + Headless.WindowHeight, 726524);
+  for (const std::string change : {"&PAL=0", "Show &border=0", "Joystick in port &1=1"}) {
+    EXPECT_NE(std::find(Headless.MenuChanges.begin(), Headless.MenuChanges.end(), change),
+              Headless.MenuChanges.end())
+        << change;
+  }
+
+  // In full screen the window's own size is not the screen's: the last one is kept.
+  Settings.WindowWidth = 720;
+  Host.FullScreenActive = 1;
+  Host.ClientWidth = 1920;
+  CaptureSettings();
+  EXPECT_EQ(Settings.WindowWidth, 720);
+}
+
+}  // namespace
+}  // namespace quillon
