@@ -78,8 +78,8 @@ CellPixels MulticolorCell(std::uint8_t pattern, CellPixels pair00, CellPixels pa
 
 void StoreCell(std::uint8_t* cell, CellPixels pixels) { std::memcpy(cell, &pixels, CellWidth); }
 
-// One line of the display window before the column border is applied: 320 pixels plus the
-// room that a fine scroll of up to 7 pushes the last cell into.
+// A finely scrolled line before it is copied into the picture: 320 pixels plus the room that a
+// fine scroll of up to 7 pushes the last cell into.
 std::uint8_t LineBuffer[PictureWidth + MaxXScroll + 1];
 
 // Copies of sources whose bytes wrap around the end of their memory.
@@ -185,8 +185,9 @@ bool LineShowsGraphics(int row) {
   return Vic.RowSelect || (row >= ShortBorderHeight && row < PictureHeight - ShortBorderHeight);
 }
 
-// Draws the 40 cells of picture row `row` into LineBuffer, shifted right by the fine scroll.
-void DrawCells(int row) {
+// Draws the 40 cells of picture row `row` into `line`, shifted right by the fine scroll; with a
+// fine scroll the last cell runs past the window's right edge into the room `line` must have.
+void DrawCells(int row, std::uint8_t* line) {
   // The vertical fine scroll moves the character grid: with 3 the rows start at picture rows
   // 0, 8, 16...; rows -1 and 25 show partly at the window's edges.
   const int t = row - Vic.YScroll + 3;
@@ -210,8 +211,8 @@ void DrawCells(int row) {
   }
 
   // The pixels uncovered by the fine scroll keep the border colour.
-  std::memset(LineBuffer, Vic.BorderColor, Vic.XScroll);
-  std::uint8_t* cells = LineBuffer + Vic.XScroll;
+  std::memset(line, Vic.BorderColor, Vic.XScroll);
+  std::uint8_t* cells = line + Vic.XScroll;
   if (Vic.ExtendedColorMode) {
     DrawExtendedColorText(source, cells);
   } else if (Vic.BitmapMode) {
@@ -231,21 +232,24 @@ void RenderRasterLine() {
   const int row = Vic.RasterLine - FirstPictureLine;
   if (row < 0 || row >= PictureHeight) return;
 
-  const bool graphics = LineShowsGraphics(row);
-  if (graphics) DrawCells(row);
-
   std::uint8_t* picture = LockPictureTarget();
   if (picture == nullptr) return;
   std::uint8_t* out = picture + row * PictureWidth;
-  if (!graphics) {
+  if (!LineShowsGraphics(row)) {
     std::memset(out, border, PictureWidth);
-  } else if (Vic.ColumnSelect) {
-    std::memcpy(out, LineBuffer, PictureWidth);
   } else {
-    std::memset(out, border, NarrowBorderWidth);
-    std::memcpy(out + NarrowBorderWidth, LineBuffer + NarrowBorderWidth,
-                PictureWidth - 2 * NarrowBorderWidth);
-    std::memset(out + PictureWidth - NarrowBorderWidth, border, NarrowBorderWidth);
+    // Without fine scroll the cells fill the row exactly and go straight into it; with one, the
+    // line is drawn aside, where the last cell has room to spill.
+    if (Vic.XScroll == 0) {
+      DrawCells(row, out);
+    } else {
+      DrawCells(row, LineBuffer);
+      std::memcpy(out, LineBuffer, PictureWidth);
+    }
+    if (!Vic.ColumnSelect) {
+      std::memset(out, border, NarrowBorderWidth);
+      std::memset(out + PictureWidth - NarrowBorderWidth, border, NarrowBorderWidth);
+    }
   }
   UnlockPictureTarget();
 }
