@@ -4,7 +4,7 @@ set -euo pipefail
 
 # The desktop window needs GTK 3; its end-to-end test runs it on a virtual X display (xvfb-run,
 # which needs xauth), types with xdotool and takes screenshots with ImageMagick.
-packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev clang
+packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev clang
           libclang-rt-14-dev libgtk-3-dev xvfb xauth xdotool imagemagick)
 
 missing=()
