@@ -108,6 +108,40 @@ TEST(DisplayConversion, TraceViewAndStatusLineAreDrawnFirstWhileF12IsHeldOrTraci
   EXPECT_EQ(test::PictureRowText(0).substr(0, 6), "$C001:");
 }
 
+// A platform that keeps the display buffer as a bitmap of its own, but cannot make one of the
+// borderless size.
+std::vector<std::uint32_t> PlatformBitmap;
+int PlatformBitmapsFreed = 0;
+
+TEST(DisplayConversion, APlatformBitmapHoldsTheBufferWhereThePlatformCanMakeOne) {
+  test::PowerOnMachine();
+  DisplayPlatform = {};
+  DisplayPlatform.CreatePictureBuffer = [](std::int32_t width,
+                                           std::int32_t height) -> std::uint32_t* {
+    if (width != 360) return nullptr;
+    PlatformBitmap.assign(static_cast<std::size_t>(width) * height, 0);
+    return PlatformBitmap.data();
+  };
+  DisplayPlatform.FreePictureBuffer = [] { ++PlatformBitmapsFreed; };
+  FrameImage.LineBorderColor[30] = 2;
+  Host.ShowBorder = 1;
+  CreateDisplayBuffer();
+  EXPECT_EQ(Host.DisplayPixels, PlatformBitmap.data());
+  ConvertFrame(Host.DisplayPixels);
+  EXPECT_EQ(PlatformBitmap[239 * 360], Palette[2]) << "the top row, stored last";
+  const int freed = PlatformBitmapsFreed;
+  Host.ShowBorder = 0;
+  FreeDisplayBuffer();
+  EXPECT_EQ(PlatformBitmapsFreed, freed + 1);
+  EXPECT_EQ(Host.DisplayPixels, nullptr);
+  CreateDisplayBuffer();
+  ASSERT_NE(Host.DisplayPixels, nullptr) << "the shell's own memory when the platform has none";
+  FrameImage.Picture[0] = 5;
+  ConvertFrame(Host.DisplayPixels);
+  EXPECT_EQ(Host.DisplayPixels[199 * 320], Palette[5]);
+  FreeDisplayBuffer();
+}
+
 // A display platform that records the modes it is asked for and fails every presentation.
 DisplayMode LastMode;
 int Presents = 0;

@@ -290,6 +290,8 @@ void UseHeadlessBackend(bool realTime) {
       .ReleaseFullScreen = ReleaseFullScreen,
       .SetDisplayMode = SetDisplayMode,
       .PresentIndexedPicture = PresentIndexedPicture,
+      .CreatePictureBuffer = nullptr,
+      .FreePictureBuffer = nullptr,
   };
 }
 
