@@ -4,11 +4,16 @@
 #include <cstdio>
 #include <string>
 
+#include "app/program.h"
 #include "host/command_line.h"
 #include "host/headless/headless_run.h"
 #include "host/png/png_writer.h"
 #if QUILLON_HAVE_GTK
 #include "host/gtk/gtk_backend.h"
+#include "host/window_run.h"
+#endif
+#if QUILLON_HAVE_WIN32
+#include "host/win32/win32_backend.h"
 #include "host/window_run.h"
 #endif
 
@@ -37,7 +42,7 @@ int RunWithoutWindow(const CommandLineOptions& options) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int quillon::RunProgram(int argc, char** argv) {
   CommandLineOptions options;
   const std::string error = ParseCommandLine(argc, argv, options);
   if (!error.empty()) return Fail(error);
@@ -56,6 +61,10 @@ int main(int argc, char** argv) {
       return RunMainWindow(options.File);
     }
 #endif
+#if QUILLON_HAVE_WIN32
+    UseWin32Backend();
+    return RunMainWindow(options.File);
+#endif
     // No display to open a window on: the run happens without one, and the booted screen is
     // shown as text.
     std::fprintf(stderr, "quillon: no desktop display; running headless\n");
@@ -63,3 +72,8 @@ int main(int argc, char** argv) {
   }
   return RunWithoutWindow(options);
 }
+
+// Windows enters through WinMain (host/win32/win_main.cpp).
+#if !QUILLON_HAVE_WIN32
+int main(int argc, char** argv) { return quillon::RunProgram(argc, argv); }
+#endif
