@@ -1,14 +1,17 @@
 // Full screen on Windows through DirectDraw, without ever changing the desktop's display mode:
-// the main window loses its frame and menu and covers its monitor, and every presentation
-// scales the 320 x 200 colour numbers onto it. DirectDraw works in its normal (shared)
-// cooperative level: the picture goes into an off-screen surface in the desktop's own pixel
-// format, and a stretching blit puts it on the primary surface, clipped to the window.
+// the main window loses its frame and menu and covers its monitor, and the 320 x 200 colour
+// numbers are scaled onto it, as large as they go without changing shape. DirectDraw works in
+// its normal (shared) cooperative level: the picture is scaled, pixel by pixel, into an
+// off-screen surface of the size it is shown in and in the desktop's own pixel format, and a
+// blit puts it on the primary surface, clipped to the window. DirectDraw's own stretching is
+// not used, because it may smooth the C64's pixels into each other.
 #include <windows.h>
 // After windows.h, which it builds on.
 #include <ddraw.h>
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "host/display.h"
 #include "host/display_platform.h"
@@ -21,9 +24,18 @@ struct FullScreenObjects {
   IDirectDraw* DirectDraw;
   IDirectDrawSurface* Primary;
   IDirectDrawClipper* Clipper;
-  // The picture in the desktop's pixel format, before it is scaled onto the screen.
-  IDirectDrawSurface* Picture;
   DDPIXELFORMAT Format;
+  // The picture scaled to the size it is shown in.
+  IDirectDrawSurface* Picture;
+  LONG PictureWidth;
+  LONG PictureHeight;
+  // For each column of the scaled picture, the source column it shows.
+  std::vector<std::int32_t> SourceColumns;
+  // What the screen shows: a picture that has not changed is not drawn again until the window
+  // is painted.
+  std::vector<std::uint8_t> Shown;
+  FullScreenPaletteEntry ShownPalette[FullScreenPaletteSize];
+  bool ShownValid;
   // The window's style before it covered the monitor; 0 while it has not.
   LONG_PTR SavedStyle;
 };
@@ -50,9 +62,8 @@ bool IsRgbFormat(const DDPIXELFORMAT& format) {
   return (format.dwFlags & DDPF_RGB) != 0 && (bits == 16 || bits == 24 || bits == 32);
 }
 
-// The default display driver's DirectDraw object, shared with the desktop; the primary surface
-// clipped to the main window; and the off-screen picture of FullScreenWidth x FullScreenHeight
-// pixels in the primary's format.
+// The default display driver's DirectDraw object, shared with the desktop, and the primary
+// surface clipped to the main window.
 bool CreateObjects() {
   FullScreenObjects& d = FullScreenDisplay;
   if (FAILED(DirectDrawCreate(nullptr, &d.DirectDraw, nullptr))) return false;
@@ -67,16 +78,28 @@ bool CreateObjects() {
       FAILED(d.Primary->SetClipper(d.Clipper))) {
     return false;
   }
-  description = {};
+  d.Format = {};
+  d.Format.dwSize = sizeof d.Format;
+  d.ShownValid = false;
+  return SUCCEEDED(d.Primary->GetPixelFormat(&d.Format)) && IsRgbFormat(d.Format);
+}
+
+// An off-screen surface of `width` x `height` in the primary's format, made again when the size
+// changes.
+bool PreparePictureSurface(LONG width, LONG height) {
+  FullScreenObjects& d = FullScreenDisplay;
+  if (d.Picture != nullptr && d.PictureWidth == width && d.PictureHeight == height) return true;
+  Release(d.Picture);
+  DDSURFACEDESC description = {};
   description.dwSize = sizeof description;
   description.dwFlags = DDSD_CAPS | DDSD_WIDTH | DDSD_HEIGHT;
   description.ddsCaps.dwCaps = DDSCAPS_OFFSCREENPLAIN;
-  description.dwWidth = FullScreenWidth;
-  description.dwHeight = FullScreenHeight;
+  description.dwWidth = static_cast<DWORD>(width);
+  description.dwHeight = static_cast<DWORD>(height);
   if (FAILED(d.DirectDraw->CreateSurface(&description, &d.Picture, nullptr))) return false;
-  d.Format = {};
-  d.Format.dwSize = sizeof d.Format;
-  return SUCCEEDED(d.Picture->GetPixelFormat(&d.Format)) && IsRgbFormat(d.Format);
+  d.PictureWidth = width;
+  d.PictureHeight = height;
+  return true;
 }
 
 // An 8-bit colour component placed in the bits of `mask`.
@@ -156,20 +179,21 @@ void ReleaseFullScreen() {
   FullScreenDisplay.SavedStyle = 0;
 }
 
-bool PresentIndexedPicture(const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
-                           const FullScreenPaletteEntry* palette) {
+// Scales the colour numbers into the picture surface: each target pixel shows the source pixel
+// under it, so every C64 pixel stays one solid block; rows that show the same source row are
+// copied.
+bool DrawScaledPicture(const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                       const FullScreenPaletteEntry* palette) {
   FullScreenObjects& d = FullScreenDisplay;
-  if (d.Picture == nullptr || width != FullScreenWidth || height != FullScreenHeight) return false;
-  // Surfaces are lost when the display changes under them (another program's mode switch, the
-  // lock screen); Restore gives their memory back and the next picture fills it.
-  if (d.Primary->IsLost() == DDERR_SURFACELOST) d.Primary->Restore();
-  if (d.Picture->IsLost() == DDERR_SURFACELOST) d.Picture->Restore();
-
   std::uint32_t colours[FullScreenPaletteSize];
   for (int i = 0; i < FullScreenPaletteSize; ++i) {
     colours[i] = PlaceComponent(palette[i].Red, d.Format.dwRBitMask) |
                  PlaceComponent(palette[i].Green, d.Format.dwGBitMask) |
                  PlaceComponent(palette[i].Blue, d.Format.dwBBitMask);
+  }
+  d.SourceColumns.resize(static_cast<std::size_t>(d.PictureWidth));
+  for (LONG x = 0; x < d.PictureWidth; ++x) {
+    d.SourceColumns[static_cast<std::size_t>(x)] = static_cast<std::int32_t>(x * width / d.PictureWidth);
   }
   DDSURFACEDESC locked = {};
   locked.dwSize = sizeof locked;
@@ -177,18 +201,50 @@ bool PresentIndexedPicture(const std::uint8_t* pixels, std::int32_t width, std::
     return false;
   }
   const std::size_t bytesPerPixel = d.Format.dwRGBBitCount / 8;
-  for (std::int32_t y = 0; y < height; ++y) {
-    auto* row = static_cast<std::uint8_t*>(locked.lpSurface) + y * locked.lPitch;
-    for (std::int32_t x = 0; x < width; ++x) {
-      // The pixel's bytes, low byte first, as the surface stores them.
-      std::memcpy(row + x * bytesPerPixel, &colours[pixels[y * width + x]], bytesPerPixel);
+  const std::size_t rowBytes = bytesPerPixel * static_cast<std::size_t>(d.PictureWidth);
+  auto* surface = static_cast<std::uint8_t*>(locked.lpSurface);
+  std::int32_t lastSourceRow = -1;
+  for (LONG y = 0; y < d.PictureHeight; ++y) {
+    std::uint8_t* row = surface + y * locked.lPitch;
+    const auto sourceRow = static_cast<std::int32_t>(y * height / d.PictureHeight);
+    if (sourceRow == lastSourceRow) {
+      std::memcpy(row, row - locked.lPitch, rowBytes);
+      continue;
     }
+    const std::uint8_t* source = pixels + sourceRow * width;
+    for (LONG x = 0; x < d.PictureWidth; ++x) {
+      // The pixel's bytes, low byte first, as the surface stores them.
+      std::memcpy(row + static_cast<std::size_t>(x) * bytesPerPixel,
+                  &colours[source[d.SourceColumns[static_cast<std::size_t>(x)]]], bytesPerPixel);
+    }
+    lastSourceRow = sourceRow;
   }
   d.Picture->Unlock(nullptr);
+  return true;
+}
 
+bool PresentIndexedPicture(const std::uint8_t* pixels, std::int32_t width, std::int32_t height,
+                           const FullScreenPaletteEntry* palette) {
+  FullScreenObjects& d = FullScreenDisplay;
+  if (d.Primary == nullptr || width <= 0 || height <= 0) return false;
+  const std::size_t count = static_cast<std::size_t>(width) * height;
+  if (d.ShownValid && !Win32.WindowDamaged && d.Shown.size() == count &&
+      std::memcmp(d.Shown.data(), pixels, count) == 0 &&
+      std::memcmp(d.ShownPalette, palette, sizeof d.ShownPalette) == 0) {
+    return true;
+  }
+  // Surfaces are lost when the display changes under them (another program's mode switch, the
+  // lock screen); Restore gives their memory back, and the picture is drawn into it again.
+  if (d.Primary->IsLost() == DDERR_SURFACELOST) d.Primary->Restore();
+  if (d.Picture != nullptr && d.Picture->IsLost() == DDERR_SURFACELOST) d.Picture->Restore();
   RECT target;
   RECT bars[2];
   PlacePicture(width, height, target, bars);
+  if (target.right <= target.left || target.bottom <= target.top ||
+      !PreparePictureSurface(target.right - target.left, target.bottom - target.top) ||
+      !DrawScaledPicture(pixels, width, height, palette)) {
+    return false;
+  }
   DDBLTFX black = {};
   black.dwSize = sizeof black;
   for (RECT& bar : bars) {
@@ -196,7 +252,12 @@ bool PresentIndexedPicture(const std::uint8_t* pixels, std::int32_t width, std::
       d.Primary->Blt(&bar, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &black);
     }
   }
-  return SUCCEEDED(d.Primary->Blt(&target, d.Picture, nullptr, DDBLT_WAIT, nullptr));
+  if (FAILED(d.Primary->Blt(&target, d.Picture, nullptr, DDBLT_WAIT, nullptr))) return false;
+  d.Shown.assign(pixels, pixels + count);
+  std::memcpy(d.ShownPalette, palette, sizeof d.ShownPalette);
+  d.ShownValid = true;
+  Win32.WindowDamaged = false;
+  return true;
 }
 
 }  // namespace

@@ -21,6 +21,9 @@ struct Win32BackendState {
   // The display buffer: a DIB section and the header that describes it to DrawDib.
   BITMAPINFOHEADER PictureFormat;
   HBITMAP DisplayBitmap;
+  // Set by every paint message: the window's picture was damaged (uncovered, moved), and full
+  // screen draws its picture again even when it has not changed.
+  bool WindowDamaged;
 };
 extern Win32BackendState Win32;
 

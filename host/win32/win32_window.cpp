@@ -126,6 +126,7 @@ void DescribePicture(std::int32_t width, std::int32_t height) {
 
 void PaintPicture(const std::uint32_t* pixels, std::int32_t width, std::int32_t height,
                   std::int32_t targetWidth, std::int32_t targetHeight) {
+  Win32.WindowDamaged = true;
   PAINTSTRUCT paint;
   HDC context = BeginPaint(Win32.MainWindow, &paint);
   if (context != nullptr && pixels != nullptr) {
