@@ -20,6 +20,11 @@
 namespace quillon {
 namespace {
 
+// The surface description that Lock fills (108 bytes in the 32-bit program).
+#ifndef _WIN64
+static_assert(sizeof(DDSURFACEDESC) == 108);
+#endif
+
 struct FullScreenObjects {
   IDirectDraw* DirectDraw;
   IDirectDrawSurface* Primary;
