@@ -66,7 +66,7 @@ trap cleanup EXIT
 windows_path() { echo "Z:${1//\//\\}"; }
 
 programs() {
-  needs file i686-w64-mingw32-objdump x86_64-w64-mingw32-objdump
+  needs file i686-w64-mingw32-objdump x86_64-w64-mingw32-objdump identify
   file "$program32" | grep -q 'PE32 executable (GUI) Intel 80386' || fail "$(file "$program32")"
   file "$program64" | grep -q 'PE32+ executable (GUI) x86-64' || fail "$(file "$program64")"
   # Only libraries that every Windows has: the runtimes and the thread library are linked in.
@@ -77,6 +77,12 @@ programs() {
     [ "$libraries" = "comdlg32.dll ddraw.dll gdi32.dll kernel32.dll msvcrt.dll msvfw32.dll user32.dll winmm.dll " ] ||
       fail "$program imports $libraries"
   done
+  # The pictures the resource compiler took in: the About bitmap and the icon in three sizes.
+  resources="$windows_builds/build-win32/host/win32/resources"
+  [ "$(identify -format '%m %wx%h %z\n' "$resources/about.bmp")" = "BMP3 320x200 8" ] ||
+    fail "about.bmp is not a 320 x 200 picture"
+  [ "$(identify -format '%m %wx%h\n' "$resources/quillon.ico" | tr '\n' ' ')" = \
+    "ICO 16x16 ICO 32x32 ICO 48x48 " ] || fail "quillon.ico does not hold the icon's three sizes"
 }
 
 command_line() {
