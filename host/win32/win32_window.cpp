@@ -110,7 +110,11 @@ void ClosePainter() {
   Win32.DrawDibHandle = nullptr;
 }
 
-void RequestRepaint() { InvalidateRgn(Win32.MainWindow, nullptr, FALSE); }
+// Without the window (it is being destroyed) there is nothing to repaint; a null window would
+// ask for the whole screen.
+void RequestRepaint() {
+  if (Win32.MainWindow != nullptr) InvalidateRgn(Win32.MainWindow, nullptr, FALSE);
+}
 
 // The display buffer's format: 32 bits per pixel, uncompressed, rows bottom-up (positive
 // height).
