@@ -8,13 +8,12 @@
 #include "host/command_line.h"
 #include "host/headless/headless_run.h"
 #include "host/png/png_writer.h"
+#include "host/window_run.h"
 #if QUILLON_HAVE_GTK
 #include "host/gtk/gtk_backend.h"
-#include "host/window_run.h"
 #endif
 #if QUILLON_HAVE_WIN32
 #include "host/win32/win32_backend.h"
-#include "host/window_run.h"
 #endif
 
 namespace {
@@ -40,6 +39,21 @@ int RunWithoutWindow(const CommandLineOptions& options) {
   return 0;
 }
 
+// Makes this build's desktop backend the platform; false when there is no desktop to open a
+// window on.
+bool UseDesktopBackend() {
+#if QUILLON_HAVE_GTK
+  if (!OpenGtkDisplay()) return false;
+  UseGtkBackend();
+  return true;
+#elif QUILLON_HAVE_WIN32
+  UseWin32Backend();
+  return true;
+#else
+  return false;
+#endif
+}
+
 }  // namespace
 
 int quillon::RunProgram(int argc, char** argv) {
@@ -55,16 +69,7 @@ int quillon::RunProgram(int argc, char** argv) {
     return 0;
   }
   if (!options.Headless) {
-#if QUILLON_HAVE_GTK
-    if (OpenGtkDisplay()) {
-      UseGtkBackend();
-      return RunMainWindow(options.File);
-    }
-#endif
-#if QUILLON_HAVE_WIN32
-    UseWin32Backend();
-    return RunMainWindow(options.File);
-#endif
+    if (UseDesktopBackend()) return RunMainWindow(options.File);
     // No display to open a window on: the run happens without one, and the booted screen is
     // shown as text.
     std::fprintf(stderr, "quillon: no desktop display; running headless\n");
