@@ -4,12 +4,16 @@
 #include <cstdio>
 #include <string>
 
+#include "app/program.h"
 #include "host/command_line.h"
 #include "host/headless/headless_run.h"
 #include "host/png/png_writer.h"
+#include "host/window_run.h"
 #if QUILLON_HAVE_GTK
 #include "host/gtk/gtk_backend.h"
-#include "host/window_run.h"
+#endif
+#if QUILLON_HAVE_WIN32
+#include "host/win32/win32_backend.h"
 #endif
 
 namespace {
@@ -35,9 +39,24 @@ int RunWithoutWindow(const CommandLineOptions& options) {
   return 0;
 }
 
+// Makes this build's desktop backend the platform; false when there is no desktop to open a
+// window on.
+bool UseDesktopBackend() {
+#if QUILLON_HAVE_GTK
+  if (!OpenGtkDisplay()) return false;
+  UseGtkBackend();
+  return true;
+#elif QUILLON_HAVE_WIN32
+  UseWin32Backend();
+  return true;
+#else
+  return false;
+#endif
+}
+
 }  // namespace
 
-int main(int argc, char** argv) {
+int quillon::RunProgram(int argc, char** argv) {
   CommandLineOptions options;
   const std::string error = ParseCommandLine(argc, argv, options);
   if (!error.empty()) return Fail(error);
@@ -50,12 +69,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (!options.Headless) {
-#if QUILLON_HAVE_GTK
-    if (OpenGtkDisplay()) {
-      UseGtkBackend();
-      return RunMainWindow(options.File, options.Warp);
-    }
-#endif
+    if (UseDesktopBackend()) return RunMainWindow(options.File, options.Warp);
     // No display to open a window on: the run happens without one, and the booted screen is
     // shown as text.
     std::fprintf(stderr, "quillon: no desktop display; running headless\n");
@@ -63,3 +77,8 @@ int main(int argc, char** argv) {
   }
   return RunWithoutWindow(options);
 }
+
+// Windows enters through WinMain (host/win32/win_main.cpp).
+#if !QUILLON_HAVE_WIN32
+int main(int argc, char** argv) { return quillon::RunProgram(argc, argv); }
+#endif

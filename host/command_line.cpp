@@ -30,7 +30,8 @@ namespace {
 
 std::string Extension(const std::string& path) {
   const std::size_t dot = path.find_last_of('.');
-  const std::size_t slash = path.find_last_of('/');
+  // Folders are separated by either slash on Windows.
+  const std::size_t slash = path.find_last_of("/\\");
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
   std::string extension = path.substr(dot + 1);
   std::transform(extension.begin(), extension.end(), extension.begin(),

@@ -45,8 +45,14 @@ void CreateDisplayBuffer() {
   const bool border = Host.ShowBorder != 0;
   Host.PictureWidth = border ? BorderedWidth : PictureWidth;
   Host.PictureHeight = border ? BorderedHeight : PictureHeight;
-  DisplayBuffer.assign(static_cast<std::size_t>(Host.PictureWidth) * Host.PictureHeight, 0);
-  Host.DisplayPixels = DisplayBuffer.data();
+  FreeDisplayBuffer();
+  if (DisplayPlatform.CreatePictureBuffer != nullptr) {
+    Host.DisplayPixels = DisplayPlatform.CreatePictureBuffer(Host.PictureWidth, Host.PictureHeight);
+  }
+  if (Host.DisplayPixels == nullptr) {
+    DisplayBuffer.assign(static_cast<std::size_t>(Host.PictureWidth) * Host.PictureHeight, 0);
+    Host.DisplayPixels = DisplayBuffer.data();
+  }
   if (DisplayPlatform.ResizeMainWindow != nullptr) {
     DisplayPlatform.ResizeMainWindow(Host.PictureWidth + WindowFrameWidth,
                                      Host.PictureHeight + WindowFrameHeight);
@@ -54,6 +60,7 @@ void CreateDisplayBuffer() {
 }
 
 void FreeDisplayBuffer() {
+  if (DisplayPlatform.FreePictureBuffer != nullptr) DisplayPlatform.FreePictureBuffer();
   std::vector<std::uint32_t>().swap(DisplayBuffer);
   Host.DisplayPixels = nullptr;
 }

@@ -48,6 +48,12 @@ struct DisplayPlatformOps {
   // false when the picture could not be shown this time.
   bool (*PresentIndexedPicture)(const std::uint8_t* pixels, std::int32_t width,
                                 std::int32_t height, const FullScreenPaletteEntry* palette);
+  // Makes the display buffer as a bitmap of the platform's own that the paint draws from:
+  // `width` x `height` 32-bit pixels, rows bottom-up, and returns its pixels; null when the
+  // platform cannot, and the shell then keeps the pixels in memory of its own. FreePictureBuffer
+  // frees it.
+  std::uint32_t* (*CreatePictureBuffer)(std::int32_t width, std::int32_t height);
+  void (*FreePictureBuffer)();
 };
 
 // Filled by the backend before the main loop starts; tests install their own.

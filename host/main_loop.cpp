@@ -145,13 +145,4 @@ void HostShutDown() {
   SoundShutdown();
 }
 
-std::int32_t WinMain(void*, void* previousInstance, const char*, std::int32_t showCommand) {
-  std::int32_t exitCode = 0;
-  if (!HostStartUp(previousInstance, showCommand, &exitCode)) return exitCode;
-  while (MainLoopPass(&exitCode) >= 0) {
-  }
-  HostShutDown();
-  return exitCode;
-}
-
 }  // namespace quillon

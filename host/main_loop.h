@@ -19,12 +19,6 @@ inline constexpr std::uint32_t IdleSleepMilliseconds = 2;
 // an instruction that jumps to itself with interrupts off.
 inline constexpr std::int32_t TraceStepLimit = 312 * 64;
 
-// The whole program with the platform's entry arguments: start-up, the loop, shutdown. Returns
-// 1 when the emulator cannot be initialised, 0 when the window cannot be made, else the quit
-// message's exit code.
-std::int32_t WinMain(void* instance, void* previousInstance, const char* commandLine,
-                     std::int32_t showCommand);
-
 // The start-up steps up to and including reading the counter. False when the program must end
 // at once; *exitCode then holds its exit code.
 bool HostStartUp(void* previousInstance, std::int32_t showCommand, std::int32_t* exitCode);

@@ -26,7 +26,8 @@ void RestoreWindowSize() {
 
 }  // namespace
 
-std::int32_t RunMainWindow(const std::string& file, bool warp) {
+std::int32_t RunMainWindow(const std::string& file, bool warp, void* previousInstance,
+                           std::int32_t showCommand) {
   // The settings go into effect before the first reset, so that the KERNAL finds the video
   // standard they name.
   const std::string settingsPath = SettingsFilePath();
@@ -34,7 +35,7 @@ std::int32_t RunMainWindow(const std::string& file, bool warp) {
   ApplySettings();
   std::string program = AttachStartFile(file);
   std::int32_t exitCode = 0;
-  if (!HostStartUp(nullptr, ShowNormal, &exitCode)) return exitCode;
+  if (!HostStartUp(previousInstance, showCommand, &exitCode)) return exitCode;
   ShowSettingsInMenu();
   // As the menu command does it, check mark included.
   if (warp) MainWindowProc(nullptr, MessageCommand, CommandWarp, 0);
@@ -52,6 +53,10 @@ std::int32_t RunMainWindow(const std::string& file, bool warp) {
   }
   HostShutDown();
   return exitCode;
+}
+
+std::int32_t WinMain(void*, void* previousInstance, const char*, std::int32_t showCommand) {
+  return RunMainWindow("", false, previousInstance, showCommand);
 }
 
 }  // namespace quillon

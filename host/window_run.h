@@ -10,10 +10,16 @@ namespace quillon {
 // How the main window is first shown (the show command of the platform's entry).
 inline constexpr std::int32_t ShowNormal = 1;
 
-// Start-up, the main loop and shutdown, as WinMain does them. A cartridge in `file` is attached
-// before the first reset; a program is loaded once BASIC waits for input; `warp` starts the
-// emulation in warp. Returns the exit code. An empty `file` and no warp run the program as it
-// starts without arguments.
-std::int32_t RunMainWindow(const std::string& file, bool warp);
+// Start-up, the main loop and shutdown, with the settings of the last run, the key queue and
+// the screen saver held off. A cartridge in `file` is attached before the first reset; a
+// program is loaded once BASIC waits for input; `warp` starts the emulation in warp. Returns
+// the exit code: 1 when the emulator cannot be initialised, 0 when the window cannot be made,
+// else the quit message's exit code.
+std::int32_t RunMainWindow(const std::string& file, bool warp, void* previousInstance = nullptr,
+                           std::int32_t showCommand = ShowNormal);
+
+// The whole program as it starts without arguments, with the platform's entry arguments.
+std::int32_t WinMain(void* instance, void* previousInstance, const char* commandLine,
+                     std::int32_t showCommand);
 
 }  // namespace quillon

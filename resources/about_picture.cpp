@@ -2,13 +2,11 @@
 
 #include <cstring>
 
-#include "core/rom_images.h"
-#include "vic/frame_image.h"
+#include "resources/canvas.h"
 
 namespace quillon {
 namespace {
 
-constexpr int GlyphSize = 8;
 constexpr int FrameSize = 12;
 constexpr std::uint8_t Blue = 6;
 constexpr std::uint8_t LightBlue = 14;
@@ -26,51 +24,34 @@ constexpr int SubtitleTop = 114;
 constexpr int EditionTop = 134;
 constexpr int PromptTop = 164;
 
-struct Canvas {
-  std::uint32_t* Pixels;
-
-  void Fill(int left, int top, int width, int height, std::uint8_t colour) {
-    for (int y = top; y < top + height; ++y) {
-      for (int x = left; x < left + width; ++x) Pixels[y * AboutPictureWidth + x] = Palette[colour];
-    }
+// `text` in upper-case C64 letters, each glyph pixel a `scale` x `scale` square, centred on the
+// picture's width with its top at `top`.
+void DrawText(Canvas& canvas, const char* text, int top, int scale, std::uint8_t colour) {
+  const int width = static_cast<int>(std::strlen(text)) * GlyphSize * scale;
+  int left = (AboutPictureWidth - width) / 2;
+  for (; *text != '\0'; ++text, left += GlyphSize * scale) {
+    // Letters, digits, the blank and the usual punctuation have their ASCII code's low six
+    // bits as screen code.
+    canvas.Glyph(static_cast<std::uint8_t>(*text & 0x3F), left, top, scale, colour);
   }
-
-  // `text` in upper-case C64 letters, each glyph pixel a `scale` x `scale` square, centred on
-  // the picture's width with its top at `top`.
-  void Text(const char* text, int top, int scale, std::uint8_t colour) {
-    const int width = static_cast<int>(std::strlen(text)) * GlyphSize * scale;
-    int left = (AboutPictureWidth - width) / 2;
-    for (; *text != '\0'; ++text, left += GlyphSize * scale) {
-      // Letters, digits, the blank and the usual punctuation have their ASCII code's low six
-      // bits as screen code.
-      const std::uint8_t* glyph = RomImages.Chargen + (*text & 0x3F) * GlyphSize;
-      for (int row = 0; row < GlyphSize; ++row) {
-        for (int bit = 0; bit < GlyphSize; ++bit) {
-          if (glyph[row] & (0x80 >> bit)) {
-            Fill(left + bit * scale, top + row * scale, scale, scale, colour);
-          }
-        }
-      }
-    }
-  }
-};
+}
 
 }  // namespace
 
 void DrawAboutPicture(std::uint32_t* pixels) {
-  Canvas canvas{pixels};
+  Canvas canvas{pixels, AboutPictureWidth};
   canvas.Fill(0, 0, AboutPictureWidth, AboutPictureHeight, LightBlue);
   canvas.Fill(FrameSize, FrameSize, AboutPictureWidth - 2 * FrameSize,
               AboutPictureHeight - 2 * FrameSize, Blue);
-  canvas.Text("QUILLON", TitleTop, TitleScale, White);
+  DrawText(canvas, "QUILLON", TitleTop, TitleScale, White);
   int top = TitleTop + GlyphSize * TitleScale + GlyphSize;
   for (std::uint8_t colour : RainbowColours) {
     canvas.Fill(RainbowMargin, top, AboutPictureWidth - 2 * RainbowMargin, RainbowBand, colour);
     top += RainbowBand;
   }
-  canvas.Text("A COMMODORE 64 EMULATOR", SubtitleTop, 1, LightBlue);
-  canvas.Text("3RD PUBLIC BETA", EditionTop, 1, Yellow);
-  canvas.Text("READY.", PromptTop, 1, LightBlue);
+  DrawText(canvas, "A COMMODORE 64 EMULATOR", SubtitleTop, 1, LightBlue);
+  DrawText(canvas, "3RD PUBLIC BETA", EditionTop, 1, Yellow);
+  DrawText(canvas, "READY.", PromptTop, 1, LightBlue);
 }
 
 }  // namespace quillon

@@ -6,9 +6,19 @@ set -euo pipefail
 # tests run it on a virtual X display (xvfb-run, which needs xauth), type with xdotool, switch
 # keyboard layouts with setxkbmap, fill the clipboard with xclip and take screenshots with
 # ImageMagick.
-packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev clang
+packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev clang
           libclang-rt-14-dev libgtk-3-dev libxss-dev xvfb xauth xdotool x11-xkb-utils xclip
           imagemagick)
+
+# With "windows": the mingw-w64 cross compilers for make windows. With "wine": Wine to run the
+# Windows programs in the tests, its 32-bit half from the i386 architecture, and file(1).
+for group in "$@"; do
+  case $group in
+    windows) packages+=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix) ;;
+    wine) packages+=(wine wine64 wine32:i386 file) ;;
+    *) echo "install-deps.sh: unknown group '$group'" >&2 && exit 2 ;;
+  esac
+done
 
 missing=()
 for package in "${packages[@]}"; do
@@ -18,11 +28,17 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing missing packages: ${missing[*]}" >&2
+# dpkg must know a foreign architecture before apt-get update fetches its package lists.
+architecture=true
+[[ " ${missing[*]}" == *:i386* ]] && architecture="dpkg --add-architecture i386"
 if [ "$(id -u)" -eq 0 ]; then
-  apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" && exit 0
+  $architecture && apt-get update -qq &&
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" && exit 0
 elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
-  sudo apt-get update -qq && sudo DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" && exit 0
+  sudo $architecture && sudo apt-get update -qq &&
+    sudo DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" && exit 0
 fi
 echo "Could not install the packages. Run as root:" >&2
+[ "$architecture" = true ] || echo "  $architecture" >&2
 echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
 exit 1

@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
-#include <png.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -103,6 +106,40 @@ TEST(DisplayConversion, TraceViewAndStatusLineAreDrawnFirstWhileF12IsHeldOrTraci
   Cpu.PC = 0xC001;
   ConvertFrame(Host.DisplayPixels);
   EXPECT_EQ(test::PictureRowText(0).substr(0, 6), "$C001:");
+}
+
+// A platform that keeps the display buffer as a bitmap of its own, but cannot make one of the
+// borderless size.
+std::vector<std::uint32_t> PlatformBitmap;
+int PlatformBitmapsFreed = 0;
+
+TEST(DisplayConversion, APlatformBitmapHoldsTheBufferWhereThePlatformCanMakeOne) {
+  test::PowerOnMachine();
+  DisplayPlatform = {};
+  DisplayPlatform.CreatePictureBuffer = [](std::int32_t width,
+                                           std::int32_t height) -> std::uint32_t* {
+    if (width != 360) return nullptr;
+    PlatformBitmap.assign(static_cast<std::size_t>(width) * height, 0);
+    return PlatformBitmap.data();
+  };
+  DisplayPlatform.FreePictureBuffer = [] { ++PlatformBitmapsFreed; };
+  FrameImage.LineBorderColor[30] = 2;
+  Host.ShowBorder = 1;
+  CreateDisplayBuffer();
+  EXPECT_EQ(Host.DisplayPixels, PlatformBitmap.data());
+  ConvertFrame(Host.DisplayPixels);
+  EXPECT_EQ(PlatformBitmap[239 * 360], Palette[2]) << "the top row, stored last";
+  const int freed = PlatformBitmapsFreed;
+  Host.ShowBorder = 0;
+  FreeDisplayBuffer();
+  EXPECT_EQ(PlatformBitmapsFreed, freed + 1);
+  EXPECT_EQ(Host.DisplayPixels, nullptr);
+  CreateDisplayBuffer();
+  ASSERT_NE(Host.DisplayPixels, nullptr) << "the shell's own memory when the platform has none";
+  FrameImage.Picture[0] = 5;
+  ConvertFrame(Host.DisplayPixels);
+  EXPECT_EQ(Host.DisplayPixels[199 * 320], Palette[5]);
+  FreeDisplayBuffer();
 }
 
 // A display platform that records the modes it is asked for and fails every presentation.
@@ -250,17 +287,49 @@ TEST(TraceView, ShowsTheInstructionAtThePcTheFlagsAndTheRegisters) {
   EXPECT_EQ(test::PictureRowText(0).substr(8, 2), expected);
 }
 
-// The file's width, height, then its pixels as 0x00RRGGBB; empty when it cannot be read.
+// The file's width, height, then its pixels as 0x00RRGGBB, read the way any PNG reader does:
+// every chunk's CRC checked, the image data inflated by zlib (which checks the stream's
+// Adler-32), 8-bit RGB rows with filter type 0. Empty when the file is not such a PNG.
 std::vector<std::uint32_t> ReadPngRgb(const std::string& path) {
-  png_image image;
-  std::memset(&image, 0, sizeof image);
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return {};
-  image.format = PNG_FORMAT_RGB;
-  std::vector<std::uint8_t> rgb(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return {};
-  std::vector<std::uint32_t> result = {image.width, image.height};
-  for (std::size_t i = 0; i < rgb.size(); i += 3) result.push_back(rgb[i] << 16 | rgb[i + 1] << 8 | rgb[i + 2]);
+  std::ifstream in(path, std::ios::binary);
+  const std::vector<std::uint8_t> file{std::istreambuf_iterator<char>(in), {}};
+  constexpr std::uint8_t signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  if (file.size() < 8 || !std::equal(signature, signature + 8, file.begin())) return {};
+  const auto word = [&file](std::size_t at) {
+    return std::uint32_t{file[at]} << 24 | file[at + 1] << 16 | file[at + 2] << 8 | file[at + 3];
+  };
+  std::uint32_t width = 0, height = 0;
+  std::vector<std::uint8_t> compressed;
+  bool ended = false;
+  for (std::size_t at = 8; !ended && at + 12 <= file.size();) {
+    const std::uint32_t length = word(at);
+    if (at + 12 + length > file.size()) return {};
+    if (crc32(0, &file[at + 4], length + 4) != word(at + 8 + length)) return {};
+    const std::string type(file.begin() + at + 4, file.begin() + at + 8);
+    if (type == "IHDR") {
+      width = word(at + 8);
+      height = word(at + 12);
+      if (file[at + 16] != 8 || file[at + 17] != 2) return {};  // 8 bits per sample, RGB
+    } else if (type == "IDAT") {
+      compressed.insert(compressed.end(), file.begin() + at + 8, file.begin() + at + 8 + length);
+    }
+    ended = type == "IEND";
+    at += 12 + length;
+  }
+  std::vector<std::uint8_t> raw(height * (1 + 3 * width));
+  uLongf size = raw.size();
+  if (!ended || uncompress(raw.data(), &size, compressed.data(), compressed.size()) != Z_OK ||
+      size != raw.size()) {
+    return {};
+  }
+  std::vector<std::uint32_t> result = {width, height};
+  for (std::size_t row = 0; row < height; ++row) {
+    const std::uint8_t* line = &raw[row * (1 + 3 * width)];
+    if (line[0] != 0) return {};
+    for (std::size_t x = 0; x < width; ++x) {
+      result.push_back(line[1 + 3 * x] << 16 | line[2 + 3 * x] << 8 | line[3 + 3 * x]);
+    }
+  }
   return result;
 }
 

@@ -14,6 +14,7 @@
 #include "host/main_loop.h"
 #include "host/messages.h"
 #include "host/speed.h"
+#include "host/window_run.h"
 #include "sid/mixer.h"
 #include "support/machine.h"
 

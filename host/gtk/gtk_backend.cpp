@@ -589,6 +589,8 @@ void UseGtkBackend() {
       .ReleaseFullScreen = ReleaseFullScreen,
       .SetDisplayMode = nullptr,
       .PresentIndexedPicture = PresentIndexedPicture,
+      .CreatePictureBuffer = nullptr,
+      .FreePictureBuffer = nullptr,
   };
 }
 

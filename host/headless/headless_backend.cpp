@@ -302,6 +302,8 @@ void UseHeadlessBackend(bool realTime) {
       .ReleaseFullScreen = ReleaseFullScreen,
       .SetDisplayMode = SetDisplayMode,
       .PresentIndexedPicture = PresentIndexedPicture,
+      .CreatePictureBuffer = nullptr,
+      .FreePictureBuffer = nullptr,
   };
 }
 

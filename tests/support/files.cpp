@@ -21,6 +21,17 @@ struct TempDirectory {
   }
 };
 
+const TempDirectory& ProcessDirectory() {
+  static const TempDirectory directory;
+  return directory;
+}
+
+// The settings of whoever runs the tests are never read or written: a test process keeps its
+// own, in its own directory.
+[[maybe_unused]] const bool OwnSettingsFolder = [] {
+  return setenv("XDG_CONFIG_HOME", (ProcessDirectory().Path / "config").c_str(), 1) == 0;
+}();
+
 struct Token {
   std::string_view Text;
   std::uint8_t Code;
@@ -57,8 +68,7 @@ void AppendTokenised(std::vector<std::uint8_t>& out, std::string_view text) {
 }  // namespace
 
 std::string WriteTempFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-  static const TempDirectory directory;
-  const std::filesystem::path path = directory.Path / name;
+  const std::filesystem::path path = ProcessDirectory().Path / name;
   std::filesystem::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary)
       .write(reinterpret_cast<const char*>(bytes.data()),

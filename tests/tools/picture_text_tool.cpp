@@ -1,7 +1,7 @@
 // Reads a screenshot of the C64's 320 x 200 display window (a binary PPM on standard input) and
 // prints its 25 text rows, each 8 x 8 cell read against the character ROM's glyphs in whatever
 // two colours it shows: a blank cell reads as a space, a cell that matches no glyph as '~'.
-// The window's end-to-end test reads what the emulator shows with it.
+// The end-to-end tests of the desktop programs read what the emulator shows with it.
 #include <cstdint>
 #include <cstdio>
 #include <iostream>

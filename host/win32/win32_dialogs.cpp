@@ -1,0 +1,68 @@
+// The dialogs on Windows: the common open-file dialog, the About box (dialog 103 with bitmap
+// 105, from the program's resources) and the message box.
+#include <windows.h>
+// After windows.h, which it builds on.
+#include <commdlg.h>
+
+#include <cstddef>
+
+#include "host/platform.h"
+#include "host/win32/win32_state.h"
+#include "resources/about_dialog.h"
+
+namespace quillon {
+namespace {
+
+// The open-file description in the size that every version of the dialog takes, up to and
+// including the template's name (76 bytes in the 32-bit program).
+constexpr DWORD OpenFileNameSize =
+    offsetof(OPENFILENAMEA, lpTemplateName) + sizeof(OPENFILENAMEA::lpTemplateName);
+#ifndef _WIN64
+static_assert(OpenFileNameSize == 76);
+#endif
+
+bool ChooseFile(const char* filter, char* path, std::size_t capacity) {
+  OPENFILENAMEA description = {};
+  description.lStructSize = OpenFileNameSize;
+  description.hwndOwner = Win32.MainWindow;
+  description.lpstrFilter = filter;
+  description.nFilterIndex = 1;
+  description.lpstrFile = path;
+  description.nMaxFile = static_cast<DWORD>(capacity);
+  description.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
+  return GetOpenFileNameA(&description) != 0;
+}
+
+// The OK button ends the dialog, and so do Esc and the close box (the dialog's cancel). Other
+// messages are left to the dialog manager, which draws the frame, the caption and the
+// background and moves the box.
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      return TRUE;
+    case WM_COMMAND:
+      if (LOWORD(wParam) == AboutOkButtonId || LOWORD(wParam) == IDCANCEL) EndDialog(dialog, 1);
+      return TRUE;
+    default:
+      return FALSE;
+  }
+}
+
+void ShowAboutDialog() {
+  DialogBoxParamA(Win32.Instance, MAKEINTRESOURCEA(AboutDialogResourceId), Win32.MainWindow,
+                  AboutDialogProc, 0);
+}
+
+void ShowMessageBox(const char* text, const char* caption) {
+  MessageBoxA(nullptr, text, caption, MB_OK);
+}
+
+}  // namespace
+
+void UseWin32Dialogs() {
+  Platform.ChooseFile = ChooseFile;
+  Platform.ShowAboutDialog = ShowAboutDialog;
+  Platform.ShowMessageBox = ShowMessageBox;
+}
+
+}  // namespace quillon
