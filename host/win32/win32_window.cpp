@@ -35,7 +35,8 @@ static_assert(VirtualKeyMultiply == VK_MULTIPLY && VirtualKeyAdd == VK_ADD &&
 static_assert(VirtualKeyF1 == VK_F1 && VirtualKeyF2 == VK_F2 && VirtualKeyF3 == VK_F3 &&
               VirtualKeyF4 == VK_F4 && VirtualKeyF5 == VK_F5 && VirtualKeyF6 == VK_F6 &&
               VirtualKeyF7 == VK_F7 && VirtualKeyF8 == VK_F8 && VirtualKeyF9 == VK_F9 &&
-              VirtualKeyF11 == VK_F11 && VirtualKeyF12 == VK_F12 && VirtualKeyScrollLock == VK_SCROLL);
+              VirtualKeyF11 == VK_F11 && VirtualKeyF12 == VK_F12 &&
+              VirtualKeyScrollLock == VK_SCROLL);
 static_assert(VirtualKeyOem1 == VK_OEM_1 && VirtualKeyOemPlus == VK_OEM_PLUS &&
               VirtualKeyOemComma == VK_OEM_COMMA && VirtualKeyOemMinus == VK_OEM_MINUS &&
               VirtualKeyOem4 == VK_OEM_4 && VirtualKeyOem6 == VK_OEM_6 &&
