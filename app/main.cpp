@@ -1,15 +1,20 @@
 // The program's entry: with no arguments (or only a file) the desktop window, with --headless a
 // run without a window for automation. Errors in the arguments exit with status 2 before
 // anything runs.
+#include <csignal>
 #include <cstdio>
 #include <string>
 
 #include "host/command_line.h"
 #include "host/headless/headless_run.h"
+#include "host/host_state.h"
 #include "host/png/png_writer.h"
 #if QUILLON_HAVE_GTK
 #include "host/gtk/gtk_backend.h"
 #include "host/window_run.h"
+#endif
+#if QUILLON_HAVE_PULSE
+#include "host/pulse/pulse_sound.h"
 #endif
 
 namespace {
@@ -21,9 +26,15 @@ int Fail(const std::string& message) {
   return 2;
 }
 
+void StopHeadlessRun(int signal) { HeadlessStopSignal = signal; }
+
 int RunWithoutWindow(const CommandLineOptions& options) {
+  // Interrupted, a run ends at the next frame and still writes what it was asked for: the
+  // WAV file's header, the picture, the screen.
+  std::signal(SIGINT, StopHeadlessRun);
+  std::signal(SIGTERM, StopHeadlessRun);
   const HeadlessRunResult result = RunHeadless(options);
-  if (result.ExitCode != 0) return result.ExitCode;
+  if (!result.Error.empty()) return Fail(result.Error);
   if (!options.ScreenshotPath.empty() &&
       !WritePng(options.ScreenshotPath, result.Picture.data(), result.PictureWidth,
                 result.PictureHeight, result.PictureWidth)) {
@@ -32,7 +43,7 @@ int RunWithoutWindow(const CommandLineOptions& options) {
   if (options.ScreenText) {
     for (const std::string& row : result.ScreenText) std::printf("%s\n", row.c_str());
   }
-  return 0;
+  return result.ExitCode;
 }
 
 }  // namespace
@@ -53,6 +64,10 @@ int main(int argc, char** argv) {
 #if QUILLON_HAVE_GTK
     if (OpenGtkDisplay()) {
       UseGtkBackend();
+#if QUILLON_HAVE_PULSE
+      UsePulseSound();
+#endif
+      Host.SoundOn = options.Mute ? 0 : 1;
       return RunMainWindow(options.File);
     }
 #endif

@@ -10,7 +10,9 @@ namespace quillon {
 struct HostState {
   // Written by the emulation thread, read by the sound timer's thread.
   std::atomic<std::int32_t> Paused;
-  std::int32_t TraceMode;
+  std::atomic<std::int32_t> TraceMode;
+  // Settings > Sound: the machine is heard (1) or muted (0).
+  std::atomic<std::int32_t> SoundOn;
   std::int32_t ShowBorder;
   std::int32_t FullScreenActive;
   std::uint8_t ShiftHeld;

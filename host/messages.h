@@ -43,6 +43,7 @@ inline constexpr std::uint32_t CommandHelp = 40014;
 inline constexpr std::uint32_t CommandAbout = 40015;
 inline constexpr std::uint32_t CommandFullScreen = 40016;
 inline constexpr std::uint32_t CommandRemoveCartridge = 40018;
+inline constexpr std::uint32_t CommandSound = 40040;
 
 // Virtual-key codes (wParam of the key messages). F11, F12 and Scroll Lock are with the
 // keyboard matrix, where the emulation reads them.

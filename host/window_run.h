@@ -11,8 +11,9 @@ namespace quillon {
 inline constexpr std::int32_t ShowNormal = 1;
 
 // Start-up, the main loop and shutdown, as WinMain does them. A cartridge in `file` is attached
-// before the first reset; a program is loaded once BASIC waits for input. Returns the exit
-// code. An empty `file` runs the program as it starts without arguments.
+// before the first reset; a program is loaded once BASIC waits for input. The Sound menu item
+// shows Host.SoundOn as it stands at the start. Returns the exit code. An empty `file` runs the
+// program as it starts without arguments.
 std::int32_t RunMainWindow(const std::string& file);
 
 }  // namespace quillon

@@ -43,6 +43,7 @@ inline constexpr MenuItemResource SettingsMenuItems[] = {
     {"Show &border", CommandShowBorder, MenuItemChecked},
     {"&PAL", CommandPal, MenuItemChecked},
     {"&Full screen", CommandFullScreen, 0},
+    {"&Sound", CommandSound, MenuItemChecked},
 };
 inline constexpr MenuItemResource HelpMenuItems[] = {
     {"&Help", CommandHelp, MenuItemGrayed},

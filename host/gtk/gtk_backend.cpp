@@ -31,7 +31,7 @@ constexpr std::int64_t MonotonicFrequency = 1000000;
 
 // The items whose check marks the shell keeps in step; the others are plain items.
 constexpr std::uint32_t CheckedCommands[] = {CommandPause, CommandTrace, CommandShowBorder,
-                                             CommandPal};
+                                             CommandPal, CommandSound};
 
 struct MenuItemWidget {
   int SubMenu;

@@ -8,9 +8,13 @@
 #include "host/main_loop.h"
 #include "host/messages.h"
 #include "media/program_file.h"
+#include "sid/mixer.h"
 #include "vic/vic.h"
 
 namespace quillon {
+
+volatile std::sig_atomic_t HeadlessStopSignal = 0;
+
 namespace {
 
 // Frames a typed key is held, and then left released before the next one. The KERNAL scans
@@ -80,7 +84,7 @@ char ScreenCodeText(std::uint8_t code) {
 std::int32_t RunUnpaced(std::int32_t frames, Autostart& autostart) {
   std::int32_t run = 0;
   std::int32_t exitCode = 0;
-  while (run < frames && DeliverPendingMessages(&exitCode)) {
+  while (run < frames && HeadlessStopSignal == 0 && DeliverPendingMessages(&exitCode)) {
     while (CycleCounters.FrameCounter < 1) RunStep();
     CycleCounters.FrameCounter = 0;
     ++run;
@@ -93,13 +97,31 @@ std::int32_t RunUnpaced(std::int32_t frames, Autostart& autostart) {
 std::int32_t RunPaced(std::int32_t frames, Autostart& autostart) {
   std::int32_t run = 0;
   std::int32_t exitCode = 0;
-  while (run < frames) {
+  while (run < frames && HeadlessStopSignal == 0) {
     const std::int32_t passFrames = MainLoopPass(&exitCode);
     if (passFrames < 0) break;
     run += passFrames;
     if (passFrames > 0) autostart.FrameEnded();
   }
   return run;
+}
+
+// Runs the frames, then takes the final picture and text screen into `result`.
+void RunAndCollect(const CommandLineOptions& options, Autostart& autostart,
+                   HeadlessRunResult& result) {
+  result.FramesRun = options.RealTime ? RunPaced(options.Frames, autostart)
+                                      : RunUnpaced(options.Frames, autostart);
+  if (options.Trace) Host.TraceMode = 1;
+  if (Host.DisplayPixels == nullptr) CreateDisplayBuffer();
+  ConvertFrame(Host.DisplayPixels);
+  result.PictureWidth = Host.PictureWidth;
+  result.PictureHeight = Host.PictureHeight;
+  // The display buffer keeps its rows bottom-up.
+  for (std::int32_t y = Host.PictureHeight - 1; y >= 0; --y) {
+    const std::uint32_t* row = Host.DisplayPixels + static_cast<std::size_t>(y) * Host.PictureWidth;
+    result.Picture.insert(result.Picture.end(), row, row + Host.PictureWidth);
+  }
+  result.ScreenText = ScreenRows(static_cast<std::uint16_t>(Vic.BankBase + Vic.ScreenBase));
 }
 
 }  // namespace
@@ -120,27 +142,25 @@ std::vector<std::string> ScreenRows(std::uint16_t screenAddress) {
 HeadlessRunResult RunHeadless(const CommandLineOptions& options) {
   HeadlessRunResult result{};
   UseHeadlessBackend(options.RealTime);
+  Headless.WavPath = options.WavPath;
+  Host.SoundOn = options.Mute ? 0 : 1;
   VideoStandard = options.Ntsc ? VideoStandardNtsc : VideoStandardPal;
   Autostart autostart;
   autostart.Keys = options.TypedKeys;
   autostart.Program = AttachStartFile(options.File);
-  if (!HostStartUp(nullptr, 0, &result.ExitCode)) return result;
-
-  result.FramesRun = options.RealTime ? RunPaced(options.Frames, autostart)
-                                      : RunUnpaced(options.Frames, autostart);
-
-  if (options.Trace) Host.TraceMode = 1;
-  if (Host.DisplayPixels == nullptr) CreateDisplayBuffer();
-  ConvertFrame(Host.DisplayPixels);
-  result.PictureWidth = Host.PictureWidth;
-  result.PictureHeight = Host.PictureHeight;
-  // The display buffer keeps its rows bottom-up.
-  for (std::int32_t y = Host.PictureHeight - 1; y >= 0; --y) {
-    const std::uint32_t* row = Host.DisplayPixels + static_cast<std::size_t>(y) * Host.PictureWidth;
-    result.Picture.insert(result.Picture.end(), row, row + Host.PictureWidth);
+  SoundClock.Enabled = true;
+  if (HostStartUp(nullptr, 0, &result.ExitCode)) {
+    // A WAV file that cannot be created stops the run before it starts: nothing is lost.
+    if (!Headless.WavFailed) RunAndCollect(options, autostart, result);
+    HostShutDown();
   }
-  result.ScreenText = ScreenRows(static_cast<std::uint16_t>(Vic.BankBase + Vic.ScreenBase));
-  HostShutDown();
+  SoundClock.Enabled = false;
+  if (Headless.WavFailed) {
+    result.ExitCode = 2;
+    result.Error = "cannot write '" + options.WavPath + "'";
+  } else if (result.ExitCode == 0 && HeadlessStopSignal != 0) {
+    result.ExitCode = 128 + HeadlessStopSignal;
+  }
   return result;
 }
 
