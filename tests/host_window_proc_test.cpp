@@ -57,9 +57,14 @@ TEST(HostWindowProc, MenuCommandsChangeTheirStateAndCheckMarks) {
   Command(CommandShowBorder);
   EXPECT_EQ(Host.ShowBorder, 0);
   EXPECT_EQ(Host.DisplayPixels, nullptr) << "the main loop makes the new buffer";
+  Command(CommandSound);
+  EXPECT_EQ(Host.SoundOn, 0);
+  Command(CommandSound);
+  EXPECT_EQ(Host.SoundOn, 1);
   EXPECT_EQ(Headless.MenuChanges,
             (std::vector<std::string>{"&Pause=1", "&Pause=0", "&Trace=1", "&Pause=0", "&Trace=0",
-                                      "&PAL=0", "&PAL=1", "Show &border=0"}));
+                                      "&PAL=0", "&PAL=1", "Show &border=0", "&Sound=0",
+                                      "&Sound=1"}));
   Command(CommandReset);
   EXPECT_EQ(Cpu.ResetRequest, 1);
   Command(CommandAbout);

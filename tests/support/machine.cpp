@@ -17,6 +17,7 @@
 #include "host/key_table.h"
 #include "host/messages.h"
 #include "media/cartridge.h"
+#include "sid/mixer.h"
 #include "vic/frame_image.h"
 #include "vic/vic.h"
 
@@ -31,6 +32,7 @@ void ResetHostRecord() {
   FreeDisplayBuffer();
   Host.Paused = 0;
   Host.TraceMode = 0;
+  Host.SoundOn = 1;
   Host.ShowBorder = 1;
   Host.FullScreenActive = 0;
   Host.ShiftHeld = 0;
@@ -68,6 +70,7 @@ void PowerOnMachine() {
   CycleCounters.FrameCounter = 0;
   CycleCounters.UnpublishedSteps = 0;
   CycleCounters.StepCounter = 0;
+  SoundClock.Enabled = false;
   ProcessorPortLatch = 0;
   IdToggle = 0xAA;
   CartridgeAttached = 0;
