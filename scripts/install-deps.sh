@@ -2,10 +2,13 @@
 # Installs the Debian packages that building and testing Quillon need, when they are missing.
 set -euo pipefail
 
-# The desktop window needs GTK 3; its end-to-end test runs it on a virtual X display (xvfb-run,
-# which needs xauth), types with xdotool and takes screenshots with ImageMagick.
+# The desktop window needs GTK 3 and plays its sound through PulseAudio (libpulse-dev); its
+# end-to-end tests run it on a virtual X display (xvfb-run, which needs xauth), type with
+# xdotool, take screenshots with ImageMagick, and listen through a PulseAudio server of their
+# own (pulseaudio, and parecord and pactl from pulseaudio-utils).
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev libpng-dev clang
-          libclang-rt-14-dev libgtk-3-dev xvfb xauth xdotool imagemagick)
+          libclang-rt-14-dev libgtk-3-dev libpulse-dev xvfb xauth xdotool imagemagick pulseaudio
+          pulseaudio-utils)
 
 missing=()
 for package in "${packages[@]}"; do
