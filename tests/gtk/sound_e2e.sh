@@ -2,9 +2,9 @@
 # The window's sound end to end, on the X display that xvfb-run provides, through a PulseAudio
 # server of the test's own: a null sink whose monitor parecord records, its socket in a
 # temporary XDG_RUNTIME_DIR. The tone program holds a 440 Hz triangle until a key is pressed.
-# Checked: the pitch, silence with Settings > Sound off and while paused, the release after the
-# key, the latency the server reports, and a window that runs on silently and ends with status
-# 0 when the server stops under it or is not there at all.
+# Checked: the pitch, silence with Settings > Sound off, while paused and with --mute, the
+# release after the key, the latency the server reports, and a window that runs on silently and
+# ends with status 0 when the server stops under it or is not there at all.
 #
 # usage: sound_e2e.sh QUILLON WAV_TONE
 set -euo pipefail
@@ -134,10 +134,18 @@ press space
 sleep 1
 silent || fail "the tone goes on after the gate was released"
 
-# --- The server stops under the running window: it runs on silently ---
+exit_and_expect_status_0
+
+# --- Started with --mute: silent until Settings > Sound; then the server stops under it ---
+start --mute "$work/tone.prg"
+sleep 6
+silent || fail "--mute sounds"
+menu s s
+for _ in $(seq 5); do loud && break; done
+loud || fail "Settings > Sound after --mute is silent"
 stop_server
 sleep 1
-press Return
+press space
 sleep 1
 kill -0 "$pid" 2>/dev/null || fail "the window ended when the server stopped"
 [ "$(our_lines)" -le 1 ] || fail "more than one line on stderr"
