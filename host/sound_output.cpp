@@ -22,8 +22,8 @@ bool SoundAudible() {
 
 void SoundOutputOpen() {
   SoundOutputClose();
-  OutputOpen = SoundPlatform.OpenSoundOutput != nullptr &&
-               SoundPlatform.OpenSoundOutput(SampleRate);
+  OutputOpen =
+      SoundPlatform.OpenSoundOutput != nullptr && SoundPlatform.OpenSoundOutput(SampleRate);
 }
 
 void SoundOutputTick() {

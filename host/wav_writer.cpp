@@ -33,8 +33,8 @@ bool WavOpen(WavWriter& wav, const std::string& path, std::uint32_t sampleRate) 
   wav = {};
   wav.File = std::fopen(path.c_str(), "wb");
   if (wav.File == nullptr) return false;
-  std::uint8_t header[HeaderBytes] = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E',
-                                      'f', 'm', 't', ' '};
+  std::uint8_t header[HeaderBytes] = {'R', 'I', 'F', 'F', 0,   0,   0,   0,
+                                      'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};
   PutLittleEndian(header + 16, 16, 4);              // the format chunk's size
   PutLittleEndian(header + 20, 1, 2);               // PCM
   PutLittleEndian(header + 22, 1, 2);               // mono

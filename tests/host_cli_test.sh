@@ -26,7 +26,10 @@ write_tone_program() {
 
 # "RIFF size, data size, file size" of a WAV file.
 wav_sizes() {
-  echo "$(od -An -tu4 -j4 -N4 "$1" | tr -d ' ') $(od -An -tu4 -j40 -N4 "$1" | tr -d ' ') $(stat -c %s "$1")"
+  local riff data
+  riff=$(od -An -tu4 -j4 -N4 "$1" | tr -d ' ')
+  data=$(od -An -tu4 -j40 -N4 "$1" | tr -d ' ')
+  echo "$riff $data $(stat -c %s "$1")"
 }
 
 png_size() {
@@ -72,7 +75,8 @@ wav)
       fail "exit status $?"
   done
   cmp -s "$work/1.wav" "$work/2.wav" || fail "two runs wrote different files"
-  [ "$(wav_sizes "$work/1.wav")" = "110286 110250 110294" ] || fail "sizes $(wav_sizes "$work/1.wav")"
+  sizes=$(wav_sizes "$work/1.wav")
+  [ "$sizes" = "110286 110250 110294" ] || fail "sizes $sizes"
   [ "$(head -c 4 "$work/1.wav")$(tail -c +9 "$work/1.wav" | head -c 8)" = "RIFFWAVEfmt " ] ||
     fail "not a WAV file"
   # Interrupted, a long run ends at the next frame with its header whole.

@@ -135,9 +135,8 @@ TEST(SoundCapture, TheToneProgramPlays440HzAndFallsSilentAfterTheGateIsReleased)
   options.File = test::WriteTempFile("tone.prg", test::ToneProgramFile());
   options.WavPath = test::WriteTempFile("tone.wav", {});
   ASSERT_EQ(RunHeadless(options).ExitCode, 0);
-  EXPECT_EQ(std::count(Headless.Operations.begin(), Headless.Operations.end(),
-                       "StartPeriodicTimer"),
-            0)
+  const std::vector<std::string>& operations = Headless.Operations;
+  EXPECT_EQ(std::count(operations.begin(), operations.end(), "StartPeriodicTimer"), 0)
       << "no timer thread";
   const test::WavContents wav = test::ReadWav(options.WavPath);
   ASSERT_EQ(wav.Error, "");

@@ -115,7 +115,8 @@ read -r pitch loudness < <(listen)
 echo "heard: ${pitch} Hz, loudness ${loudness}"
 awk -v p="$pitch" 'BEGIN { exit !(p > 440 * 0.98 && p < 440 * 1.02) }' ||
   fail "the tone sounds at $pitch Hz, not 440 Hz within 2%"
-latency=$(pactl list sink-inputs | awk '/Buffer Latency|Sink Latency/ { sum += $3 } END { print int(sum / 1000) }')
+latency=$(pactl list sink-inputs |
+  awk '/Buffer Latency|Sink Latency/ { sum += $3 } END { print int(sum / 1000) }')
 echo "queued at the server: ${latency} ms, plus up to 50 ms to the next tick"
 [ "$latency" -le 110 ] || fail "the server holds ${latency} ms of sound"
 

@@ -35,8 +35,8 @@ WavContents ReadWav(const std::string& path) {
              LittleEndian(bytes, 34, 2) != 16 || LittleEndian(bytes, 32, 2) != 2) {
     wav.Error = "not 16-bit mono PCM";
   } else if (LittleEndian(bytes, 4, 4) != bytes.size() - 8 || data != bytes.size() - 44) {
-    wav.Error = "the header's sizes do not match the file's " + std::to_string(bytes.size()) +
-                " bytes";
+    wav.Error =
+        "the header's sizes do not match the file's " + std::to_string(bytes.size()) + " bytes";
   } else if (LittleEndian(bytes, 28, 4) != 2 * LittleEndian(bytes, 24, 4)) {
     wav.Error = "bytes a second do not match the sample rate";
   }
