@@ -1,12 +1,14 @@
 // The program's entry: with no arguments (or only a file) the desktop window, with --headless a
 // run without a window for automation. Errors in the arguments exit with status 2 before
 // anything runs.
+#include <csignal>
 #include <cstdio>
 #include <string>
 
 #include "app/program.h"
 #include "host/command_line.h"
 #include "host/headless/headless_run.h"
+#include "host/host_state.h"
 #include "host/png/png_writer.h"
 #include "host/window_run.h"
 #if QUILLON_HAVE_GTK
@@ -14,6 +16,9 @@
 #endif
 #if QUILLON_HAVE_WIN32
 #include "host/win32/win32_backend.h"
+#endif
+#if QUILLON_HAVE_PULSE
+#include "host/pulse/pulse_sound.h"
 #endif
 
 namespace {
@@ -25,9 +30,15 @@ int Fail(const std::string& message) {
   return 2;
 }
 
+void StopHeadlessRun(int signal) { HeadlessStopSignal = signal; }
+
 int RunWithoutWindow(const CommandLineOptions& options) {
+  // Interrupted, a run ends at the next frame and still writes what it was asked for: the
+  // WAV file's header, the picture, the screen.
+  std::signal(SIGINT, StopHeadlessRun);
+  std::signal(SIGTERM, StopHeadlessRun);
   const HeadlessRunResult result = RunHeadless(options);
-  if (result.ExitCode != 0) return result.ExitCode;
+  if (!result.Error.empty()) return Fail(result.Error);
   if (!options.ScreenshotPath.empty() &&
       !WritePng(options.ScreenshotPath, result.Picture.data(), result.PictureWidth,
                 result.PictureHeight, result.PictureWidth)) {
@@ -36,7 +47,7 @@ int RunWithoutWindow(const CommandLineOptions& options) {
   if (options.ScreenText) {
     for (const std::string& row : result.ScreenText) std::printf("%s\n", row.c_str());
   }
-  return 0;
+  return result.ExitCode;
 }
 
 // Makes this build's desktop backend the platform; false when there is no desktop to open a
@@ -45,6 +56,9 @@ bool UseDesktopBackend() {
 #if QUILLON_HAVE_GTK
   if (!OpenGtkDisplay()) return false;
   UseGtkBackend();
+#if QUILLON_HAVE_PULSE
+  UsePulseSound();
+#endif
   return true;
 #elif QUILLON_HAVE_WIN32
   UseWin32Backend();
@@ -69,7 +83,7 @@ int quillon::RunProgram(int argc, char** argv) {
     return 0;
   }
   if (!options.Headless) {
-    if (UseDesktopBackend()) return RunMainWindow(options.File, options.Warp);
+    if (UseDesktopBackend()) return RunMainWindow(options);
     // No display to open a window on: the run happens without one, and the booted screen is
     // shown as text.
     std::fprintf(stderr, "quillon: no desktop display; running headless\n");

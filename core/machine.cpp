@@ -116,6 +116,8 @@ void RasterLineStep() {
   }
   VicCheckRasterCompare();
   PublishStepCount();
+  // Headless runs hear the machine on emulated time rather than on the timer thread.
+  if (SoundClock.Enabled) SoundClockLine();
 }
 
 }  // namespace quillon

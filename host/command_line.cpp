@@ -11,10 +11,11 @@
 namespace quillon {
 
 const char* const UsageText =
-    "usage: quillon [--warp] [FILE]             the desktop window; FILE (.prg, .p00, .crt) is "
+    "usage: quillon [--warp] [--mute] [FILE]    the desktop window; FILE (.prg, .p00, .crt) is "
     "autostarted\n"
     "  --warp            start in warp: as fast as the machine goes (F9 switches it)\n"
     "       quillon --headless [options] [FILE] no window\n"
+    "  --mute            start with Settings > Sound off\n"
     "  --frames N        run N frames, then exit (default 300)\n"
     "  --realtime        pace at 50 frames per second as the window does\n"
     "  --ntsc            start in NTSC\n"
@@ -22,6 +23,7 @@ const char* const UsageText =
     "  --screenshot PNG  write the final picture as PNG (360 x 240, with border)\n"
     "  --screen-text     print the 25 rows of screen memory as text\n"
     "  --trace           draw the trace view into the final picture\n"
+    "  --wav WAV         record the sound as a WAV file (16-bit mono, 11025 Hz)\n"
     "  --help, --version\n";
 
 const char* const VersionText = "quillon 0.98 (3rd Public Beta)\n";
@@ -63,6 +65,8 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLineOptio
       options.Headless = true;
     } else if (argument == "--warp") {
       options.Warp = true;
+    } else if (argument == "--mute") {
+      options.Mute = true;
     } else if (argument.size() > 1 && argument[0] == '-') {
       if (firstHeadlessOption.empty()) firstHeadlessOption = argument;
       headlessOnly = true;
@@ -89,6 +93,10 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLineOptio
         const char* text = value();
         if (text == nullptr || *text == '\0') return "--screenshot needs a file name";
         options.ScreenshotPath = text;
+      } else if (argument == "--wav") {
+        const char* text = value();
+        if (text == nullptr || *text == '\0') return "--wav needs a file name";
+        options.WavPath = text;
       } else {
         return "unknown option '" + argument + "' (see --help)";
       }

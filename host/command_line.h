@@ -18,9 +18,11 @@ struct CommandLineOptions {
   bool ScreenText = false;
   bool Trace = false;
   bool Warp = false;
+  bool Mute = false;
   std::int32_t Frames = 300;
   std::vector<TypedKey> TypedKeys;
   std::string ScreenshotPath;
+  std::string WavPath;
   std::string File;  // a program (.prg, .p00) or a cartridge (.crt); empty for none
 };
 

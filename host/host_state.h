@@ -10,9 +10,12 @@ namespace quillon {
 struct HostState {
   // Written by the emulation thread, read by the sound timer's thread.
   std::atomic<std::int32_t> Paused;
-  std::int32_t TraceMode;
-  // Warp: the emulation as fast as the host goes, a picture every fiftieth of a second.
-  std::int32_t Warp;
+  std::atomic<std::int32_t> TraceMode;
+  // Warp: the emulation as fast as the host goes, a picture every fiftieth of a second, and
+  // silent.
+  std::atomic<std::int32_t> Warp;
+  // Settings > Sound: the machine is heard (1) or muted (0).
+  std::atomic<std::int32_t> SoundOn;
   std::int32_t ShowBorder;
   std::int32_t FullScreenActive;
   std::uint8_t ShiftHeld;

@@ -56,6 +56,7 @@ void InputMenuCommand(std::uint32_t command) {
 void ShowSettingsInMenu() {
   if (VideoStandard == VideoStandardNtsc) SetMenuCheck(SettingsSubMenu, CommandPal, false);
   if (!Host.ShowBorder) SetMenuCheck(SettingsSubMenu, CommandShowBorder, false);
+  if (!Host.SoundOn) SetMenuCheck(SettingsSubMenu, CommandSound, false);
   ShowJoystickInMenu();
 }
 

@@ -15,6 +15,9 @@
 namespace quillon {
 namespace {
 
+static_assert(SoundTimerPeriodMilliseconds * SoundTicksPerSecond == 1000,
+              "the mixer's ticks are as long as the timer's period");
+
 std::int64_t SteadyClockCounter() {
   return std::chrono::steady_clock::now().time_since_epoch().count();
 }
@@ -91,7 +94,8 @@ bool HostStartUp(void* previousInstance, std::int32_t showCommand, std::int32_t*
   }
   Platform.ShowMainWindow(showCommand);
   Platform.OpenPainter();
-  Platform.StartPeriodicTimer(SoundTimerPeriodMilliseconds, OnSoundTimer);
+  // Headless runs tick the sound on emulated time instead.
+  if (!SoundClock.Enabled) Platform.StartPeriodicTimer(SoundTimerPeriodMilliseconds, OnSoundTimer);
   StartPacing();
   return true;
 }

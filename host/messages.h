@@ -45,6 +45,7 @@ inline constexpr std::uint32_t CommandAbout = 40015;
 inline constexpr std::uint32_t CommandFullScreen = 40016;
 inline constexpr std::uint32_t CommandRemoveCartridge = 40018;
 inline constexpr std::uint32_t CommandWarp = 40030;
+inline constexpr std::uint32_t CommandSound = 40040;
 inline constexpr std::uint32_t CommandPaste = 40050;
 inline constexpr std::uint32_t CommandJoystickPort1 = 40051;
 inline constexpr std::uint32_t CommandJoystickPort2 = 40052;

@@ -68,6 +68,8 @@ bool ReadValue(const std::string& section, const std::string& key, const std::st
   } else if (section == "window" && (key == "width" || key == "height")) {
     if (!ReadNumber(value, 0, MaxWindowSide, number)) return false;
     (key == "width" ? settings.WindowWidth : settings.WindowHeight) = number;
+  } else if (section == "sound" && key == "on") {
+    if (!ReadNumber(value, 0, 1, settings.SoundOn)) return false;
   } else if (section == "folders" && key == "programs") {
     settings.ProgramFolder = value;
   } else if (section == "folders" && key == "cartridges") {
@@ -140,6 +142,8 @@ std::string FormatSettings(const SettingsState& settings) {
        << "[Joystick]\n"
        << "Port=" << int{settings.JoystickPort} << "\n"
        << "CursorKeys=" << int{settings.JoystickOnCursorKeys} << "\n\n"
+       << "[Sound]\n"
+       << "On=" << settings.SoundOn << "\n\n"
        << "[Window]\n"
        << "Width=" << settings.WindowWidth << "\n"
        << "Height=" << settings.WindowHeight << "\n\n"
@@ -191,6 +195,7 @@ void ApplySettings() {
   Host.ShowBorder = Settings.ShowBorder;
   JoystickPort = Settings.JoystickPort;
   JoystickOnCursorKeys = Settings.JoystickOnCursorKeys;
+  Host.SoundOn = Settings.SoundOn;
 }
 
 void CaptureSettings() {
@@ -198,6 +203,7 @@ void CaptureSettings() {
   Settings.ShowBorder = Host.ShowBorder ? 1 : 0;
   Settings.JoystickPort = JoystickPort;
   Settings.JoystickOnCursorKeys = JoystickOnCursorKeys;
+  Settings.SoundOn = Host.SoundOn ? 1 : 0;
   if (!Host.FullScreenActive) {
     Settings.WindowWidth = Host.ClientWidth;
     Settings.WindowHeight = Host.ClientHeight;

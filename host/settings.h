@@ -20,9 +20,9 @@ struct SettingsState {
   // The folders of the last program and cartridge picked, empty for none.
   std::string ProgramFolder;
   std::string CartridgeFolder;
-  // The sound's settings join here, in a [Sound] section of their own.
+  std::int32_t SoundOn;  // Settings > Sound: 0 or 1
 };
-inline const SettingsState DefaultSettings = {1, 1, 2, 0, 0, 0, {}, {}};
+inline const SettingsState DefaultSettings = {1, 1, 2, 0, 0, 0, {}, {}, 1};
 
 // The settings of this run: loaded at the start, kept up to date by the menu commands and the
 // file dialogs, written at exit.
@@ -46,10 +46,10 @@ SettingsState LoadSettings(const std::string& path);
 // as it was. False when it could not be written.
 bool SaveSettings(const std::string& path, const SettingsState& settings);
 
-// Puts Settings into effect before start-up: video standard, border, joystick.
+// Puts Settings into effect before start-up: video standard, border, joystick, sound.
 void ApplySettings();
-// Takes the values in effect now into Settings: video standard, border, joystick and, unless
-// full screen is on, the window's client area.
+// Takes the values in effect now into Settings: video standard, border, joystick, sound and,
+// unless full screen is on, the window's client area.
 void CaptureSettings();
 
 // The open-file dialog's offer for `folder`: the folder with a closing separator when it fits

@@ -1,5 +1,6 @@
 #include "host/window_proc.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "cia/keyboard.h"
@@ -89,9 +90,15 @@ void MenuCommand(std::uint32_t command) {
       SetCheck(SettingsSubMenu, CommandShowBorder, Host.ShowBorder != 0);
       break;
     case CommandPal:
-      // The emulation reads the standard at every step; nothing else follows the switch.
-      VideoStandard = VideoStandard ? VideoStandardNtsc : VideoStandardPal;
+      // The emulation reads the standard at every step; nothing else follows the switch. The
+      // sound timer's thread reads it for the SID's clock, hence the atomic store.
+      std::atomic_ref<std::uint32_t>(VideoStandard)
+          .store(VideoStandard ? VideoStandardNtsc : VideoStandardPal, std::memory_order_relaxed);
       SetCheck(SettingsSubMenu, CommandPal, VideoStandard != 0);
+      break;
+    case CommandSound:
+      Host.SoundOn = !Host.SoundOn;
+      SetCheck(SettingsSubMenu, CommandSound, Host.SoundOn != 0);
       break;
     case CommandAbout:
       Platform.ShowAboutDialog();

@@ -26,19 +26,20 @@ void RestoreWindowSize() {
 
 }  // namespace
 
-std::int32_t RunMainWindow(const std::string& file, bool warp, void* previousInstance,
+std::int32_t RunMainWindow(const CommandLineOptions& options, void* previousInstance,
                            std::int32_t showCommand) {
   // The settings go into effect before the first reset, so that the KERNAL finds the video
-  // standard they name.
+  // standard they name. --mute silences this run only.
   const std::string settingsPath = SettingsFilePath();
   Settings = LoadSettings(settingsPath);
   ApplySettings();
-  std::string program = AttachStartFile(file);
+  if (options.Mute) Host.SoundOn = 0;
+  std::string program = AttachStartFile(options.File);
   std::int32_t exitCode = 0;
   if (!HostStartUp(previousInstance, showCommand, &exitCode)) return exitCode;
   ShowSettingsInMenu();
   // As the menu command does it, check mark included.
-  if (warp) MainWindowProc(nullptr, MessageCommand, CommandWarp, 0);
+  if (options.Warp) MainWindowProc(nullptr, MessageCommand, CommandWarp, 0);
   RestoreWindowSize();
   FollowScreenSaverHold();
   std::int32_t frames = 0;
@@ -47,7 +48,10 @@ std::int32_t RunMainWindow(const std::string& file, bool warp, void* previousIns
     StartProgramOnceBasicWaits(program);
   }
   ReleaseScreenSaverHold();
+  const std::int32_t soundSetting = Settings.SoundOn;
   CaptureSettings();
+  // Muted from the command line and left so: the setting stays as the file had it.
+  if (options.Mute && !Host.SoundOn) Settings.SoundOn = soundSetting;
   if (!settingsPath.empty() && !SaveSettings(settingsPath, Settings)) {
     std::fprintf(stderr, "quillon: cannot save the settings to '%s'\n", settingsPath.c_str());
   }
@@ -56,7 +60,7 @@ std::int32_t RunMainWindow(const std::string& file, bool warp, void* previousIns
 }
 
 std::int32_t WinMain(void*, void* previousInstance, const char*, std::int32_t showCommand) {
-  return RunMainWindow("", false, previousInstance, showCommand);
+  return RunMainWindow(CommandLineOptions{}, previousInstance, showCommand);
 }
 
 }  // namespace quillon

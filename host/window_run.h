@@ -5,17 +5,19 @@
 #include <cstdint>
 #include <string>
 
+#include "host/command_line.h"
+
 namespace quillon {
 
 // How the main window is first shown (the show command of the platform's entry).
 inline constexpr std::int32_t ShowNormal = 1;
 
 // Start-up, the main loop and shutdown, with the settings of the last run, the key queue and
-// the screen saver held off. A cartridge in `file` is attached before the first reset; a
-// program is loaded once BASIC waits for input; `warp` starts the emulation in warp. Returns
-// the exit code: 1 when the emulator cannot be initialised, 0 when the window cannot be made,
-// else the quit message's exit code.
-std::int32_t RunMainWindow(const std::string& file, bool warp, void* previousInstance = nullptr,
+// the screen saver held off, as the command line's window options ask: a cartridge in File is
+// attached before the first reset, a program is loaded once BASIC waits for input, Warp starts
+// the emulation in warp, Mute starts it silent. Returns the exit code: 1 when the emulator
+// cannot be initialised, 0 when the window cannot be made, else the quit message's exit code.
+std::int32_t RunMainWindow(const CommandLineOptions& options, void* previousInstance = nullptr,
                            std::int32_t showCommand = ShowNormal);
 
 // The whole program as it starts without arguments, with the platform's entry arguments.

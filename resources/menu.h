@@ -47,6 +47,7 @@ inline constexpr MenuItemResource SettingsMenuItems[] = {
     {"Show &border", CommandShowBorder, MenuItemChecked},
     {"&PAL", CommandPal, MenuItemChecked},
     {"&Full screen", CommandFullScreen, 0},
+    {"&Sound", CommandSound, MenuItemChecked},
     {nullptr, 0, MenuItemSeparator},
     {"Joystick in port &1", CommandJoystickPort1, 0},
     {"Joystick in port &2", CommandJoystickPort2, MenuItemChecked},

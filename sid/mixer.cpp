@@ -1,11 +1,13 @@
 #include "sid/mixer.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <mutex>
 
 #include "core/machine.h"
 #include "host/host_state.h"
+#include "host/sound_output.h"
 #include "host/speed.h"
 #include "sid/sid.h"
 
@@ -17,6 +19,7 @@ std::int32_t SamplesPerTick = 0;
 std::int16_t* MixBuffer = nullptr;
 int SoundStarted = 0;
 SoundBlockAllocator AllocateSoundBlock = std::malloc;
+EmulatedSoundClock SoundClock = {};
 
 namespace {
 
@@ -25,6 +28,17 @@ constexpr std::int32_t SampleMax = 32767;
 constexpr std::int32_t SampleMin = -32767;
 // A phase is a table index in its upper bits, 14 bits of fraction below.
 constexpr int PhaseFractionBits = 14;
+
+// The part of a sample that the ticks so far have owed the stream, in twentieths.
+std::uint32_t TickSampleCarry = 0;
+
+// The clock of the video standard in force. The menu switches the standard on the emulation
+// thread while the timer thread mixes, so both go through an atomic view of it.
+std::uint64_t SidClockHz() {
+  return std::atomic_ref<std::uint32_t>(VideoStandard).load(std::memory_order_relaxed)
+             ? PalClockHz
+             : NtscClockHz;
+}
 
 struct BaseWaveforms {
   std::int32_t Triangle[WaveTableLength];
@@ -84,9 +98,12 @@ void MixVoice(SidVoice& v, std::uint32_t frequency, std::int32_t amp) {
   if (MixBuffer == nullptr || v.Wave == nullptr || v.Wave->Samples == nullptr) return;
   const WaveTable& wave = *v.Wave;
   const std::uint32_t wrap = wave.Length << PhaseFractionBits;
-  // Below 4096 samples per second a high frequency would step past a whole cycle; the
-  // remainder keeps one subtraction enough and the index inside the table.
-  const std::uint32_t inc = (frequency * 65536u / SampleRate) % wrap;
+  // The oscillator adds f to a 24-bit accumulator every clock cycle, so the wave repeats
+  // f x clock / 2^24 times a second; one cycle of the table is 2^20 phase units. Below 4096
+  // samples per second a high frequency would step past a whole cycle; the remainder keeps
+  // one subtraction enough and the index inside the table.
+  const std::uint32_t inc = static_cast<std::uint32_t>(
+      (std::uint64_t{frequency} * SidClockHz() / (16 * std::uint64_t{SampleRate})) % wrap);
   std::uint32_t phase = v.Phase;
   for (std::int32_t i = 0; i < SamplesPerTick; ++i) {
     const std::int32_t s = wave.Samples[phase >> PhaseFractionBits];
@@ -104,10 +121,12 @@ std::int32_t SidInit(std::uint32_t sampleRate, std::uint32_t ticksPerSecond) {
   // A second start-up (tests power the machine on again) begins from nothing, as the first.
   FreeSoundBlocks();
   SampleRate = sampleRate;
-  SamplesPerTick = static_cast<std::int32_t>(sampleRate / ticksPerSecond);
+  SamplesPerTick = static_cast<std::int32_t>(sampleRate / SoundTicksPerSecond);
+  TickSampleCarry = 0;
+  SoundClock.Lines = 0;
   ActiveVoices.store(0);
-  MixBuffer = static_cast<std::int16_t*>(
-      AllocateSoundBlock(static_cast<std::size_t>(SamplesPerTick) * sizeof(std::int16_t)));
+  const std::size_t longestTick = (sampleRate + SoundTicksPerSecond - 1) / SoundTicksPerSecond;
+  MixBuffer = static_cast<std::int16_t*>(AllocateSoundBlock(longestTick * sizeof(std::int16_t)));
   Host.SpeedDivisor = static_cast<std::int32_t>((VideoStandard ? 9867u : 10227u) / ticksPerSecond);
   ScaleEnvelopeRates(1000 / ticksPerSecond);
   if (BuildWaveTables() != 0) return 1;
@@ -117,12 +136,25 @@ std::int32_t SidInit(std::uint32_t sampleRate, std::uint32_t ticksPerSecond) {
 
 std::int32_t SoundStart() {
   SoundStarted = 1;
+  SoundOutputOpen();
   return 0;
 }
 
 void SoundTimerTick() {
-  if (Host.Paused.load(std::memory_order_relaxed)) return;
-  SidMix();
+  const std::uint32_t owed = SampleRate + TickSampleCarry;
+  SamplesPerTick = static_cast<std::int32_t>(owed / SoundTicksPerSecond);
+  TickSampleCarry = owed % SoundTicksPerSecond;
+  // Paused, the envelopes stand still and the speed is not read; the output still hears the
+  // tick, as silence.
+  if (!Host.Paused.load(std::memory_order_relaxed)) SidMix();
+  SoundOutputTick();
+}
+
+void SoundClockLine() {
+  // Two and a half frames: 780 lines under PAL, 655 under NTSC.
+  if (++SoundClock.Lines < LinesPerFrame() * 5 / 2) return;
+  SoundClock.Lines = 0;
+  SoundTimerTick();
 }
 
 void SidMix() {
@@ -140,6 +172,7 @@ void SidMix() {
 
 void SoundShutdown() {
   if (!SoundStarted) return;
+  SoundOutputClose();
   FreeSoundBlocks();
   SoundStarted = 0;
 }

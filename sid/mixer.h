@@ -18,28 +18,55 @@ inline constexpr int WaveTableCount = 16;
 inline constexpr std::uint32_t WaveTableLength = 64;
 extern WaveTable WaveTables[WaveTableCount];
 
+// The sound ticks twenty times a second, every 50 ms. Each tick mixes the samples of its own
+// length, a twentieth of a second, so that the stream holds SampleRate samples a second; the
+// ticks per second given to SidInit fix the envelope step and the speed divisor only.
+inline constexpr std::uint32_t SoundTicksPerSecond = 20;
+
+// The 6510's clock in cycles a second, which the SID's oscillators count: frequency value f
+// sounds at f x clock / 2^24 Hz.
+inline constexpr std::uint64_t PalClockHz = 985248;
+inline constexpr std::uint64_t NtscClockHz = 1022727;
+
 extern std::uint32_t SampleRate;
+// The samples of the tick under way: SampleRate / 20, one more on the ticks that carry the
+// remainder.
 extern std::int32_t SamplesPerTick;
-// One tick of mixed samples; null when it could not be allocated, and then ticks only step the
-// envelopes.
+// One tick of mixed samples, room for the longest tick; null when it could not be allocated,
+// and then ticks only step the envelopes.
 extern std::int16_t* MixBuffer;
 extern int SoundStarted;
+
+// Headless runs tick the sound on emulated time instead of on the timer thread, so that the
+// same run mixes the same samples however fast it goes: while Enabled, RasterLineStep counts
+// raster lines and ticks the sound every two and a half frames, a twentieth of a second at 50
+// frames a second.
+struct EmulatedSoundClock {
+  bool Enabled;
+  std::int32_t Lines;
+};
+extern EmulatedSoundClock SoundClock;
+
+// One raster line of emulated time has passed; ticks the sound when a tick's worth has.
+void SoundClockLine();
 
 // Where the mixer gets its buffer and tables; replaceable so that a failing allocation can be
 // exercised. Blocks are released with std::free.
 using SoundBlockAllocator = void* (*)(std::size_t size);
 extern SoundBlockAllocator AllocateSoundBlock;
 
-// Fixes the sample rate and tick length, scales the envelope rates, builds the wave tables.
+// Fixes the sample rate, scales the envelope rates for ticksPerSecond, builds the wave tables.
 // Returns 1 when a wave table could not be allocated, else 0.
 std::int32_t SidInit(std::uint32_t sampleRate, std::uint32_t ticksPerSecond);
+// Sets SoundStarted and opens the platform's sound output.
 std::int32_t SoundStart();
 
-// The sound timer's callback, every 50 ms on the timer's thread: mixes unless paused.
+// One sound tick, every 50 ms on the timer's thread (or of emulated time, SoundClock): fixes
+// the tick's length, mixes unless paused, and hands the block to the sound output.
 void SoundTimerTick();
 // Takes the speed reading, then steps the active voices' envelopes and mixes one tick.
 void SidMix();
-// Frees the buffer and tables; the timer must be stopped first.
+// Closes the sound output, frees the buffer and tables; the sound must no longer tick.
 void SoundShutdown();
 
 }  // namespace quillon

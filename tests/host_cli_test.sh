@@ -16,6 +16,22 @@ write_program() {
   printf '\001\010\015\010\012\000\231\040\066\061\067\254\062\000\000\000' >"$1"
 }
 
+# The tone: voice 1 sounds a 440 Hz triangle for about 0.6 s, then its release falls to
+# silence and the program waits.
+write_tone_program() {
+  printf '\001\010,\010\012\000\22754296,15:\22754272,69:\22754273,29:\22754277,0\000Z\010' >"$1"
+  printf '\024\000\22754278,244:\22754276,17:\201I\2621\244500:\202:\22754276,16\000' >>"$1"
+  printf 'b\010\036\000\21130\000\000\000' >>"$1"
+}
+
+# "RIFF size, data size, file size" of a WAV file.
+wav_sizes() {
+  local riff data
+  riff=$(od -An -tu4 -j4 -N4 "$1" | tr -d ' ')
+  data=$(od -An -tu4 -j40 -N4 "$1" | tr -d ' ')
+  echo "$riff $data $(stat -c %s "$1")"
+}
+
 png_size() {
   od -An -tu1 -j16 -N8 "$1" | awk '{ print $3 * 256 + $4 "x" $7 * 256 + $8 }'
 }
@@ -61,6 +77,30 @@ realtime-exact)
     [ $elapsed -ge 9900 ] && [ $elapsed -le 10100 ] || fail "${standard:-PAL} took $elapsed ms"
   done
   ;;
+wav)
+  # The same run writes the same bytes, its length the emulated time: 250 frames, 5 seconds.
+  write_tone_program "$work/tone.prg"
+  for run in 1 2; do
+    "$quillon" --headless --frames 250 --wav "$work/$run.wav" "$work/tone.prg" ||
+      fail "exit status $?"
+  done
+  cmp -s "$work/1.wav" "$work/2.wav" || fail "two runs wrote different files"
+  sizes=$(wav_sizes "$work/1.wav")
+  [ "$sizes" = "110286 110250 110294" ] || fail "sizes $sizes"
+  [ "$(head -c 4 "$work/1.wav")$(tail -c +9 "$work/1.wav" | head -c 8)" = "RIFFWAVEfmt " ] ||
+    fail "not a WAV file"
+  # Interrupted, a long run ends at the next frame with its header whole.
+  "$quillon" --headless --frames 1000000 --wav "$work/long.wav" &
+  pid=$!
+  sleep 1
+  kill -INT $pid
+  wait $pid
+  status=$?
+  [ $status -eq 130 ] || fail "interrupted run exited with $status"
+  read -r riff data size < <(wav_sizes "$work/long.wav")
+  [ $size -gt 100000 ] && [ $riff -eq $((size - 8)) ] && [ $data -eq $((size - 44)) ] ||
+    fail "interrupted run's sizes: $riff $data $size"
+  ;;
 no-display)
   # Without a desktop the plain start boots headless and shows the screen.
   out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$quillon" 2>/dev/null) || fail "exit status $?"
@@ -71,14 +111,15 @@ bad-arguments)
   for arguments in "--bogus" "--headless --frames" "--headless --frames ten" \
     "--headless --frames 0" "--headless $work/missing.prg" "--headless $work/notes.txt" \
     "--frames 5" "--headless --type ~" \
-    "--headless --screen-text --screenshot $work/never.png $work/missing.prg"; do
+    "--headless --screen-text --screenshot $work/never.png $work/missing.prg" \
+    "--wav $work/never.wav" "--headless --wav" "--headless --wav $work/no/such/dir.wav"; do
     # shellcheck disable=SC2086
     "$quillon" $arguments >"$work/stdout" 2>"$work/stderr"
     status=$?
     [ $status -eq 2 ] || fail "'$arguments' exited with $status"
     [ ! -s "$work/stdout" ] || fail "'$arguments' wrote to stdout"
     [ "$(wc -l <"$work/stderr")" -eq 1 ] || fail "'$arguments' did not say one line"
-    [ ! -e "$work/never.png" ] || fail "'$arguments' wrote a picture"
+    [ ! -e "$work/never.png" ] && [ ! -e "$work/never.wav" ] || fail "'$arguments' wrote a file"
   done
   ;;
 *)

@@ -37,13 +37,18 @@ TEST(HostCommandLine, NoArgumentsIsTheWindowAndEveryOptionIsRead) {
   const std::string program = test::WriteTempFile("game.P00", {0});
   CommandLineOptions options;
   EXPECT_EQ(Parse({"--headless", "--frames", "42", "--realtime", "--ntsc", "--screen-text",
-                   "--trace", "--screenshot", "out.png", program.c_str(), "--type", "Ok\\n\":"},
+                   "--trace", "--screenshot", "out.png", program.c_str(), "--type", "Ok\\n\":",
+                   "--wav", "out.wav", "--mute"},
                   options),
             "");
   EXPECT_TRUE(options.Headless && options.RealTime && options.Ntsc && options.ScreenText &&
-              options.Trace);
+              options.Trace && options.Mute);
   EXPECT_EQ(options.Frames, 42);
   EXPECT_EQ(options.ScreenshotPath, "out.png");
+  EXPECT_EQ(options.WavPath, "out.wav");
+  CommandLineOptions window;
+  EXPECT_EQ(Parse({"--mute", program.c_str()}, window), "") << "the window starts muted too";
+  EXPECT_TRUE(window.Mute && !window.Headless);
   EXPECT_EQ(options.File, program);
   // Lower case types the capital's key; '"' and ':' are shifted keys of the host keyboard.
   std::string typed;
@@ -68,7 +73,9 @@ TEST(HostCommandLine, BadArgumentsSayWhatIsWrong) {
       {{"--headless", folder.c_str()}, "cannot read '" + folder + "'"},
       {{program.c_str(), program.c_str()}, "only one file"},
       {{"--headless", "--type", "~"}, "no C64 key types the character '~' in --type"},
-      {{"--headless", "--screenshot"}, "--screenshot needs a file name"}};
+      {{"--headless", "--screenshot"}, "--screenshot needs a file name"},
+      {{"--headless", "--wav", ""}, "--wav needs a file name"},
+      {{"--wav", "out.wav"}, "--wav works only with --headless"}};
   for (const auto& [arguments, error] : cases) {
     CommandLineOptions options;
     EXPECT_TRUE(Parse(arguments, options).starts_with(error)) << error;

@@ -41,12 +41,13 @@ bool SameSettings(const SettingsState& a, const SettingsState& b) {
   return a.VideoStandard == b.VideoStandard && a.ShowBorder == b.ShowBorder &&
          a.JoystickPort == b.JoystickPort && a.JoystickOnCursorKeys == b.JoystickOnCursorKeys &&
          a.WindowWidth == b.WindowWidth && a.WindowHeight == b.WindowHeight &&
-         a.ProgramFolder == b.ProgramFolder && a.CartridgeFolder == b.CartridgeFolder;
+         a.ProgramFolder == b.ProgramFolder && a.CartridgeFolder == b.CartridgeFolder &&
+         a.SoundOn == b.SoundOn;
 }
 
 TEST(HostSettings, WrittenSettingsReadBackAndDamagedTextIsRefusedWhole) {
   const SettingsState changed = {VideoStandardNtsc, 0, 1, 1, 720, 480, "/home/c64/games",
-                                 "/home/c64/cartridges with spaces"};
+                                 "/home/c64/cartridges with spaces", 0};
   SettingsState read = DefaultSettings;
   ASSERT_TRUE(ParseSettings(FormatSettings(changed), read));
   EXPECT_TRUE(SameSettings(read, changed));
@@ -66,6 +67,7 @@ TEST(HostSettings, WrittenSettingsReadBackAndDamagedTextIsRefusedWhole) {
       "[Joystick]\nPort=1x\n",           "[Joystick]\nCursorKeys=-1\n",
       "[Window]\nWidth=99999999999\n",   "[Video]\nthis is no setting\n",
       "[Video]\n=PAL\n",                 "[Video]\nStandard=NTSC\n\x01\x02\n",
+      "[Sound]\nOn=2\n",
   };
   for (const char* text : damaged) {
     SettingsState settings = changed;
@@ -116,22 +118,22 @@ TEST(HostSettings, TheWindowKeepsItsSettingsFromOneRunToTheNextAndHeadlessRunsWr
   EXPECT_FALSE(fs::exists(folder));
 
   // The first run finds a window size and a program folder kept from before; it turns the
-  // border off, switches to NTSC, puts the joystick in port 1 and loads a program from
-  // another folder. Exit writes it all.
+  // border and the sound off, switches to NTSC, puts the joystick in port 1 and loads a program
+  // from another folder. Exit writes it all.
   fs::create_directories(file.parent_path());
   std::ofstream(file) << "[Window]\nWidth=720\nHeight=480\n[Folders]\nPrograms=/old/games\n";
   test::PowerOnMachine();
   UseHeadlessBackend(false);
   const std::string program = test::WriteTempFile("kept.prg", {0x00, 0xC0, 0x60});
   Headless.ChosenFile = program;
-  for (std::uint32_t command : {CommandShowBorder, CommandPal, CommandJoystickPort1,
-                                CommandLoadProgram, CommandExit}) {
+  for (std::uint32_t command : {CommandShowBorder, CommandSound, CommandPal,
+                                CommandJoystickPort1, CommandLoadProgram, CommandExit}) {
     HeadlessPostMessage(MessageCommand, command, 0);
   }
-  EXPECT_EQ(RunMainWindow("", false), 0);
+  EXPECT_EQ(RunMainWindow(CommandLineOptions{}), 0);
   EXPECT_EQ(Headless.LastOfferedName, "/old/games/");
   const std::string written = ReadFile(file);
-  for (const std::string line : {"Standard=NTSC", "Border=0", "Port=1", "Width=720",
+  for (const std::string line : {"Standard=NTSC", "Border=0", "Port=1", "On=0", "Width=720",
                                  "Height=480"}) {
     EXPECT_NE(written.find("\n" + line + "\n"), std::string::npos) << line << " in\n" << written;
   }
@@ -145,12 +147,14 @@ TEST(HostSettings, TheWindowKeepsItsSettingsFromOneRunToTheNextAndHeadlessRunsWr
   JoystickPort = 2;
   UseHeadlessBackend(false);
   HeadlessPostMessage(MessageCommand, CommandExit, 0);
-  EXPECT_EQ(RunMainWindow("", false), 0);
+  EXPECT_EQ(RunMainWindow(CommandLineOptions{}), 0);
   EXPECT_EQ(VideoStandard, VideoStandardNtsc);
   EXPECT_EQ(Host.ShowBorder, 0);
   EXPECT_EQ(JoystickPort, 1);
+  EXPECT_EQ(Host.SoundOn, 0);
   EXPECT_EQ(Headless.WindowWidth * 1000 + Headless.WindowHeight, 726524);
-  for (const std::string change : {"&PAL=0", "Show &border=0", "Joystick in port &1=1"}) {
+  for (const std::string change :
+       {"&PAL=0", "Show &border=0", "&Sound=0", "Joystick in port &1=1"}) {
     EXPECT_NE(std::find(Headless.MenuChanges.begin(), Headless.MenuChanges.end(), change),
               Headless.MenuChanges.end())
         << change;

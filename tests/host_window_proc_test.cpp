@@ -67,10 +67,14 @@ TEST(HostWindowProc, MenuCommandsChangeTheirStateAndCheckMarks) {
   Send(MessageKeyUp, VirtualKeyF9);
   Send(MessageKeyDown, VirtualKeyF9);
   EXPECT_EQ(Host.Warp, 1);
+  Command(CommandSound);
+  EXPECT_EQ(Host.SoundOn, 0);
+  Command(CommandSound);
+  EXPECT_EQ(Host.SoundOn, 1);
   EXPECT_EQ(Headless.MenuChanges,
             (std::vector<std::string>{"&Pause=1", "&Pause=0", "&Trace=1", "&Pause=0", "&Trace=0",
                                       "&PAL=0", "&PAL=1", "Show &border=0", "&Warp=1", "&Warp=0",
-                                      "&Warp=1"}));
+                                      "&Warp=1", "&Sound=0", "&Sound=1"}));
   Command(CommandReset);
   EXPECT_EQ(Cpu.ResetRequest, 1);
   Command(CommandAbout);

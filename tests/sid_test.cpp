@@ -92,7 +92,7 @@ TEST(Sid, BasicProgramSeesVoiceThreesEnvelopeRiseAndFallAsTicksRun) {
 
 TEST(SidMixer, TablesAndMixArithmetic) {
   test::PowerOnMachine();
-  EXPECT_EQ(SamplesPerTick, 183);
+  EXPECT_EQ(SamplesPerTick, 551) << "a twentieth of a second";
   EXPECT_EQ(Host.SpeedDivisor, 164);
   const std::int16_t *triangle = WaveTables[1].Samples, *sawtooth = WaveTables[2].Samples,
                      *pulse = WaveTables[4].Samples, *noise = WaveTables[8].Samples;
@@ -105,19 +105,20 @@ TEST(SidMixer, TablesAndMixArithmetic) {
     ASSERT_EQ(WaveTables[15].Samples[k], triangle[k] + sawtooth[k] + pulse[k] + noise[k] + 3);
   }
   SidMix();
-  EXPECT_EQ(std::count(MixBuffer, MixBuffer + SamplesPerTick, 0), 183);
+  EXPECT_EQ(std::count(MixBuffer, MixBuffer + SamplesPerTick, 0), 551);
   // No waveform at frequency 0 gives sample 0 of table 0 at full amplitude: -1 throughout.
   SidWrite(0x06, 0xF0);
   SidWrite(0x04, 0x01);
   SidMix();
-  EXPECT_EQ(std::count(MixBuffer, MixBuffer + SamplesPerTick, -1), 183);
-  // Frequency 16 moves a sawtooth by one table step every 173 samples or so.
+  EXPECT_EQ(std::count(MixBuffer, MixBuffer + SamplesPerTick, -1), 551);
+  // Frequency 16 on the PAL clock is 0.94 Hz: a sawtooth moves one table step every 184
+  // samples or so.
   SidWrite(0x00, 16);
   SidWrite(0x04, 0x21);
   SidMix();
   EXPECT_EQ(MixBuffer[0], (-7937 * 254) >> 8);
-  EXPECT_EQ(MixBuffer[182], (-7681 * 254) >> 8);
-  EXPECT_EQ(Sid.Voices[0].Phase, 183u * 95);
+  EXPECT_EQ(MixBuffer[550], (-7425 * 254) >> 8);
+  EXPECT_EQ(Sid.Voices[0].Phase, 551u * 89);
   // Three loud voices add up with the clamp after each: 32767 at the top, -32767 at the bottom.
   for (std::uint8_t base : {0, 7, 14}) {
     SidWrite(base + 6, 0xF0);

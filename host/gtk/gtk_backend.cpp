@@ -36,6 +36,7 @@ constexpr std::uint32_t CheckedCommands[] = {CommandPause,
                                              CommandWarp,
                                              CommandShowBorder,
                                              CommandPal,
+                                             CommandSound,
                                              CommandJoystickPort1,
                                              CommandJoystickPort2,
                                              CommandJoystickCursorKeys};

@@ -7,6 +7,7 @@
 
 #include "host/display_platform.h"
 #include "host/messages.h"
+#include "host/sound_platform.h"
 #include "host/window_proc.h"
 
 namespace quillon {
@@ -226,10 +227,28 @@ bool PresentIndexedPicture(const std::uint8_t* pixels, std::int32_t width, std::
   return true;
 }
 
+// No file asked for: no output, and the run is silent.
+bool OpenSoundOutput(std::uint32_t sampleRate) {
+  if (Headless.WavPath.empty()) return false;
+  Headless.WavFailed = !WavOpen(Headless.Wav, Headless.WavPath, sampleRate);
+  return !Headless.WavFailed;
+}
+
+void WriteSoundSamples(const std::int16_t* samples, std::int32_t count) {
+  WavAppend(Headless.Wav, samples, count);
+}
+
+void CloseSoundOutput() {
+  if (!WavClose(Headless.Wav)) Headless.WavFailed = true;
+}
+
 }  // namespace
 
 void UseHeadlessBackend(bool realTime) {
   StopPeriodicTimer();
+  WavClose(Headless.Wav);
+  Headless.WavPath.clear();
+  Headless.WavFailed = false;
   {
     std::lock_guard lock(Headless.QueueLock);
     Headless.Queue.clear();
@@ -304,6 +323,11 @@ void UseHeadlessBackend(bool realTime) {
       .PresentIndexedPicture = PresentIndexedPicture,
       .CreatePictureBuffer = nullptr,
       .FreePictureBuffer = nullptr,
+  };
+  SoundPlatform = {
+      .OpenSoundOutput = OpenSoundOutput,
+      .WriteSoundSamples = WriteSoundSamples,
+      .CloseSoundOutput = CloseSoundOutput,
   };
 }
 

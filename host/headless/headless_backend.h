@@ -1,7 +1,7 @@
 // The headless backend: a main window that exists only as a record, an event queue that tests
 // and the command line post to, a monotonic counter that either follows real time or stands
-// still until advanced by hand, a periodic timer on its own thread, and presentation into
-// memory.
+// still until advanced by hand, a periodic timer on its own thread, presentation into memory,
+// and sound into a WAV file when one is asked for.
 #pragma once
 
 #include <atomic>
@@ -15,6 +15,7 @@
 
 #include "host/periodic_timer.h"
 #include "host/platform.h"
+#include "host/wav_writer.h"
 
 namespace quillon {
 
@@ -76,11 +77,17 @@ struct HeadlessState {
   // screen saver, in order (true: held off).
   std::string ClipboardText;
   std::vector<bool> ScreenSaverHolds;
+
+  // Sound: the WAV file that the sound output records into when a path is set before the
+  // machine starts; WavFailed when it could not be created or written whole.
+  std::string WavPath;
+  WavWriter Wav;
+  bool WavFailed;
 };
 extern HeadlessState Headless;
 
-// Makes the headless backend the platform: resets its record, fills Platform and
-// DisplayPlatform. With `realTime` the counter follows the steady clock and Sleep sleeps;
+// Makes the headless backend the platform: resets its record, fills Platform, DisplayPlatform
+// and SoundPlatform. With `realTime` the counter follows the steady clock and Sleep sleeps;
 // otherwise the counter stands still until HeadlessAdvanceCounter and Sleep only counts.
 void UseHeadlessBackend(bool realTime);
 

@@ -7,9 +7,13 @@
 #include "host/host_state.h"
 #include "host/key_queue.h"
 #include "host/main_loop.h"
+#include "sid/mixer.h"
 #include "vic/vic.h"
 
 namespace quillon {
+
+volatile std::sig_atomic_t HeadlessStopSignal = 0;
+
 namespace {
 
 char ScreenCodeText(std::uint8_t code) {
@@ -27,7 +31,7 @@ char ScreenCodeText(std::uint8_t code) {
 std::int32_t RunUnpaced(std::int32_t frames, std::string& program) {
   std::int32_t run = 0;
   std::int32_t exitCode = 0;
-  while (run < frames && DeliverPendingMessages(&exitCode)) {
+  while (run < frames && HeadlessStopSignal == 0 && DeliverPendingMessages(&exitCode)) {
     RunUntilFrame(1);
     CycleCounters.FrameCounter = 0;
     ++run;
@@ -41,7 +45,7 @@ std::int32_t RunUnpaced(std::int32_t frames, std::string& program) {
 std::int32_t RunPaced(std::int32_t frames, std::string& program) {
   std::int32_t run = 0;
   std::int32_t exitCode = 0;
-  while (run < frames) {
+  while (run < frames && HeadlessStopSignal == 0) {
     const std::int32_t passFrames = MainLoopPass(&exitCode);
     if (passFrames < 0) break;
     run += passFrames;
@@ -49,6 +53,24 @@ std::int32_t RunPaced(std::int32_t frames, std::string& program) {
     KeyQueueFramesPassed(passFrames);
   }
   return run;
+}
+
+// Runs the frames, then takes the final picture and text screen into `result`.
+void RunAndCollect(const CommandLineOptions& options, std::string& program,
+                   HeadlessRunResult& result) {
+  result.FramesRun = options.RealTime ? RunPaced(options.Frames, program)
+                                      : RunUnpaced(options.Frames, program);
+  if (options.Trace) Host.TraceMode = 1;
+  if (Host.DisplayPixels == nullptr) CreateDisplayBuffer();
+  ConvertFrame(Host.DisplayPixels);
+  result.PictureWidth = Host.PictureWidth;
+  result.PictureHeight = Host.PictureHeight;
+  // The display buffer keeps its rows bottom-up.
+  for (std::int32_t y = Host.PictureHeight - 1; y >= 0; --y) {
+    const std::uint32_t* row = Host.DisplayPixels + static_cast<std::size_t>(y) * Host.PictureWidth;
+    result.Picture.insert(result.Picture.end(), row, row + Host.PictureWidth);
+  }
+  result.ScreenText = ScreenRows(static_cast<std::uint16_t>(Vic.BankBase + Vic.ScreenBase));
 }
 
 }  // namespace
@@ -69,29 +91,27 @@ std::vector<std::string> ScreenRows(std::uint16_t screenAddress) {
 HeadlessRunResult RunHeadless(const CommandLineOptions& options) {
   HeadlessRunResult result{};
   UseHeadlessBackend(options.RealTime);
+  Headless.WavPath = options.WavPath;
+  Host.SoundOn = options.Mute ? 0 : 1;
   VideoStandard = options.Ntsc ? VideoStandardNtsc : VideoStandardPal;
   std::string program = AttachStartFile(options.File);
-  if (!HostStartUp(nullptr, 0, &result.ExitCode)) return result;
-  // The text waits in the key queue behind BASIC's wait for input; a program started first
-  // takes BASIC away from that wait until it ends.
-  KeyQueueReset();
-  if (!options.TypedKeys.empty()) KeyQueueType(options.TypedKeys, true);
-
-  result.FramesRun = options.RealTime ? RunPaced(options.Frames, program)
-                                      : RunUnpaced(options.Frames, program);
-
-  if (options.Trace) Host.TraceMode = 1;
-  if (Host.DisplayPixels == nullptr) CreateDisplayBuffer();
-  ConvertFrame(Host.DisplayPixels);
-  result.PictureWidth = Host.PictureWidth;
-  result.PictureHeight = Host.PictureHeight;
-  // The display buffer keeps its rows bottom-up.
-  for (std::int32_t y = Host.PictureHeight - 1; y >= 0; --y) {
-    const std::uint32_t* row = Host.DisplayPixels + static_cast<std::size_t>(y) * Host.PictureWidth;
-    result.Picture.insert(result.Picture.end(), row, row + Host.PictureWidth);
+  SoundClock.Enabled = true;
+  if (HostStartUp(nullptr, 0, &result.ExitCode)) {
+    // The text waits in the key queue behind BASIC's wait for input; a program started first
+    // takes BASIC away from that wait until it ends.
+    KeyQueueReset();
+    if (!options.TypedKeys.empty()) KeyQueueType(options.TypedKeys, true);
+    // A WAV file that cannot be created stops the run before it starts: nothing is lost.
+    if (!Headless.WavFailed) RunAndCollect(options, program, result);
+    HostShutDown();
   }
-  result.ScreenText = ScreenRows(static_cast<std::uint16_t>(Vic.BankBase + Vic.ScreenBase));
-  HostShutDown();
+  SoundClock.Enabled = false;
+  if (Headless.WavFailed) {
+    result.ExitCode = 2;
+    result.Error = "cannot write '" + options.WavPath + "'";
+  } else if (result.ExitCode == 0 && HeadlessStopSignal != 0) {
+    result.ExitCode = 128 + HeadlessStopSignal;
+  }
   return result;
 }
 

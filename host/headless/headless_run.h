@@ -2,6 +2,7 @@
 // BASIC waits for input, run a number of frames, and hand back the final picture and screen.
 #pragma once
 
+#include <csignal>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,6 +13,9 @@ namespace quillon {
 
 struct HeadlessRunResult {
   std::int32_t ExitCode;
+  // One line saying what went wrong when the run could not do what it was asked; ExitCode is
+  // then 2.
+  std::string Error;
   std::int32_t FramesRun;
   // The final display buffer, top row first, 0x00RRGGBB.
   std::vector<std::uint32_t> Picture;
@@ -24,7 +28,12 @@ struct HeadlessRunResult {
 // The text screen at `screenAddress`, 25 rows of 40 characters with trailing blanks removed.
 std::vector<std::string> ScreenRows(std::uint16_t screenAddress);
 
-// Boots the machine on the headless backend and runs it as `options` say.
+// Set (to the signal's number) from a signal handler to end a run early: the run stops at the
+// next frame end and finishes as if its frames were done, with exit code 128 + the number.
+extern volatile std::sig_atomic_t HeadlessStopSignal;
+
+// Boots the machine on the headless backend and runs it as `options` say. The sound ticks on
+// emulated time, so the same options write the same WAV file.
 HeadlessRunResult RunHeadless(const CommandLineOptions& options);
 
 }  // namespace quillon

@@ -21,6 +21,7 @@
 #include "host/settings.h"
 #include "media/cartridge.h"
 #include "sid/sid.h"
+#include "sid/mixer.h"
 #include "vic/frame_image.h"
 #include "vic/vic.h"
 
@@ -35,6 +36,7 @@ void ResetHostRecord() {
   FreeDisplayBuffer();
   Host.Paused = 0;
   Host.TraceMode = 0;
+  Host.SoundOn = 1;
   Host.ShowBorder = 1;
   Host.FullScreenActive = 0;
   Host.ShiftHeld = 0;
@@ -78,6 +80,7 @@ void PowerOnMachine() {
   CycleCounters.StepCounter = 0;
   CycleCounters.Clock = 0;
   CiaClock = 0;
+  SoundClock.Enabled = false;
   ProcessorPortLatch = 0;
   IdToggle = 0xAA;
   CartridgeAttached = 0;

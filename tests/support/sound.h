@@ -1,0 +1,33 @@
+// Sound read back in a test: WAV files of 16-bit mono samples, and the pitch and loudness of a
+// stretch of samples.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace quillon::test {
+
+struct WavContents {
+  // Empty when the file is missing or not a whole 16-bit mono PCM WAV whose header counts
+  // exactly the bytes that follow it.
+  std::string Error;
+  std::uint32_t SampleRate = 0;
+  std::vector<std::int16_t> Samples;
+};
+WavContents ReadWav(const std::string& path);
+
+// The frequency of samples [from, to) in Hz, counted from the rising zero crossings between
+// the first and the last; 0 when there are fewer than two.
+double Pitch(const std::vector<std::int16_t>& samples, std::uint32_t sampleRate, std::size_t from,
+             std::size_t to);
+
+// The root mean square of samples [from, to).
+double Loudness(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t to);
+
+// The tone program: voice 1 plays a triangle at frequency value $1D45 (440 Hz on a PAL
+// machine), attack 0, sustain 15, release 4; the gate opens, a FOR loop holds it for about
+// 0.6 s, then the gate closes and the program waits.
+std::vector<std::uint8_t> ToneProgramFile();
+
+}  // namespace quillon::test
