@@ -53,7 +53,7 @@ int main(int argc, char** argv) {
 #if QUILLON_HAVE_GTK
     if (OpenGtkDisplay()) {
       UseGtkBackend();
-      return RunMainWindow(options.File);
+      return RunMainWindow(options.File, options.Disk);
     }
 #endif
     // No display to open a window on: the run happens without one, and the booted screen is

@@ -4,6 +4,8 @@
 #include "core/memory.h"
 #include "cpu/opcode_table.h"
 #include "cpu/stack.h"
+#include "media/disk_drive.h"
+#include "media/disk_traps.h"
 #include "sid/sid.h"
 
 namespace quillon {
@@ -41,6 +43,8 @@ void ServiceStep() {
     // The mixer's timer thread changes the mask too, so the three bits go in one update.
     ActiveVoices.fetch_and(~AllVoicesMask);
   }
+  // Device 8's LOAD and SAVE, while a disk image is attached.
+  if (DiskAttached != 0 && IsDiskTrap(Cpu.PC)) ServeDiskTrap();
   if (Cpu.NmiPending != 0) {
     Cpu.NmiPending = 0;
     cpu_internal::EnterHandler(Cpu.PC, Cpu.P & ~FlagB, cpu_internal::NmiVector);

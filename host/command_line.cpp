@@ -4,17 +4,19 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 
 #include "host/messages.h"
+#include "media/disk_drive.h"
+#include "media/media_file.h"
 
 namespace quillon {
 
 const char* const UsageText =
-    "usage: quillon [FILE]                      the desktop window; FILE (.prg, .p00, .crt) is "
-    "autostarted\n"
+    "usage: quillon [FILE]                      the desktop window; FILE (.prg, .p00, .crt, .d64, "
+    ".t64) is autostarted\n"
     "       quillon --headless [options] [FILE] no window\n"
+    "  --disk FILE       attach the disk image FILE (.d64, .t64) as drive 8 (also in the window)\n"
     "  --frames N        run N frames, then exit (default 300)\n"
     "  --realtime        pace at 50 frames per second as the window does\n"
     "  --ntsc            start in NTSC\n"
@@ -27,16 +29,6 @@ const char* const UsageText =
 const char* const VersionText = "quillon 0.98 (3rd Public Beta)\n";
 
 namespace {
-
-std::string Extension(const std::string& path) {
-  const std::size_t dot = path.find_last_of('.');
-  const std::size_t slash = path.find_last_of('/');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string extension = path.substr(dot + 1);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
-}
 
 // The C64 keyboard as the key table reaches it: which host key gives each character.
 bool KeyForCharacter(char c, TypedKey& key) {
@@ -83,7 +75,12 @@ bool ParseFrames(const char* text, std::int32_t& frames) {
 
 }  // namespace
 
-bool IsCartridgeFile(const std::string& path) { return Extension(path) == "crt"; }
+bool IsCartridgeFile(const std::string& path) { return FileExtension(path) == "crt"; }
+
+bool IsProgramFile(const std::string& path) {
+  const std::string extension = FileExtension(path);
+  return extension == "prg" || extension == "p00";
+}
 
 std::string TranslateTypedText(const std::string& text, std::vector<TypedKey>& keys) {
   keys.clear();
@@ -114,6 +111,10 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLineOptio
       options.Version = true;
     } else if (argument == "--headless") {
       options.Headless = true;
+    } else if (argument == "--disk") {
+      const char* text = value();
+      if (text == nullptr || *text == '\0') return "--disk needs a disk image";
+      options.Disk = text;
     } else if (argument.size() > 1 && argument[0] == '-') {
       if (firstHeadlessOption.empty()) firstHeadlessOption = argument;
       headlessOnly = true;
@@ -154,15 +155,21 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLineOptio
     return firstHeadlessOption + " works only with --headless";
   }
   if (!options.File.empty()) {
-    const std::string extension = Extension(options.File);
-    if (extension != "prg" && extension != "p00" && extension != "crt") {
-      return "'" + options.File + "' is not a .prg, .p00 or .crt file";
+    if (!IsProgramFile(options.File) && !IsCartridgeFile(options.File) &&
+        !IsDiskImageFile(options.File)) {
+      return "'" + options.File + "' is not a .prg, .p00, .crt, .d64 or .t64 file";
     }
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(options.File, error) ||
-        !std::ifstream(options.File, std::ios::binary)) {
+    if (!IsRegularFile(options.File.c_str()) || !std::ifstream(options.File, std::ios::binary)) {
       return "cannot read '" + options.File + "'";
     }
+    if (IsDiskImageFile(options.File)) {
+      if (!options.Disk.empty()) return "--disk and a disk image to start cannot go together";
+      return CheckDiskImage(options.File);
+    }
+  }
+  if (!options.Disk.empty()) {
+    if (!IsDiskImageFile(options.Disk)) return "'" + options.Disk + "' is not a .d64 or .t64 file";
+    return CheckDiskImage(options.Disk);
   }
   return "";
 }

@@ -91,6 +91,11 @@ struct PlatformOps {
   void (*ShowAboutDialog)();
   // A message box without owner with only an OK button; returns when it is closed.
   void (*ShowMessageBox)(const char* text, const char* caption);
+
+  // --- Files dropped on the window ---
+  // The first file of a drop that MessageDropFiles announced, copied into `path` (room for
+  // `capacity` characters); the drop is released. False when there is none or it does not fit.
+  bool (*TakeDroppedFile)(std::uintptr_t drop, char* path, std::size_t capacity);
 };
 
 // Filled by the backend before the shell starts.

@@ -7,7 +7,6 @@
 #include "host/host_state.h"
 #include "host/main_loop.h"
 #include "host/messages.h"
-#include "media/program_file.h"
 #include "vic/vic.h"
 
 namespace quillon {
@@ -51,7 +50,7 @@ struct Autostart {
     if (WaitForBasic && !BasicWaitsForInput()) return;
     WaitForBasic = false;
     if (!Program.empty()) {
-      LoadProgramFile(Program.c_str());
+      StartFile(Program);
       Program.clear();
       // The program runs first; typing goes on when BASIC is back at its prompt.
       WaitForBasic = true;
@@ -123,7 +122,7 @@ HeadlessRunResult RunHeadless(const CommandLineOptions& options) {
   VideoStandard = options.Ntsc ? VideoStandardNtsc : VideoStandardPal;
   Autostart autostart;
   autostart.Keys = options.TypedKeys;
-  autostart.Program = AttachStartFile(options.File);
+  autostart.Program = AttachStartFile(options.File, options.Disk);
   if (!HostStartUp(nullptr, 0, &result.ExitCode)) return result;
 
   result.FramesRun = options.RealTime ? RunPaced(options.Frames, autostart)
