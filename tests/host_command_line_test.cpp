@@ -60,7 +60,7 @@ TEST(HostCommandLine, BadArgumentsSayWhatIsWrong) {
       {{"--headless", "--frames", "0"}, "--frames needs a whole number"},
       {{"--frames", "10"}, "--frames works only with --headless"},
       {{"--headless", "missing.prg"}, "cannot read 'missing.prg'"},
-      {{"--headless", "notes.txt"}, "'notes.txt' is not a .prg, .p00 or .crt file"},
+      {{"--headless", "notes.txt"}, "'notes.txt' is not a .prg, .p00, .crt, .d64 or .t64 file"},
       {{"--headless", folder.c_str()}, "cannot read '" + folder + "'"},
       {{program.c_str(), program.c_str()}, "only one file"},
       {{"--headless", "--type", "~"}, "no C64 key types the character '~' in --type"},

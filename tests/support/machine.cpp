@@ -17,6 +17,7 @@
 #include "host/key_table.h"
 #include "host/messages.h"
 #include "media/cartridge.h"
+#include "media/disk_drive.h"
 #include "vic/frame_image.h"
 #include "vic/vic.h"
 
@@ -72,6 +73,7 @@ void PowerOnMachine() {
   IdToggle = 0xAA;
   CartridgeAttached = 0;
   CartridgePath.clear();
+  DetachDiskImage();
   ASSERT_EQ(EmulatorInit(), 1);
 }
 
