@@ -57,7 +57,9 @@ Bytes HelloDisk() {
 std::string TypeWithDisk(const std::string& image, std::string_view text, int frames = 60) {
   test::PowerOnMachine();
   test::RunFrames(150);
-  if (!image.empty()) {
+  if (image.empty()) {
+    DetachDiskImage();
+  } else {
     EXPECT_EQ(AttachDiskImage(image), "");
   }
   test::TypeText(text);

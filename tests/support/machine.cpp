@@ -17,7 +17,6 @@
 #include "host/key_table.h"
 #include "host/messages.h"
 #include "media/cartridge.h"
-#include "media/disk_drive.h"
 #include "vic/frame_image.h"
 #include "vic/vic.h"
 
@@ -73,7 +72,6 @@ void PowerOnMachine() {
   IdToggle = 0xAA;
   CartridgeAttached = 0;
   CartridgePath.clear();
-  DetachDiskImage();
   ASSERT_EQ(EmulatorInit(), 1);
 }
 
