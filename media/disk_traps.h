@@ -6,10 +6,13 @@
 
 namespace quillon {
 
-// Within LOAD (entered through $FFD5 and the vector at $0330): the instruction after
-// "SEARCHING FOR name" has been printed. Within SAVE ($FFD8, vector $0332): the opening of the
-// file, before "SAVING name". Programs that bend the vectors to their own loaders never get
-// here, so they are never caught.
+// LOAD is $FFD5: JMP $F49E, which keeps X/Y in $C3/$C4 and jumps through the vector at $0330
+// to $F4A5. There ST ($90) is cleared, device 0 and 3 are refused, devices 1-2 go to tape, an
+// empty name gives ?MISSING FILE NAME and "SEARCHING FOR name" is printed; the trap sits on the
+// next instruction, $F4C4, where the serial bus would be opened. SAVE is $FFD8: JMP $F5DD,
+// which keeps the end in $AE/$AF and the start in $C1/$C2 and jumps through $0332 to $F5ED;
+// after the same device and name checks the trap sits on the opening of the file, $F605.
+// Programs that bend the vectors to their own loaders never get here, so they are never caught.
 inline constexpr std::uint16_t KernalLoadTrap = 0xF4C4;
 inline constexpr std::uint16_t KernalSaveTrap = 0xF605;
 
