@@ -1,4 +1,5 @@
-// Feeds arbitrary bytes to the T64 reader, as an archive in memory and as the drive's image.
+// Feeds arbitrary bytes to the T64 reader, as an archive in memory and as the drive's image:
+// the input follows the archive's "C64" signature, so that every input is read as one.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,22 +11,24 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace quillon;
+  std::vector<std::uint8_t> bytes = {'C', '6', '4'};
+  bytes.insert(bytes.end(), data, data + size);
   T64Image image;
-  if (T64Open(std::vector<std::uint8_t>(data, data + size), image)) {
+  if (T64Open(bytes, image)) {
     DiskDirectory directory;
     T64ReadDirectory(image, directory);
     std::vector<std::uint8_t> file;
     for (const DiskFileEntry& entry : directory.Files) {
       // No file is longer than the address space, or than the archive.
       if (T64ReadFile(image, entry, file) == DiskStatus::Ok &&
-          (file.size() > 0x10002 || file.size() > size + 2)) {
+          (file.size() > 0x10002 || file.size() > bytes.size() + 2)) {
         std::abort();
       }
     }
     DirectoryProgram(directory, {});
   }
   static const fuzz::InputFile input(".t64");
-  input.Write(data, size);
+  input.Write(bytes.data(), bytes.size());
   DiskAttached = 1;
   DiskPath = input.Path;
   std::vector<std::uint8_t> file;

@@ -19,9 +19,14 @@ bool ReadMediaFile(const char* path, std::size_t limit, std::vector<std::uint8_t
   bytes.clear();
   std::FILE* file = OpenMediaFile(path);
   if (file == nullptr) return false;
-  // One byte more than the limit tells a file that is too long from one that fills it.
-  bytes.resize(limit + 1);
-  const std::size_t got = std::fread(bytes.data(), 1, bytes.size(), file);
+  // In pieces, so that a small file takes little memory; one byte past the limit tells a file
+  // that is too long from one that fills it.
+  constexpr std::size_t Piece = 65536;
+  std::size_t got = 0;
+  do {
+    bytes.resize(std::min(got + Piece, limit + 1));
+    got += std::fread(bytes.data() + got, 1, bytes.size() - got, file);
+  } while (got == bytes.size() && got <= limit);
   const bool ok = std::ferror(file) == 0 && got <= limit;
   std::fclose(file);
   bytes.resize(ok ? got : 0);
