@@ -24,7 +24,7 @@ void ServiceStep() {
     // The IRQ line is level-triggered: it stays asserted until the device drops it.
     cpu_internal::EnterHandler(Cpu, Cpu.PC, Cpu.P & ~FlagB, cpu_internal::IrqVector);
   }
-  cpu_internal::RunAddressTraps(Cpu);
+  cpu_internal::RunAddressTraps();
   if (Cpu.NmiPending != 0) {
     Cpu.NmiPending = 0;
     cpu_internal::EnterHandler(Cpu, Cpu.PC, Cpu.P & ~FlagB, cpu_internal::NmiVector);

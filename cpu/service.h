@@ -6,6 +6,8 @@
 
 #include "core/memory.h"
 #include "cpu/cpu.h"
+#include "media/disk_drive.h"
+#include "media/disk_traps.h"
 #include "sid/sid.h"
 
 namespace quillon::cpu_internal {
@@ -17,14 +19,19 @@ inline bool IrqTaken(const CpuRegisters& r) {
   return Cpu.IrqPending != 0 && (r.P & FlagI) == 0;
 }
 
-// Whether the program counter stands at an address where the emulator steps in.
-inline bool IsAddressTrap(std::uint16_t pc) { return pc == ResetEntryTrap; }
+// Whether the program counter stands at an address where the emulator steps in: the KERNAL's
+// reset entry, and device 8's LOAD and SAVE while a disk image is attached.
+inline bool IsAddressTrap(std::uint16_t pc) {
+  return pc == ResetEntryTrap || (DiskAttached != 0 && IsDiskTrap(pc));
+}
 
-inline void RunAddressTraps(const CpuRegisters& r) {
-  if (r.PC == ResetEntryTrap) {
+// The traps' work, in the service step with the registers in Cpu: a disk trap changes them.
+inline void RunAddressTraps() {
+  if (Cpu.PC == ResetEntryTrap) {
     // The mixer's timer thread changes the mask too, so the three bits go in one update.
     ActiveVoices.fetch_and(~AllVoicesMask);
   }
+  if (DiskAttached != 0 && IsDiskTrap(Cpu.PC)) ServeDiskTrap();
 }
 
 // A fetched $80, a two-byte NOP, is kept as $82, which does the same: $80 in Opcode always

@@ -1,11 +1,13 @@
 #include "host/autostart.h"
 
 #include <cstdint>
+#include <vector>
 
 #include "core/machine.h"
 #include "cpu/cpu.h"
 #include "host/command_line.h"
 #include "media/cartridge.h"
+#include "media/disk_drive.h"
 #include "media/program_file.h"
 
 namespace quillon {
@@ -24,18 +26,36 @@ bool BasicWaitsForInput() {
          MainRam[KeyboardBufferCount] == 0 && MainRam[CursorBlinkOff] == 0;
 }
 
-std::string AttachStartFile(const std::string& file) {
+std::string AttachStartFile(const std::string& file, const std::string& disk) {
+  // The command line has checked both images already.
+  if (!disk.empty()) AttachDiskImage(disk);
+  if (IsDiskImageFile(file)) AttachDiskImage(file);
   if (!IsCartridgeFile(file)) return file;
   CartridgeAttached = 1;
   CartridgePath = file;
   return "";
 }
 
+void StartFile(const std::string& file) {
+  if (!IsDiskImageFile(file)) {
+    LoadProgramFile(file.c_str());
+    return;
+  }
+  // The bytes go where the file says, as with secondary address 1; BASIC's pointers then
+  // follow the end as after a LOAD typed in direct mode.
+  static constexpr std::uint8_t FirstFile[] = {'*'};
+  std::vector<std::uint8_t> bytes;
+  if (DiskLoad(FirstFile, bytes) != DiskStatus::Ok) return;
+  std::uint16_t address = static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
+  for (std::size_t i = 2; i < bytes.size(); ++i) MainRam[address++] = bytes[i];
+  StartLoadedProgram(address);
+}
+
 void StartProgramOnceBasicWaits(std::string& program) {
   // Between passes the machine stands at a frame end; sooner or later one finds the KERNAL in
   // its keyboard wait.
   if (program.empty() || !BasicWaitsForInput()) return;
-  LoadProgramFile(program.c_str());
+  StartFile(program);
   program.clear();
 }
 

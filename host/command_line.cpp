@@ -4,18 +4,21 @@
 #include <cctype>
 #include <charconv>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 
+#include "media/disk_drive.h"
+#include "media/media_file.h"
 
 namespace quillon {
 
 const char* const UsageText =
-    "usage: quillon [--warp] [--mute] [FILE]    the desktop window; FILE (.prg, .p00, .crt) is "
-    "autostarted\n"
+    "usage: quillon [--warp] [--mute] [--disk IMAGE] [FILE]\n"
+    "                                           the desktop window; FILE (.prg, .p00, .crt, .d64,\n"
+    "                                           .t64) is autostarted\n"
     "  --warp            start in warp: as fast as the machine goes (F9 switches it)\n"
-    "       quillon --headless [options] [FILE] no window\n"
     "  --mute            start with Settings > Sound off\n"
+    "  --disk FILE       attach the disk image FILE (.d64, .t64) as drive 8 (also headless)\n"
+    "       quillon --headless [options] [FILE] no window\n"
     "  --frames N        run N frames, then exit (default 300)\n"
     "  --realtime        pace at 50 frames per second as the window does\n"
     "  --ntsc            start in NTSC\n"
@@ -30,17 +33,6 @@ const char* const VersionText = "quillon 0.98 (3rd Public Beta)\n";
 
 namespace {
 
-std::string Extension(const std::string& path) {
-  const std::size_t dot = path.find_last_of('.');
-  // Folders are separated by either slash on Windows.
-  const std::size_t slash = path.find_last_of("/\\");
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
-  std::string extension = path.substr(dot + 1);
-  std::transform(extension.begin(), extension.end(), extension.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return extension;
-}
-
 bool ParseFrames(const char* text, std::int32_t& frames) {
   const char* end = text + std::strlen(text);
   const auto [last, error] = std::from_chars(text, end, frames);
@@ -49,7 +41,12 @@ bool ParseFrames(const char* text, std::int32_t& frames) {
 
 }  // namespace
 
-bool IsCartridgeFile(const std::string& path) { return Extension(path) == "crt"; }
+bool IsCartridgeFile(const std::string& path) { return FileExtension(path) == "crt"; }
+
+bool IsProgramFile(const std::string& path) {
+  const std::string extension = FileExtension(path);
+  return extension == "prg" || extension == "p00";
+}
 
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& options) {
   bool headlessOnly = false;
@@ -67,6 +64,10 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLineOptio
       options.Warp = true;
     } else if (argument == "--mute") {
       options.Mute = true;
+    } else if (argument == "--disk") {
+      const char* text = value();
+      if (text == nullptr || *text == '\0') return "--disk needs a disk image";
+      options.Disk = text;
     } else if (argument.size() > 1 && argument[0] == '-') {
       if (firstHeadlessOption.empty()) firstHeadlessOption = argument;
       headlessOnly = true;
@@ -114,15 +115,21 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLineOptio
     return "--warp is for the window; a headless run without --realtime is as fast as it goes";
   }
   if (!options.File.empty()) {
-    const std::string extension = Extension(options.File);
-    if (extension != "prg" && extension != "p00" && extension != "crt") {
-      return "'" + options.File + "' is not a .prg, .p00 or .crt file";
+    if (!IsProgramFile(options.File) && !IsCartridgeFile(options.File) &&
+        !IsDiskImageFile(options.File)) {
+      return "'" + options.File + "' is not a .prg, .p00, .crt, .d64 or .t64 file";
     }
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(options.File, error) ||
-        !std::ifstream(options.File, std::ios::binary)) {
+    if (!IsRegularFile(options.File.c_str()) || !std::ifstream(options.File, std::ios::binary)) {
       return "cannot read '" + options.File + "'";
     }
+    if (IsDiskImageFile(options.File)) {
+      if (!options.Disk.empty()) return "--disk and a disk image to start cannot go together";
+      return CheckDiskImage(options.File);
+    }
+  }
+  if (!options.Disk.empty()) {
+    if (!IsDiskImageFile(options.Disk)) return "'" + options.Disk + "' is not a .d64 or .t64 file";
+    return CheckDiskImage(options.Disk);
   }
   return "";
 }

@@ -38,6 +38,8 @@ struct KeyQueueState {
   std::int64_t ReleasedAt[64] = {};
   // When the AwaitBasic at the head of the queue began to wait; -1 while none waits.
   std::int64_t AwaitSince = -1;
+  // The frame at which changes were last held back for an interrupt handler; -1 for none.
+  std::int64_t HeldBackAt = -1;
   bool Down[256] = {};
   // The Shift state each key went down with: its release lets go of what its press pressed,
   // even when Shift was let go in between.
@@ -149,6 +151,16 @@ void Apply(const KeyEvent& event) {
 
 // Applies events from the head of the queue for as long as they may go.
 void Serve() {
+  // The queue changes the keyboard between runs of the emulation, at a frame's end, and a frame
+  // can end while the KERNAL's interrupt handler scans the keyboard: a change then would be seen
+  // half, SHIFT's column read before it and the key's after, or the other way round. So the
+  // changes wait while an interrupt handler runs (the I flag is set), for one frame at most,
+  // since a program may keep interrupts off for good.
+  if (Queue.Events.empty()) return;
+  if ((Cpu.P & FlagI) != 0 && Queue.HeldBackAt != Queue.Frame - 1) {
+    if (Queue.HeldBackAt != Queue.Frame) Queue.HeldBackAt = Queue.Frame;
+    return;
+  }
   while (!Queue.Events.empty()) {
     const KeyEvent& event = Queue.Events.front();
     if (event.Action == KeyAction::AwaitBasic) {

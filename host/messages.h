@@ -24,6 +24,8 @@ inline constexpr std::uint32_t MessageSysKeyDown = 0x0104;
 inline constexpr std::uint32_t MessageSysKeyUp = 0x0105;
 inline constexpr std::uint32_t MessageCommand = 0x0111;
 inline constexpr std::uint32_t MessageSysCommand = 0x0112;
+// Files dropped on the window; wParam is the drop, which Platform.TakeDroppedFile reads.
+inline constexpr std::uint32_t MessageDropFiles = 0x0233;
 
 // System commands (wParam of MessageSysCommand; the low four bits are the system's own).
 inline constexpr std::uint32_t SysCommandMask = 0xFFF0;
@@ -44,6 +46,8 @@ inline constexpr std::uint32_t CommandHelp = 40014;
 inline constexpr std::uint32_t CommandAbout = 40015;
 inline constexpr std::uint32_t CommandFullScreen = 40016;
 inline constexpr std::uint32_t CommandRemoveCartridge = 40018;
+inline constexpr std::uint32_t CommandAttachDisk = 40020;
+inline constexpr std::uint32_t CommandDetachDisk = 40021;
 inline constexpr std::uint32_t CommandWarp = 40030;
 inline constexpr std::uint32_t CommandSound = 40040;
 inline constexpr std::uint32_t CommandPaste = 40050;

@@ -100,6 +100,10 @@ struct PlatformOps {
   // Keeps the screen saver and the display's power saving from starting (true), or lets them
   // start again (false).
   void (*HoldOffScreenSaver)(bool hold);
+  // --- Files dropped on the window ---
+  // The first file of a drop that MessageDropFiles announced, copied into `path` (room for
+  // `capacity` characters); the drop is released. False when there is none or it does not fit.
+  bool (*TakeDroppedFile)(std::uintptr_t drop, char* path, std::size_t capacity);
 };
 
 // Filled by the backend before the shell starts.

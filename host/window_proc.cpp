@@ -6,6 +6,7 @@
 #include "cia/keyboard.h"
 #include "core/machine.h"
 #include "cpu/cpu.h"
+#include "host/command_line.h"
 #include "host/display.h"
 #include "host/host_state.h"
 #include "host/input_commands.h"
@@ -14,6 +15,8 @@
 #include "host/screen_saver.h"
 #include "host/settings.h"
 #include "media/cartridge.h"
+#include "media/disk_drive.h"
+#include "media/media_file.h"
 #include "media/program_file.h"
 
 namespace quillon {
@@ -23,16 +26,49 @@ void SetCheck(int subMenu, std::uint32_t command, bool checked) {
   SetMenuCheck(subMenu, command, checked);
 }
 
+void AttachCartridge(const char* path) {
+  CartridgePath = path;
+  CartridgeAttached = 1;
+  // The hard reset at the CPU's next service step loads the image.
+  Cpu.ResetRequest = 1;
+}
+
 void LoadCartridgeCommand() {
   char fileName[FileNameCapacity] = {};
   CartridgePath.copy(fileName, FileNameCapacity - 1);
   if (CartridgePath.empty()) OfferFolder(Settings.CartridgeFolder, fileName);
   if (!OpenFileDialog(CartridgeFileFilter, fileName)) return;
   RememberFolder(Settings.CartridgeFolder, fileName);
-  CartridgePath = fileName;
-  CartridgeAttached = 1;
-  // The hard reset at the CPU's next service step loads the image.
-  Cpu.ResetRequest = 1;
+  AttachCartridge(fileName);
+}
+
+// A disk goes into the drive without a reset; one that is no disk image leaves the drive as it
+// was and says why.
+void AttachDisk(const char* path) {
+  const std::string error = AttachDiskImage(path);
+  if (!error.empty()) Platform.ShowMessageBox(error.c_str(), "Attach disk");
+}
+
+void AttachDiskCommand() {
+  char fileName[FileNameCapacity] = {};
+  DiskPath.copy(fileName, FileNameCapacity - 1);
+  if (OpenFileDialog(DiskImageFileFilter, fileName)) AttachDisk(fileName);
+}
+
+// A file dropped on the window does what the menu command for its type would do.
+void DropFiles(std::uintptr_t drop) {
+  char path[FileNameCapacity] = {};
+  if (Platform.TakeDroppedFile == nullptr ||
+      !Platform.TakeDroppedFile(drop, path, FileNameCapacity) || !IsRegularFile(path)) {
+    return;
+  }
+  if (IsDiskImageFile(path)) {
+    AttachDisk(path);
+  } else if (IsCartridgeFile(path)) {
+    AttachCartridge(path);
+  } else if (IsProgramFile(path)) {
+    LoadProgramFile(path);
+  }
 }
 
 void LoadProgramCommand() {
@@ -62,6 +98,12 @@ void MenuCommand(std::uint32_t command) {
       break;
     case CommandLoadProgram:
       LoadProgramCommand();
+      break;
+    case CommandAttachDisk:
+      AttachDiskCommand();
+      break;
+    case CommandDetachDisk:
+      DetachDiskImage();
       break;
     case CommandExit:
       Platform.DestroyMainWindow();
@@ -152,7 +194,10 @@ void SetMenuCheck(int subMenu, std::uint32_t command, bool checked) {
 }
 
 std::int32_t OpenFileDialog(const char* filter, char* fileName) {
-  return Platform.ChooseFile(filter, fileName, FileNameCapacity) ? 1 : 0;
+  // Only a regular file counts as picked: a device or a pipe typed into the dialog would block
+  // or feed a loader without end.
+  return Platform.ChooseFile(filter, fileName, FileNameCapacity) && IsRegularFile(fileName) ? 1
+                                                                                          : 0;
 }
 
 std::intptr_t MainWindowProc(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
@@ -190,6 +235,9 @@ std::intptr_t MainWindowProc(WindowHandle window, std::uint32_t message, std::ui
     case MessageSysCommand:
       if (SwallowsSysCommand(wParam)) return 0;
       break;
+    case MessageDropFiles:
+      DropFiles(wParam);
+      return 0;
     default:
       break;
   }

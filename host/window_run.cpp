@@ -34,7 +34,7 @@ std::int32_t RunMainWindow(const CommandLineOptions& options, void* previousInst
   Settings = LoadSettings(settingsPath);
   ApplySettings();
   if (options.Mute) Host.SoundOn = 0;
-  std::string program = AttachStartFile(options.File);
+  std::string program = AttachStartFile(options.File, options.Disk);
   std::int32_t exitCode = 0;
   if (!HostStartUp(previousInstance, showCommand, &exitCode)) return exitCode;
   ShowSettingsInMenu();

@@ -14,8 +14,9 @@ inline constexpr std::int32_t ShowNormal = 1;
 
 // Start-up, the main loop and shutdown, with the settings of the last run, the key queue and
 // the screen saver held off, as the command line's window options ask: a cartridge in File is
-// attached before the first reset, a program is loaded once BASIC waits for input, Warp starts
-// the emulation in warp, Mute starts it silent. Returns the exit code: 1 when the emulator
+// attached before the first reset, a program (or a disk image's first program) is started once
+// BASIC waits for input, Disk is attached as drive 8's image, Warp starts the emulation in warp,
+// Mute starts it silent. Returns the exit code: 1 when the emulator
 // cannot be initialised, 0 when the window cannot be made, else the quit message's exit code.
 std::int32_t RunMainWindow(const CommandLineOptions& options, void* previousInstance = nullptr,
                            std::int32_t showCommand = ShowNormal);

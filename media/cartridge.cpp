@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "core/machine.h"
+#include "media/media_file.h"
 
 namespace quillon {
 
@@ -43,7 +44,7 @@ void ReadRomData(std::FILE* file, std::uint16_t address, std::size_t size) {
 }  // namespace
 
 void LoadCartridge(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = OpenMediaFile(path);
   if (file == nullptr) return;
   std::uint8_t header[FileHeaderSize];
   std::uint8_t chip[ChipHeaderSize];

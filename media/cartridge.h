@@ -9,6 +9,7 @@ namespace quillon {
 extern int CartridgeAttached;
 extern std::string CartridgePath;
 
+// A path that names no regular file, or a file of another type, loads nothing.
 void LoadCartridge(const char* path);
 
 }  // namespace quillon

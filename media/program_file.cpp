@@ -1,10 +1,12 @@
 #include "media/program_file.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "core/machine.h"
+#include "media/media_file.h"
 
 namespace quillon {
 
@@ -18,15 +20,16 @@ constexpr std::uint16_t KeyboardBuffer = 0x0277;
 constexpr std::uint16_t KeyboardBufferCount = 0xC6;
 
 // Reads the rest of the file into RAM from `address` on, wrapping at 64 KB; returns the number
-// of bytes stored.
+// of bytes stored. A program holds no more bytes than the address space: reading stops after
+// 64 KB, when every byte of RAM has been written once.
 std::size_t ReadIntoRam(std::FILE* file, std::uint16_t address) {
   std::size_t total = 0;
   for (;;) {
-    const std::size_t room = MainRamSize - address;
+    const std::size_t room = std::min(MainRamSize - address, MainRamSize - total);
     const std::size_t got = std::fread(MainRam + address, 1, room, file);
     total += got;
     address = static_cast<std::uint16_t>(address + got);
-    if (got < room) return total;
+    if (got < room || total == MainRamSize) return total;
   }
 }
 
@@ -40,16 +43,17 @@ void SetProgramEnd(std::uint16_t end) {
   }
 }
 
-void TypeRun() {
+}  // namespace
+
+void StartLoadedProgram(std::uint16_t end) {
+  SetProgramEnd(end);
   static constexpr std::uint8_t Keys[] = {'R', 'U', 'N', 13};
   std::memcpy(MainRam + KeyboardBuffer, Keys, sizeof Keys);
   MainRam[KeyboardBufferCount] = sizeof Keys;
 }
 
-}  // namespace
-
 void LoadProgramFile(const char* path) {
-  std::FILE* file = std::fopen(path, "rb");
+  std::FILE* file = OpenMediaFile(path);
   if (file == nullptr) return;
   const std::size_t length = std::strlen(path);
   std::uint8_t loadAddress[2];
@@ -58,8 +62,7 @@ void LoadProgramFile(const char* path) {
       std::fread(loadAddress, 1, 2, file) == 2) {
     const std::uint16_t start = static_cast<std::uint16_t>(loadAddress[0] | loadAddress[1] << 8);
     const std::size_t count = ReadIntoRam(file, start);
-    SetProgramEnd(static_cast<std::uint16_t>(start + count));
-    TypeRun();
+    StartLoadedProgram(static_cast<std::uint16_t>(start + count));
   }
   std::fclose(file);
 }

@@ -31,6 +31,8 @@ inline constexpr MenuItemResource FileMenuItems[] = {
     {"Load &cartridge...", CommandLoadCartridge, 0},
     {"&Remove cartridge", CommandRemoveCartridge, 0},
     {"Load &program...", CommandLoadProgram, 0},
+    {"Attach &disk...", CommandAttachDisk, 0},
+    {"De&tach disk", CommandDetachDisk, 0},
     {nullptr, 0, MenuItemSeparator},
     {"E&xit", CommandExit, 0},
 };
@@ -79,10 +81,11 @@ constexpr const MenuItemResource* FindMenuItem(std::uint32_t command) {
   return nullptr;
 }
 
-// The two filters of the open-file dialog: pairs of description and pattern, ended by an empty
+// The filters of the open-file dialog: pairs of description and pattern, ended by an empty
 // string.
 inline constexpr char ProgramFileFilter[] = "Program file (*.prg; *.p00)\0*.PRG;*.P00\0";
 inline constexpr char CartridgeFileFilter[] = "Cartridge (*.crt)\0*.CRT\0";
+inline constexpr char DiskImageFileFilter[] = "Disk image (*.d64; *.t64)\0*.D64;*.T64\0";
 inline constexpr std::size_t FileNameCapacity = 512;
 
 }  // namespace quillon

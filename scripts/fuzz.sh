@@ -10,5 +10,5 @@ build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUILLON_SANITIZE=address,undefined -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
   -DQUILLON_BENCHMARKS=OFF -DQUILLON_FUZZ_SECONDS="$seconds" >/dev/null
-cmake --build "$build" -j2 --target program_file_fuzz cartridge_fuzz
+cmake --build "$build" -j2 --target program_file_fuzz cartridge_fuzz d64_fuzz t64_fuzz
 cd "$build" && ctest -L fuzz --output-on-failure

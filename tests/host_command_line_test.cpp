@@ -69,7 +69,7 @@ TEST(HostCommandLine, BadArgumentsSayWhatIsWrong) {
       {{"--frames", "10"}, "--frames works only with --headless"},
       {{"--headless", "--warp"}, "--warp is for the window"},
       {{"--headless", "missing.prg"}, "cannot read 'missing.prg'"},
-      {{"--headless", "notes.txt"}, "'notes.txt' is not a .prg, .p00 or .crt file"},
+      {{"--headless", "notes.txt"}, "'notes.txt' is not a .prg, .p00, .crt, .d64 or .t64 file"},
       {{"--headless", folder.c_str()}, "cannot read '" + folder + "'"},
       {{program.c_str(), program.c_str()}, "only one file"},
       {{"--headless", "--type", "~"}, "no C64 key types the character '~' in --type"},

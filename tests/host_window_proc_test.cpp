@@ -97,9 +97,13 @@ TEST(HostWindowProc, FileCommandsLoadProgramsAndAttachAndRemoveCartridges) {
   EXPECT_EQ(Headless.LastOfferedName, "old.crt") << "the dialog offers the previous name";
   EXPECT_EQ(Headless.LastFilter, std::string("Cartridge (*.crt)\0*.CRT\0", 24));
   EXPECT_EQ(CartridgeAttached + Cpu.ResetRequest, 0);
-  Headless.ChosenFile = "/games/new.crt";
+  Headless.ChosenFile = "/dev/zero";
   Command(CommandLoadCartridge);
-  EXPECT_EQ(CartridgePath, "/games/new.crt");
+  EXPECT_EQ(CartridgeAttached + Cpu.ResetRequest, 0) << "only a regular file counts as picked";
+  const std::string cartridge = test::WriteTempFile("new.crt", {});
+  Headless.ChosenFile = cartridge;
+  Command(CommandLoadCartridge);
+  EXPECT_EQ(CartridgePath, cartridge);
   EXPECT_EQ(CartridgeAttached + Cpu.ResetRequest, 2);
   Cpu.ResetRequest = 0;
   Command(CommandRemoveCartridge);

@@ -68,6 +68,8 @@ struct GtkBackendState {
   std::uint32_t FullScreenPalette[256];
   std::vector<std::uint32_t> FullScreenRgb;
   PeriodicTimer Timer;
+  // Files dropped on the window, oldest first, until the window procedure takes them.
+  std::deque<std::string> DroppedFiles;
 };
 GtkBackendState Gtk;
 
@@ -131,6 +133,21 @@ gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer) {
 gboolean OnFocusOut(GtkWidget*, GdkEventFocus*, gpointer) {
   Post(MessageKillFocus, 0, 0);
   return FALSE;
+}
+
+// A drop of files from a file manager: the first local file goes to the window procedure.
+void OnDragDataReceived(GtkWidget*, GdkDragContext*, gint, gint, GtkSelectionData* data, guint,
+                        guint, gpointer) {
+  gchar** uris = gtk_selection_data_get_uris(data);
+  gchar* name = uris != nullptr && uris[0] != nullptr
+                    ? g_filename_from_uri(uris[0], nullptr, nullptr)
+                    : nullptr;
+  if (name != nullptr) {
+    Gtk.DroppedFiles.push_back(name);
+    Post(MessageDropFiles, 0, 0);
+  }
+  g_free(name);
+  g_strfreev(uris);
 }
 
 void OnCanvasSizeAllocate(GtkWidget*, GdkRectangle* allocation, gpointer) {
@@ -240,6 +257,10 @@ bool CreateMainWindow(const char*, const char* title, std::int32_t width, std::i
   g_signal_connect(Gtk.Window, "focus-out-event", G_CALLBACK(OnFocusOut), nullptr);
   g_signal_connect(Gtk.Window, "delete-event", G_CALLBACK(OnDelete), nullptr);
   g_signal_connect(Gtk.Window, "destroy", G_CALLBACK(OnDestroy), nullptr);
+  // Files can be dropped on the window; GTK fetches the dropped names and ends the drop.
+  gtk_drag_dest_set(Gtk.Window, GTK_DEST_DEFAULT_ALL, nullptr, 0, GDK_ACTION_COPY);
+  gtk_drag_dest_add_uri_targets(Gtk.Window);
+  g_signal_connect(Gtk.Window, "drag-data-received", G_CALLBACK(OnDragDataReceived), nullptr);
 
   Gtk.Canvas = gtk_drawing_area_new();
   gtk_widget_set_hexpand(Gtk.Canvas, TRUE);
@@ -386,6 +407,15 @@ bool ChooseFile(const char* filter, char* path, std::size_t capacity) {
   }
   gtk_widget_destroy(dialog);
   return picked;
+}
+
+bool TakeDroppedFile(std::uintptr_t, char* path, std::size_t capacity) {
+  if (Gtk.DroppedFiles.empty()) return false;
+  const std::string file = std::move(Gtk.DroppedFiles.front());
+  Gtk.DroppedFiles.pop_front();
+  if (file.size() >= capacity) return false;
+  std::memcpy(path, file.c_str(), file.size() + 1);
+  return true;
 }
 
 void OnAboutOk(GtkButton*, gpointer dialog) {
@@ -579,6 +609,7 @@ void UseGtkBackend() {
       .ShowMessageBox = ShowMessageBox,
       .ReadClipboardText = ReadClipboardText,
       .HoldOffScreenSaver = GtkHoldOffScreenSaver,
+      .TakeDroppedFile = TakeDroppedFile,
   };
   DisplayPlatform = {
       .ResizeMainWindow = ResizeMainWindow,

@@ -178,6 +178,16 @@ bool ChooseFile(const char* filter, char* path, std::size_t capacity) {
   return true;
 }
 
+bool TakeDroppedFile(std::uintptr_t, char* path, std::size_t capacity) {
+  std::lock_guard lock(Headless.QueueLock);
+  if (Headless.DroppedFiles.empty()) return false;
+  const std::string file = std::move(Headless.DroppedFiles.front());
+  Headless.DroppedFiles.pop_front();
+  if (file.size() >= capacity) return false;
+  std::memcpy(path, file.c_str(), file.size() + 1);
+  return true;
+}
+
 void ShowAboutDialog() { ++Headless.AboutDialogs; }
 
 bool ReadClipboardText(std::string* text) {
@@ -252,6 +262,7 @@ void UseHeadlessBackend(bool realTime) {
   {
     std::lock_guard lock(Headless.QueueLock);
     Headless.Queue.clear();
+    Headless.DroppedFiles.clear();
     Headless.RepaintPending = false;
   }
   Headless.RealTime = realTime;
@@ -310,6 +321,7 @@ void UseHeadlessBackend(bool realTime) {
       .ShowMessageBox = ShowMessageBox,
       .ReadClipboardText = ReadClipboardText,
       .HoldOffScreenSaver = HoldOffScreenSaver,
+      .TakeDroppedFile = TakeDroppedFile,
   };
   DisplayPlatform = {
       .ResizeMainWindow = ResizeMainWindow,
@@ -339,6 +351,14 @@ void HeadlessPostMessage(std::uint32_t message, std::uintptr_t wParam, std::intp
     Headless.Queue.push_back({&Headless, message, wParam, lParam});
   }
   Headless.QueueSignal.notify_all();
+}
+
+void HeadlessDropFile(const std::string& path) {
+  {
+    std::lock_guard lock(Headless.QueueLock);
+    Headless.DroppedFiles.push_back(path);
+  }
+  HeadlessPostMessage(MessageDropFiles, 0, 0);
 }
 
 }  // namespace quillon

@@ -62,6 +62,8 @@ struct HeadlessState {
   std::string ChosenFile;
   std::string LastFilter;
   std::string LastOfferedName;
+  // Files dropped on the window and not yet taken, oldest first; guarded by QueueLock.
+  std::deque<std::string> DroppedFiles;
 
   // The last picture painted into the window, rows bottom-up as given.
   std::vector<std::uint32_t> PaintedPixels;
@@ -96,5 +98,8 @@ void HeadlessAdvanceCounter(std::int64_t counts);
 
 // Posts a message to the queue, from any thread, and wakes a waiting main loop.
 void HeadlessPostMessage(std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam);
+
+// Drops `path` on the window: the file waits for TakeDroppedFile and MessageDropFiles is posted.
+void HeadlessDropFile(const std::string& path);
 
 }  // namespace quillon

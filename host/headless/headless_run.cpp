@@ -94,7 +94,7 @@ HeadlessRunResult RunHeadless(const CommandLineOptions& options) {
   Headless.WavPath = options.WavPath;
   Host.SoundOn = options.Mute ? 0 : 1;
   VideoStandard = options.Ntsc ? VideoStandardNtsc : VideoStandardPal;
-  std::string program = AttachStartFile(options.File);
+  std::string program = AttachStartFile(options.File, options.Disk);
   SoundClock.Enabled = true;
   if (HostStartUp(nullptr, 0, &result.ExitCode)) {
     // The text waits in the key queue behind BASIC's wait for input; a program started first

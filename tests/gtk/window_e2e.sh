@@ -195,6 +195,34 @@ for _ in $(seq 60); do
 done
 grep -qx 'FROMDIALOG' "$work/text" || fail "the program chosen in the file dialog did not run"
 
+# File > Attach disk: a formatted, empty D64 (BAM and directory on track 18, at block 357),
+# then LOAD"$",8 and LIST show its directory.
+head -c 174848 /dev/zero >"$work/E2E.D64"
+printf '\x12\x01\x41\x00' | dd of="$work/E2E.D64" bs=1 seek=91392 conv=notrunc status=none
+printf 'E2E DISK\xa0\xa0\xa0\xa0\xa0\xa0\xa0\xa0\xa0\xa0ED\xa02A' |
+  dd of="$work/E2E.D64" bs=1 seek=$((91392 + 144)) conv=notrunc status=none
+printf '\x00\xff' | dd of="$work/E2E.D64" bs=1 seek=$((91392 + 256)) conv=notrunc status=none
+menu f d
+sleep 0.5
+xdotool type --delay 50 "$work/E2E.D64"
+sleep 0.5
+xdotool key Return
+sleep 0.5
+press l o a d
+xdotool keydown Shift_L
+press apostrophe 4 apostrophe
+xdotool keyup Shift_L
+press comma 8 Return
+sleep 1
+press l i s t Return
+for _ in $(seq 60); do
+  read_screen 20
+  grep -q '^0 BLOCKS FREE\.$' "$work/text" && break
+  sleep 0.25
+done
+grep -q '^0 "E2E DISK        " ED 2A$' "$work/text" && grep -q '^0 BLOCKS FREE\.$' "$work/text" ||
+  fail "the attached disk's directory is not listed: $(cat "$work/text")"
+
 # Closing the window ends the program with status 0 too.
 xdotool windowclose "$window"
 status=0
