@@ -26,8 +26,7 @@ bool BasicWaitsForInput() {
 
 std::string AttachStartFile(const std::string& file) {
   if (!IsCartridgeFile(file)) return file;
-  CartridgeAttached = 1;
-  CartridgePath = file;
+  AttachCartridge(file);
   return "";
 }
 

@@ -100,6 +100,9 @@ struct PlatformOps {
   // Keeps the screen saver and the display's power saving from starting (true), or lets them
   // start again (false).
   void (*HoldOffScreenSaver)(bool hold);
+  // The save-file dialog, as ChooseFile but for a file to write: the name may be new, and the
+  // dialog asks before it lets an existing file be replaced. False when cancelled.
+  bool (*ChooseSaveFile)(const char* filter, char* path, std::size_t capacity);
 };
 
 // Filled by the backend before the shell starts.

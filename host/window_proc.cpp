@@ -12,6 +12,7 @@
 #include "host/messages.h"
 #include "host/screen_saver.h"
 #include "host/settings.h"
+#include "host/snapshot_commands.h"
 #include "media/cartridge.h"
 #include "media/program_file.h"
 
@@ -28,8 +29,7 @@ void LoadCartridgeCommand() {
   if (CartridgePath.empty()) OfferFolder(Settings.CartridgeFolder, fileName);
   if (!OpenFileDialog(CartridgeFileFilter, fileName)) return;
   RememberFolder(Settings.CartridgeFolder, fileName);
-  CartridgePath = fileName;
-  CartridgeAttached = 1;
+  AttachCartridge(fileName);
   // The hard reset at the CPU's next service step loads the image.
   Cpu.ResetRequest = 1;
 }
@@ -56,7 +56,7 @@ void MenuCommand(std::uint32_t command) {
       LoadCartridgeCommand();
       break;
     case CommandRemoveCartridge:
-      CartridgeAttached = 0;
+      DetachCartridge();
       Cpu.ResetRequest = 1;
       break;
     case CommandLoadProgram:
@@ -64,6 +64,10 @@ void MenuCommand(std::uint32_t command) {
       break;
     case CommandExit:
       Platform.DestroyMainWindow();
+      break;
+    case CommandSaveSnapshot:
+    case CommandLoadSnapshot:
+      SnapshotMenuCommand(command);
       break;
     case CommandPause:
       Host.Paused = !Host.Paused;

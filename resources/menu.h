@@ -32,6 +32,9 @@ inline constexpr MenuItemResource FileMenuItems[] = {
     {"&Remove cartridge", CommandRemoveCartridge, 0},
     {"Load &program...", CommandLoadProgram, 0},
     {nullptr, 0, MenuItemSeparator},
+    {"&Save snapshot...", CommandSaveSnapshot, 0},
+    {"Load s&napshot...", CommandLoadSnapshot, 0},
+    {nullptr, 0, MenuItemSeparator},
     {"E&xit", CommandExit, 0},
 };
 inline constexpr MenuItemResource EditMenuItems[] = {

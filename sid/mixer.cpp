@@ -23,8 +23,6 @@ namespace {
 constexpr int Half = WaveTableLength / 2;
 constexpr std::int32_t SampleMax = 32767;
 constexpr std::int32_t SampleMin = -32767;
-// A phase is a table index in its upper bits, 14 bits of fraction below.
-constexpr int PhaseFractionBits = 14;
 
 struct BaseWaveforms {
   std::int32_t Triangle[WaveTableLength];

@@ -291,6 +291,7 @@ void UseHeadlessBackend(bool realTime) {
       .ShowMessageBox = ShowMessageBox,
       .ReadClipboardText = ReadClipboardText,
       .HoldOffScreenSaver = HoldOffScreenSaver,
+      .ChooseSaveFile = ChooseFile,
   };
   DisplayPlatform = {
       .ResizeMainWindow = ResizeMainWindow,
