@@ -1,6 +1,6 @@
 // The program's entry: with no arguments (or only a file) the desktop window, with --headless a
 // run without a window for automation. Errors in the arguments exit with status 2 before
-// anything runs.
+// anything runs; --help lists the statuses.
 #include <cstdio>
 #include <string>
 
@@ -18,12 +18,16 @@ using namespace quillon;
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "quillon: %s\n", message.c_str());
-  return 2;
+  return ExitBadInput;
 }
 
 int RunWithoutWindow(const CommandLineOptions& options) {
   const HeadlessRunResult result = RunHeadless(options);
-  if (result.ExitCode != 0) return result.ExitCode;
+  for (const std::string& message : result.Messages) {
+    std::fprintf(stderr, "quillon: %s\n", message.c_str());
+  }
+  // A run that could not start has no picture to show.
+  if (result.Picture.empty()) return result.ExitCode;
   if (!options.ScreenshotPath.empty() &&
       !WritePng(options.ScreenshotPath, result.Picture.data(), result.PictureWidth,
                 result.PictureHeight, result.PictureWidth)) {
@@ -32,7 +36,7 @@ int RunWithoutWindow(const CommandLineOptions& options) {
   if (options.ScreenText) {
     for (const std::string& row : result.ScreenText) std::printf("%s\n", row.c_str());
   }
-  return 0;
+  return result.ExitCode;
 }
 
 }  // namespace
@@ -42,7 +46,7 @@ int main(int argc, char** argv) {
   const std::string error = ParseCommandLine(argc, argv, options);
   if (!error.empty()) return Fail(error);
   if (options.Help) {
-    std::fputs(UsageText, stdout);
+    std::fputs(UsageText().c_str(), stdout);
     return 0;
   }
   if (options.Version) {

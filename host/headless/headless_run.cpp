@@ -1,12 +1,15 @@
 #include "host/headless/headless_run.h"
 
 #include "core/machine.h"
+#include "core/memory.h"
 #include "host/autostart.h"
 #include "host/display.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_state.h"
 #include "host/key_queue.h"
 #include "host/main_loop.h"
+#include "host/snapshot.h"
+#include "host/trace_log.h"
 #include "vic/vic.h"
 
 namespace quillon {
@@ -27,7 +30,7 @@ char ScreenCodeText(std::uint8_t code) {
 std::int32_t RunUnpaced(std::int32_t frames, std::string& program) {
   std::int32_t run = 0;
   std::int32_t exitCode = 0;
-  while (run < frames && DeliverPendingMessages(&exitCode)) {
+  while (run < frames && !RunStopRequested && DeliverPendingMessages(&exitCode)) {
     RunUntilFrame(1);
     CycleCounters.FrameCounter = 0;
     ++run;
@@ -41,7 +44,7 @@ std::int32_t RunUnpaced(std::int32_t frames, std::string& program) {
 std::int32_t RunPaced(std::int32_t frames, std::string& program) {
   std::int32_t run = 0;
   std::int32_t exitCode = 0;
-  while (run < frames) {
+  while (run < frames && !RunStopRequested) {
     const std::int32_t passFrames = MainLoopPass(&exitCode);
     if (passFrames < 0) break;
     run += passFrames;
@@ -66,19 +69,63 @@ std::vector<std::string> ScreenRows(std::uint16_t screenAddress) {
   return rows;
 }
 
+namespace {
+
+// How the run ended, in the exit status and the messages: the guest's own status first, then
+// what was left undone.
+void JudgeEnd(const CommandLineOptions& options, HeadlessRunResult& result) {
+  if (DebugExit.Status >= 0) {
+    result.ExitCode = DebugExit.Status;
+    return;
+  }
+  const std::string frames = std::to_string(result.FramesRun) + " frames";
+  if (options.DebugExit) {
+    result.ExitCode = ExitUnfinished;
+    result.Messages.push_back("the program wrote no exit status to $D7FF within " + frames);
+  }
+  if (!KeyQueueEmpty()) {
+    result.ExitCode = ExitUnfinished;
+    result.Messages.push_back("the --type text was not typed whole within " + frames);
+  }
+}
+
+void Fail(HeadlessRunResult& result, const std::string& message) {
+  result.ExitCode = ExitBadInput;
+  result.Messages.push_back(message);
+}
+
+}  // namespace
+
 HeadlessRunResult RunHeadless(const CommandLineOptions& options) {
   HeadlessRunResult result{};
   UseHeadlessBackend(options.RealTime);
   VideoStandard = options.Ntsc ? VideoStandardNtsc : VideoStandardPal;
   std::string program = AttachStartFile(options.File);
   if (!HostStartUp(nullptr, 0, &result.ExitCode)) return result;
+  KeyQueueReset();
+  std::string error;
+  if (!options.SnapshotLoadPath.empty()) error = SnapshotLoadFile(options.SnapshotLoadPath);
+  if (error.empty() && !options.TraceLogPath.empty()) error = TraceLogOpen(options.TraceLogPath);
+  if (!error.empty()) {
+    Fail(result, error);
+    HostShutDown();
+    return result;
+  }
   // The text waits in the key queue behind BASIC's wait for input; a program started first
   // takes BASIC away from that wait until it ends.
-  KeyQueueReset();
   if (!options.TypedKeys.empty()) KeyQueueType(options.TypedKeys, true);
+  DebugExit = {options.DebugExit, -1};
+  RunStopRequested = false;
 
   result.FramesRun = options.RealTime ? RunPaced(options.Frames, program)
                                       : RunUnpaced(options.Frames, program);
+  DebugExit.Enabled = false;
+  JudgeEnd(options, result);
+  error = TraceLogClose();
+  if (error.empty() && !options.SnapshotSavePath.empty()) {
+    error = SnapshotSaveFile(options.SnapshotSavePath);
+  }
+  if (!error.empty()) Fail(result, error);
 
   if (options.Trace) Host.TraceMode = 1;
   if (Host.DisplayPixels == nullptr) CreateDisplayBuffer();

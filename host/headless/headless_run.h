@@ -11,7 +11,11 @@
 namespace quillon {
 
 struct HeadlessRunResult {
+  // 0, the guest's own status under --debug-exit, ExitUnfinished, or ExitStartFailed and
+  // ExitBadInput, which come without a picture.
   std::int32_t ExitCode;
+  // What the run has to say on stderr, a line each.
+  std::vector<std::string> Messages;
   std::int32_t FramesRun;
   // The final display buffer, top row first, 0x00RRGGBB.
   std::vector<std::uint32_t> Picture;
@@ -24,7 +28,8 @@ struct HeadlessRunResult {
 // The text screen at `screenAddress`, 25 rows of 40 characters with trailing blanks removed.
 std::vector<std::string> ScreenRows(std::uint16_t screenAddress);
 
-// Boots the machine on the headless backend and runs it as `options` say.
+// Boots the machine on the headless backend (or takes it from a snapshot) and runs it as
+// `options` say: with the debug exit port, the trace log and the snapshot written at the end.
 HeadlessRunResult RunHeadless(const CommandLineOptions& options);
 
 }  // namespace quillon
