@@ -52,6 +52,7 @@ struct SnapshotReader {
   std::uint32_t U32() { return static_cast<std::uint32_t>(Unsigned(4)); }
   std::uint64_t U64() { return Unsigned(8); }
   void Block(void* data, std::size_t size) {
+    if (size == 0) return;
     if (Take(size)) {
       std::memcpy(data, Data + Position - size, size);
     } else {
