@@ -1,6 +1,6 @@
 // The program's entry: with no arguments (or only a file) the desktop window, with --headless a
 // run without a window for automation. Errors in the arguments exit with status 2 before
-// anything runs.
+// anything runs; --help lists the statuses.
 #include <csignal>
 #include <cstdio>
 #include <string>
@@ -27,7 +27,7 @@ using namespace quillon;
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "quillon: %s\n", message.c_str());
-  return 2;
+  return ExitBadInput;
 }
 
 void StopHeadlessRun(int signal) { HeadlessStopSignal = signal; }
@@ -38,7 +38,11 @@ int RunWithoutWindow(const CommandLineOptions& options) {
   std::signal(SIGINT, StopHeadlessRun);
   std::signal(SIGTERM, StopHeadlessRun);
   const HeadlessRunResult result = RunHeadless(options);
-  if (!result.Error.empty()) return Fail(result.Error);
+  for (const std::string& message : result.Messages) {
+    std::fprintf(stderr, "quillon: %s\n", message.c_str());
+  }
+  // A run that could not start has no picture to show.
+  if (result.Picture.empty()) return result.ExitCode;
   if (!options.ScreenshotPath.empty() &&
       !WritePng(options.ScreenshotPath, result.Picture.data(), result.PictureWidth,
                 result.PictureHeight, result.PictureWidth)) {
@@ -75,7 +79,7 @@ int quillon::RunProgram(int argc, char** argv) {
   const std::string error = ParseCommandLine(argc, argv, options);
   if (!error.empty()) return Fail(error);
   if (options.Help) {
-    std::fputs(UsageText, stdout);
+    std::fputs(UsageText().c_str(), stdout);
     return 0;
   }
   if (options.Version) {

@@ -45,7 +45,7 @@ std::uint8_t& InterruptLine(const CiaState& cia) {
 
 }  // namespace
 
-std::uint8_t CiaRead(CiaState& cia, std::uint8_t index) {
+std::uint8_t CiaPeek(const CiaState& cia, std::uint8_t index) {
   CiaCatchUp();
   // The chip decodes four address lines; the register repeats through its page.
   index &= 0x0F;
@@ -53,21 +53,32 @@ std::uint8_t CiaRead(CiaState& cia, std::uint8_t index) {
   const bool isCia1 = &cia == &Cia1;
   switch (index) {
     case CiaPortA:
-      if (isCia1) return static_cast<std::uint8_t>((value & 0xE0) | JoystickRead());
-      cia.Registers[CiaPortA] = value | SerialInputsHigh;
-      return cia.Registers[CiaPortA];
+      return isCia1 ? static_cast<std::uint8_t>((value & 0xE0) | JoystickRead())
+                    : static_cast<std::uint8_t>(value | SerialInputsHigh);
     case CiaPortB:
       // CIA1 port B reads the keyboard rows of the columns selected on port A.
       return isCia1 ? KeyboardScan(cia.Registers[CiaPortA]) : value;
+    default:
+      return value;
+  }
+}
+
+std::uint8_t CiaRead(CiaState& cia, std::uint8_t index) {
+  const std::uint8_t value = CiaPeek(cia, index);
+  switch (index & 0x0F) {
+    case CiaPortA:
+      if (&cia == &Cia2) cia.Registers[CiaPortA] = value;
+      break;
     case CiaInterruptControl:
       // Reading the flags acknowledges them and releases the chip's interrupt line, whoever
       // else may have raised it.
       cia.Registers[CiaInterruptControl] = 0;
       InterruptLine(cia) = 0;
-      return value;
+      break;
     default:
-      return value;
+      break;
   }
+  return value;
 }
 
 void CiaWrite(CiaState& cia, std::uint8_t index, std::uint8_t value) {

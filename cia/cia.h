@@ -55,6 +55,8 @@ void CiaCatchUp();
 // timer runs towards one.
 std::uint64_t CiaNextEventStep();
 std::uint8_t CiaRead(CiaState& cia, std::uint8_t index);
+// What CiaRead would return, without acknowledging anything.
+std::uint8_t CiaPeek(const CiaState& cia, std::uint8_t index);
 void CiaWrite(CiaState& cia, std::uint8_t index, std::uint8_t value);
 
 // Zeroes both register files and stops all four timers; counters, latches and masks stay.

@@ -43,14 +43,29 @@ void RunInstructionsUntilEvent() {
 
 }  // namespace
 
-void RescheduleEvents() { EventDeadline = std::min(RasterDeadline, CiaNextEventStep()); }
+bool RunStopRequested = false;
+
+void RequestRunStop() {
+  RunStopRequested = true;
+  EventDeadline = 0;
+}
+
+void RescheduleEvents() {
+  EventDeadline = RunStopRequested ? 0 : std::min(RasterDeadline, CiaNextEventStep());
+}
 
 void RunUntilFrame(std::int32_t frame) {
   ScheduleEvents();
-  while (CycleCounters.FrameCounter < frame) {
+  while (CycleCounters.FrameCounter < frame && !RunStopRequested) {
     RunInstructionsUntilEvent();
+    if (RunStopRequested) break;
     RunStep();
     ScheduleEvents();
+  }
+  // A stop comes after the instruction that asked for it: its remaining calls only count, and
+  // pass through the reference step (a raster line may end among them).
+  if (RunStopRequested) {
+    while (Cpu.Opcode != ServiceMarker) RunStep();
   }
 }
 

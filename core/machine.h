@@ -62,6 +62,14 @@ void RasterLineStep();
 // which the frame ended), even in the middle of an instruction.
 void RunUntilFrame(std::int32_t frame);
 
+// Asks for the run to end after the instruction in progress, from within it (a write to the
+// debug exit port): RunUntilFrame returns at that instruction's end, whatever frame it was
+// running to, and returns at once while the request stands. The host takes the request back
+// with RunStopRequested = false. Costs nothing per instruction: it moves the fast path's event
+// deadline to now, which the processor's loop reads anyway.
+extern bool RunStopRequested;
+void RequestRunStop();
+
 // Tells the fast path that what comes next has changed (a timer was written, the raster line
 // was restarted); it looks again before its next instruction.
 void RescheduleEvents();

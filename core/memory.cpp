@@ -11,6 +11,7 @@ namespace quillon {
 
 std::uint8_t ProcessorPortLatch = 0;
 std::uint8_t IdToggle = 0xAA;
+DebugExitState DebugExit = {false, -1};
 
 namespace {
 
@@ -63,6 +64,10 @@ void WriteIoArea(std::uint16_t address, std::uint8_t value) {
       VicWrite(address & 0x3F, value);
       return;
     case 0xD4: case 0xD5: case 0xD6: case 0xD7:
+      if (address == DebugExitPort && DebugExit.Enabled) {
+        DebugExit.Status = value;
+        RequestRunStop();
+      }
       SidWrite(address & 0x1F, value);
       return;
     case 0xD8: case 0xD9: case 0xDA: case 0xDB:
@@ -127,6 +132,17 @@ void SelectMemoryMap() {
 }
 
 std::uint8_t MemReadIo(std::uint16_t address) { return ReadIoArea(address); }
+
+std::uint8_t MemPeek(std::uint16_t address) {
+  const std::uint8_t* page = MemoryMap.CurrentReadPages[address >> 8];
+  if (page != nullptr) return page[address & 0xFF];
+  if (address == 0xDFFF) return IdToggle;
+  switch (address >> 8) {
+    case 0xDC: return CiaPeek(Cia1, address & 0x0F);
+    case 0xDD: return CiaPeek(Cia2, address & 0x0F);
+    default: return ReadIoArea(address);  // the other chips' reads change nothing
+  }
+}
 
 void MemWriteSpecial(std::uint16_t address, std::uint8_t value) {
   if (CartridgeAttached && address >= 0x8000 && address <= 0x9FFF) return;

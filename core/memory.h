@@ -13,6 +13,16 @@ extern std::uint8_t ProcessorPortLatch;
 // What $DFFF returns next; every read of $DFFF complements it.
 extern std::uint8_t IdToggle;
 
+// The debug exit port at $D7FF, the last byte of the SID's mirrors. While Enabled, a write there
+// ends the run after the writing instruction and its byte becomes the exit status, as test
+// programs for C64 emulators expect; otherwise it is the SID register it always was.
+inline constexpr std::uint16_t DebugExitPort = 0xD7FF;
+struct DebugExitState {
+  bool Enabled;
+  std::int32_t Status;  // the byte written, -1 until a write
+};
+extern DebugExitState DebugExit;
+
 // The map as page tables, one pair per banking configuration (the port's low three bits). A
 // page reads or writes the host memory its entry points at; a null entry sends the access down
 // the slow path: the I/O area, the port bytes at $00/$01 and the cartridge's write-protected
@@ -36,6 +46,10 @@ void SelectMemoryMap();
 inline void FollowPortChanges() {
   if (MainRam[1] != MemoryMap.CurrentPort) [[unlikely]] SelectMemoryMap();
 }
+
+// The byte that MemRead returns at `address`, without the effects of a read: no interrupt
+// flags acknowledged, no toggle moved. For observers of the machine such as the trace log.
+std::uint8_t MemPeek(std::uint16_t address);
 
 // The slow halves of MemRead and MemWrite.
 std::uint8_t MemReadIo(std::uint16_t address);

@@ -9,6 +9,7 @@
 namespace quillon {
 
 constinit CpuState Cpu = CpuPowerOnState;
+FetchObserverFunction FetchObserver = nullptr;
 
 void ServiceStep() {
   if (Cpu.ResetRequest != 0) {
@@ -31,6 +32,7 @@ void ServiceStep() {
   }
   Cpu.Opcode = cpu_internal::FetchOpcode(Cpu);
   Cpu.Cycle = 1;
+  if (FetchObserver != nullptr) FetchObserver();
 }
 
 void CpuExecute() {

@@ -55,6 +55,13 @@ inline constexpr CpuState CpuPowerOnState = {
     /* ResetRequest */ 0};
 extern CpuState Cpu;
 
+// While set, called at every opcode fetch, right after it: the registers are as the fetched
+// instruction finds them and CycleCounters.Clock is the fetch's step. The fast path then sends
+// every service step through ServiceStep; unset, it costs one test of a value held in a host
+// register per instruction.
+using FetchObserverFunction = void (*)();
+extern FetchObserverFunction FetchObserver;
+
 // One clock cycle of the processor.
 void CpuExecute();
 

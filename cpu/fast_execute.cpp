@@ -23,6 +23,8 @@ namespace quillon {
   std::uint8_t opcode = Cpu.Opcode;
   std::uint8_t cycle = Cpu.Cycle;
   std::uint8_t lastCycle = Cpu.LastCycle;
+  // An observer of the fetches is set between runs, never during one.
+  const bool observed = FetchObserver != nullptr;
   // The loop may start, and stops, wherever the per-step path would be: at a service step, at
   // an instruction's main call, at a taken branch's second call, or among the idle calls.
   for (;;) {
@@ -30,8 +32,9 @@ namespace quillon {
       // The service step and the main call after it both come before the deadline.
       if (clock + 1 >= deadline) break;
       CycleCounters.Clock = clock;
-      // Interrupts and traps are rare: they go through the per-step service step.
-      if (IrqTaken(r) || Cpu.NmiPending != 0 || IsAddressTrap(r.PC)) [[unlikely]] {
+      // Interrupts and traps are rare: they go through the per-step service step, and so does
+      // every fetch while an observer watches them.
+      if (IrqTaken(r) || Cpu.NmiPending != 0 || IsAddressTrap(r.PC) || observed) [[unlikely]] {
         static_cast<CpuRegisters&>(Cpu) = r;
         ServiceStep();
         FollowPortChanges();

@@ -31,8 +31,7 @@ std::string AttachStartFile(const std::string& file, const std::string& disk) {
   if (!disk.empty()) AttachDiskImage(disk);
   if (IsDiskImageFile(file)) AttachDiskImage(file);
   if (!IsCartridgeFile(file)) return file;
-  CartridgeAttached = 1;
-  CartridgePath = file;
+  AttachCartridge(file);
   return "";
 }
 

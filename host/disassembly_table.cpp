@@ -1,6 +1,11 @@
 #include "host/disassembly_table.h"
 
 namespace quillon {
+namespace {
+
+constexpr char HexDigits[] = "0123456789ABCDEF";
+
+}  // namespace
 
 // One row per high digit of the opcode, sixteen entries by its low digit.
 const char* const DisassemblyTable[256] = {
@@ -53,5 +58,26 @@ const char* const DisassemblyTable[256] = {
     "BEQ $*a", "SBC ($a),Y", "???", "??? ($a),Y", "??? $a,X", "SBC $a,X", "INC $a,X", "??? $a,X",
     "SED", "SBC $ba,Y", "???", "??? $ba,Y", "??? $ba,X", "SBC $ba,X", "INC $ba,X", "??? $ba,X",
 };
+
+Disassembly Disassemble(std::uint16_t pc, std::uint8_t (*read)(std::uint16_t address)) {
+  Disassembly result{};
+  result.Bytes[0] = read(pc);
+  result.Length = 1;
+  char* out = result.Text;
+  for (const char* c = DisassemblyTable[result.Bytes[0]]; *c != '\0'; ++c) {
+    if (*c != 'a' && *c != 'b') {
+      *out++ = *c;
+      continue;
+    }
+    const int index = *c == 'a' ? 1 : 2;
+    const std::uint8_t operand = read(static_cast<std::uint16_t>(pc + index));
+    result.Bytes[index] = operand;
+    if (index + 1 > result.Length) result.Length = index + 1;
+    *out++ = HexDigits[operand >> 4];
+    *out++ = HexDigits[operand & 0x0F];
+  }
+  *out = '\0';
+  return result;
+}
 
 }  // namespace quillon

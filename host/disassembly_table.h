@@ -4,8 +4,21 @@
 // a branch offset, shown raw).
 #pragma once
 
+#include <cstdint>
+
 namespace quillon {
 
 extern const char* const DisassemblyTable[256];
+
+// An instruction as the trace view shows it.
+struct Disassembly {
+  std::uint8_t Bytes[3];  // the opcode, then the bytes its template's "a" and "b" stand for
+  int Length;             // how many of Bytes the template names: 1 to 3
+  char Text[16];          // the expanded template, for example "LDX #$FF"
+};
+
+// Expands the template of the instruction at `pc`, reading the opcode and then each operand
+// byte where its placeholder stands, with `read`.
+Disassembly Disassemble(std::uint16_t pc, std::uint8_t (*read)(std::uint16_t address));
 
 }  // namespace quillon

@@ -11,6 +11,7 @@
 #include "host/host_state.h"
 #include "host/key_table.h"
 #include "host/messages.h"
+#include "host/snapshot_stream.h"
 
 namespace quillon {
 namespace {
@@ -222,6 +223,66 @@ void KeyQueueFramesPassed(std::int32_t frames) {
 }
 
 bool KeyQueueEmpty() { return Queue.Events.empty(); }
+
+void KeyQueueSave(SnapshotWriter& out) {
+  out.U32(static_cast<std::uint32_t>(Queue.Events.size()));
+  for (const KeyEvent& event : Queue.Events) {
+    out.U8(static_cast<std::uint8_t>(event.Action));
+    out.U8(event.VirtualKey);
+    out.U8(event.FromText);
+    out.U16(event.WaitLimit);
+  }
+  out.U64(static_cast<std::uint64_t>(Queue.Frame));
+  out.U32(static_cast<std::uint32_t>(Queue.LineCredit));
+  out.U64(static_cast<std::uint64_t>(Queue.CharacterDownAt));
+  for (std::int64_t at : Queue.DownAt) out.U64(static_cast<std::uint64_t>(at));
+  for (std::int64_t at : Queue.ReleasedAt) out.U64(static_cast<std::uint64_t>(at));
+  out.U64(static_cast<std::uint64_t>(Queue.AwaitSince));
+  for (bool down : Queue.Down) out.U8(down);
+  for (bool down : Queue.DownShifted) out.U8(down);
+  out.U8(Queue.ShiftLock);
+  out.U8(Queue.TextShift);
+  out.U8(static_cast<std::uint8_t>(Queue.TextKey));
+  out.U8(Host.ShiftHeld != 0);
+}
+
+bool KeyQueueLoad(SnapshotReader& in, bool apply) {
+  constexpr std::size_t EventSize = 5;
+  KeyQueueState queue;
+  const std::uint32_t count = in.U32();
+  // Each event takes five bytes: a count that the data cannot hold is damage, not a reason to
+  // allocate.
+  if (in.Failed || count > (in.Size - in.Position) / EventSize) return false;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint8_t action = in.U8();
+    const std::uint8_t key = in.U8();
+    const bool fromText = in.Flag();
+    const std::uint16_t waitLimit = in.U16();
+    if (action > static_cast<std::uint8_t>(KeyAction::AwaitBasic)) return false;
+    queue.Events.push_back({static_cast<KeyAction>(action), key, fromText, waitLimit});
+  }
+  queue.Frame = static_cast<std::int64_t>(in.U64());
+  queue.LineCredit = static_cast<std::int32_t>(in.U32());
+  queue.CharacterDownAt = static_cast<std::int64_t>(in.U64());
+  for (std::int64_t& at : queue.DownAt) at = static_cast<std::int64_t>(in.U64());
+  for (std::int64_t& at : queue.ReleasedAt) at = static_cast<std::int64_t>(in.U64());
+  queue.AwaitSince = static_cast<std::int64_t>(in.U64());
+  for (bool& down : queue.Down) down = in.Flag();
+  for (bool& down : queue.DownShifted) down = in.Flag();
+  queue.ShiftLock = in.Flag();
+  queue.TextShift = in.Flag();
+  queue.TextKey = in.U8();
+  const bool shiftHeld = in.Flag();
+  if (in.Failed || queue.LineCredit < 0 || queue.LineCredit >= PalLinesPerFrame ||
+      queue.AwaitSince < -1) {
+    return false;
+  }
+  if (apply) {
+    Queue = std::move(queue);
+    Host.ShiftHeld = shiftHeld;
+  }
+  return true;
+}
 
 void KeyQueueReleaseHostKeys() {
   std::erase_if(Queue.Events, [](const KeyEvent& event) { return !event.FromText; });

@@ -14,6 +14,9 @@
 
 namespace quillon {
 
+struct SnapshotWriter;
+struct SnapshotReader;
+
 // Two frames span at least one keyboard scan, on a PAL or an NTSC machine.
 inline constexpr int KeyHoldFrames = 2;
 // After a typed RETURN the rest of the text waits for BASIC to be back at its input wait, two
@@ -39,6 +42,12 @@ void KeyQueueFramesPassed(std::int32_t frames);
 
 // True when nothing waits: every key event and all typed text have reached the keyboard.
 bool KeyQueueEmpty();
+
+// The queue's whole state (and the Shift state it keeps for the host) into a snapshot, and back.
+// KeyQueueLoad reads the same fields and checks them; only with `apply` does it put them in
+// effect. False when they are damaged.
+void KeyQueueSave(SnapshotWriter& out);
+bool KeyQueueLoad(SnapshotReader& in, bool apply);
 
 // The keyboard's keys are all up now (the window lost the focus, and their releases will go
 // elsewhere): their waiting events are dropped, every C64 key they hold is let go and every

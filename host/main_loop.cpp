@@ -101,8 +101,16 @@ bool HostStartUp(void* previousInstance, std::int32_t showCommand, std::int32_t*
 }
 
 void TraceStep() {
-  const std::uint16_t start = Cpu.PC;
-  for (std::int32_t step = 0; step < TraceStepLimit && Cpu.PC == start; ++step) RunStep();
+  // One whole instruction: it ends where the next call is a service step, so a taken branch
+  // completes and the view shows the instruction that runs next. A service step that enters
+  // an interrupt handler (or resets) ends the step on its own, showing the handler's first
+  // instruction before it runs. Every instruction ends within nine steps.
+  for (;;) {
+    const bool serviceStep = Cpu.Opcode == ServiceMarker;
+    const std::uint16_t before = Cpu.PC;
+    RunStep();
+    if (Cpu.Opcode == ServiceMarker || (serviceStep && Cpu.PC != before)) break;
+  }
   Host.Paused = 1;
 }
 

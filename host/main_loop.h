@@ -15,9 +15,6 @@ inline constexpr std::uint32_t SoundTimerPeriodMilliseconds = 50;
 inline constexpr std::int64_t TicksPerSecond = 50;
 inline constexpr std::int32_t MaxCatchUpFrames = 5;
 inline constexpr std::uint32_t IdleSleepMilliseconds = 2;
-// A trace step ends when the program counter moves, or after one PAL frame's worth of steps for
-// an instruction that jumps to itself with interrupts off.
-inline constexpr std::int32_t TraceStepLimit = 312 * 64;
 
 // The start-up steps up to and including reading the counter. False when the program must end
 // at once; *exitCode then holds its exit code.
@@ -35,7 +32,7 @@ bool DeliverPendingMessages(std::int32_t* exitCode);
 // *exitCode), otherwise the number of frames emulated in the pass.
 std::int32_t MainLoopPass(std::int32_t* exitCode);
 
-// Runs the emulation until the program counter moves (bounded by TraceStepLimit), then pauses.
+// Runs the emulation to the end of one instruction, or into an interrupt handler, then pauses.
 void TraceStep();
 
 // Stops the sound timer first, then frees what it might have used.

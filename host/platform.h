@@ -100,7 +100,9 @@ struct PlatformOps {
   // Keeps the screen saver and the display's power saving from starting (true), or lets them
   // start again (false).
   void (*HoldOffScreenSaver)(bool hold);
-  // --- Files dropped on the window ---
+  // The save-file dialog, as ChooseFile but for a file to write: the name may be new, and the
+  // dialog asks before it lets an existing file be replaced. False when cancelled.
+  bool (*ChooseSaveFile)(const char* filter, char* path, std::size_t capacity);
   // The first file of a drop that MessageDropFiles announced, copied into `path` (room for
   // `capacity` characters); the drop is released. False when there is none or it does not fit.
   bool (*TakeDroppedFile)(std::uintptr_t drop, char* path, std::size_t capacity);

@@ -12,6 +12,7 @@
 
 #include "cia/keyboard.h"
 #include "core/machine.h"
+#include "host/file_replace.h"
 #include "host/host_state.h"
 #include "resources/menu.h"
 
@@ -169,25 +170,10 @@ SettingsState LoadSettings(const std::string& path) {
 
 bool SaveSettings(const std::string& path, const SettingsState& settings) {
   if (path.empty()) return false;
-  const std::filesystem::path target(path);
   std::error_code error;
-  std::filesystem::create_directories(target.parent_path(), error);
-  const std::filesystem::path temporary = target.string() + ".new";
-  {
-    std::ofstream file(temporary, std::ios::binary | std::ios::trunc);
-    file << FormatSettings(settings);
-    file.flush();
-    if (!file) {
-      file.close();
-      std::filesystem::remove(temporary, error);
-      return false;
-    }
-  }
-  std::filesystem::rename(temporary, target, error);
-  if (!error) return true;
-  std::error_code ignored;
-  std::filesystem::remove(temporary, ignored);
-  return false;
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+  const std::string text = FormatSettings(settings);
+  return ReplaceFile(path, text.data(), text.size()).empty();
 }
 
 void ApplySettings() {

@@ -1,6 +1,7 @@
 #include "host/trace_view.h"
 
 #include <cstdio>
+#include <cstring>
 
 #include "core/memory.h"
 #include "host/disassembly_table.h"
@@ -27,28 +28,24 @@ void DrawTraceView(std::uint16_t pc, std::uint8_t a, std::uint8_t x, std::uint8_
   DrawTextAt("        : ", 10, 0, TextYellow, TextBlack);
 
   // The opcode is read again for the disassembly, as the CPU's bus would see it.
-  int column = MnemonicColumn;
-  bool firstOperandShown = false;
-  bool secondOperandShown = false;
-  for (const char* c = DisassemblyTable[MemRead(pc)]; *c != '\0'; ++c) {
-    if (*c == 'a' || *c == 'b') {
-      const bool first = *c == 'a';
-      const std::uint8_t operand = MemRead(static_cast<std::uint16_t>(pc + (first ? 1 : 2)));
-      DrawHexByte(operand, column, 0, TextWhite, TextBlack);
-      column += 2;
-      const int field = first ? FirstOperandColumn : SecondOperandColumn;
+  const Disassembly instruction = Disassemble(pc, MemRead);
+  DrawTextAt(instruction.Text, MnemonicColumn, 0, TextWhite, TextBlack);
+  for (int column = MnemonicColumn + static_cast<int>(std::strlen(instruction.Text));
+       column < FlagsColumn; ++column) {
+    DrawGlyph(' ', column, 0, TextWhite, TextBlack);
+  }
+  DrawTextAt("NV-BDIZC", FlagsColumn, 0, TextYellow, TextBlack);
+  // The operand bytes again in their own fields, "$.." where the instruction has none.
+  const int fields[] = {FirstOperandColumn, SecondOperandColumn};
+  for (int operand = 1; operand <= 2; ++operand) {
+    const int field = fields[operand - 1];
+    if (operand < instruction.Length) {
       DrawTextAt("$", field, 0, TextWhite, TextBlack);
-      DrawHexByte(operand, field + 1, 0, TextWhite, TextBlack);
-      (first ? firstOperandShown : secondOperandShown) = true;
+      DrawHexByte(instruction.Bytes[operand], field + 1, 0, TextWhite, TextBlack);
     } else {
-      // Upper-case letters become their screen codes; punctuation keeps its own code.
-      DrawGlyph(*c & 0x3F, column++, 0, TextWhite, TextBlack);
+      DrawTextAt("$..", field, 0, TextWhite, TextBlack);
     }
   }
-  for (; column < FlagsColumn; ++column) DrawGlyph(' ', column, 0, TextWhite, TextBlack);
-  DrawTextAt("NV-BDIZC", FlagsColumn, 0, TextYellow, TextBlack);
-  if (!firstOperandShown) DrawTextAt("$..", FirstOperandColumn, 0, TextWhite, TextBlack);
-  if (!secondOperandShown) DrawTextAt("$..", SecondOperandColumn, 0, TextWhite, TextBlack);
 
   for (int bit = 0; bit < 8; ++bit) {
     DrawGlyph('0' + ((p >> (7 - bit)) & 1), FlagsColumn + bit, 1, TextWhite, TextBlack);

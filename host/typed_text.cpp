@@ -2,6 +2,7 @@
 
 #include <cctype>
 
+#include "host/message_text.h"
 #include "host/messages.h"
 
 namespace quillon {
@@ -53,7 +54,10 @@ std::string TranslateTypedText(const std::string& text, std::vector<TypedKey>& k
     }
     TypedKey key{};
     if (!KeyForCharacter(c, key)) {
-      return std::string("no C64 key types the character '") + c + "' in --type";
+      // The whole character, however many bytes it takes.
+      return "no C64 key types the character " +
+             QuoteForMessage(std::string_view(text).substr(i, Utf8CharacterLength(text, i))) +
+             " in --type";
     }
     keys.push_back(key);
   }

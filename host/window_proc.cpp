@@ -14,6 +14,7 @@
 #include "host/messages.h"
 #include "host/screen_saver.h"
 #include "host/settings.h"
+#include "host/snapshot_commands.h"
 #include "media/cartridge.h"
 #include "media/disk_drive.h"
 #include "media/media_file.h"
@@ -26,9 +27,8 @@ void SetCheck(int subMenu, std::uint32_t command, bool checked) {
   SetMenuCheck(subMenu, command, checked);
 }
 
-void AttachCartridge(const char* path) {
-  CartridgePath = path;
-  CartridgeAttached = 1;
+void AttachCartridgeAndReset(const char* path) {
+  AttachCartridge(path);
   // The hard reset at the CPU's next service step loads the image.
   Cpu.ResetRequest = 1;
 }
@@ -39,7 +39,7 @@ void LoadCartridgeCommand() {
   if (CartridgePath.empty()) OfferFolder(Settings.CartridgeFolder, fileName);
   if (!OpenFileDialog(CartridgeFileFilter, fileName)) return;
   RememberFolder(Settings.CartridgeFolder, fileName);
-  AttachCartridge(fileName);
+  AttachCartridgeAndReset(fileName);
 }
 
 // A disk goes into the drive without a reset; one that is no disk image leaves the drive as it
@@ -65,7 +65,7 @@ void DropFiles(std::uintptr_t drop) {
   if (IsDiskImageFile(path)) {
     AttachDisk(path);
   } else if (IsCartridgeFile(path)) {
-    AttachCartridge(path);
+    AttachCartridgeAndReset(path);
   } else if (IsProgramFile(path)) {
     LoadProgramFile(path);
   }
@@ -93,7 +93,7 @@ void MenuCommand(std::uint32_t command) {
       LoadCartridgeCommand();
       break;
     case CommandRemoveCartridge:
-      CartridgeAttached = 0;
+      DetachCartridge();
       Cpu.ResetRequest = 1;
       break;
     case CommandLoadProgram:
@@ -107,6 +107,10 @@ void MenuCommand(std::uint32_t command) {
       break;
     case CommandExit:
       Platform.DestroyMainWindow();
+      break;
+    case CommandSaveSnapshot:
+    case CommandLoadSnapshot:
+      SnapshotMenuCommand(command);
       break;
     case CommandPause:
       Host.Paused = !Host.Paused;

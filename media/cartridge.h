@@ -1,7 +1,9 @@
 // Cartridge images: the ROM data of the first CHIP packet placed into RAM at every hard reset.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace quillon {
 
@@ -9,7 +11,20 @@ namespace quillon {
 extern int CartridgeAttached;
 extern std::string CartridgePath;
 
-// A path that names no regular file, or a file of another type, loads nothing.
+// The attached cartridge as its file last gave it: the file header, the first CHIP header and
+// as much of that packet's data as the file holds. A snapshot carries these bytes; a machine
+// restored from one places them at its hard resets instead of reading the file, which may have
+// changed or gone since (CartridgeImageKept), until a cartridge is attached or removed.
+inline constexpr std::size_t CartridgeImageMaxSize = 64 + 16 + 0xFFFF;
+extern std::vector<std::uint8_t> CartridgeImage;
+extern int CartridgeImageKept;
+
+// Attaches the cartridge file at `path` or removes the cartridge; the next hard reset loads or
+// wipes it.
+void AttachCartridge(const std::string& path);
+void DetachCartridge();
+
+// Reads the file at `path` into CartridgeImage (unless the image is kept) and places it.
 void LoadCartridge(const char* path);
 
 }  // namespace quillon

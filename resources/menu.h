@@ -34,6 +34,9 @@ inline constexpr MenuItemResource FileMenuItems[] = {
     {"Attach &disk...", CommandAttachDisk, 0},
     {"De&tach disk", CommandDetachDisk, 0},
     {nullptr, 0, MenuItemSeparator},
+    {"&Save snapshot...", CommandSaveSnapshot, 0},
+    {"Load s&napshot...", CommandLoadSnapshot, 0},
+    {nullptr, 0, MenuItemSeparator},
     {"E&xit", CommandExit, 0},
 };
 inline constexpr MenuItemResource EditMenuItems[] = {

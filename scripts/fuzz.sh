@@ -10,5 +10,8 @@ build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUILLON_SANITIZE=address,undefined -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
   -DQUILLON_BENCHMARKS=OFF -DQUILLON_FUZZ_SECONDS="$seconds" >/dev/null
-cmake --build "$build" -j2 --target program_file_fuzz cartridge_fuzz d64_fuzz t64_fuzz
+cmake --build "$build" -j2 --target program_file_fuzz cartridge_fuzz d64_fuzz t64_fuzz snapshot_fuzz \
+  quillon
+# The snapshot fuzzer starts from a booted machine's snapshot.
+"$build/quillon" --headless --frames 120 --snapshot-save "$build/fuzz/snapshot_corpus/booted.qsn"
 cd "$build" && ctest -L fuzz --output-on-failure

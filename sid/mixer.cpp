@@ -26,8 +26,6 @@ namespace {
 constexpr int Half = WaveTableLength / 2;
 constexpr std::int32_t SampleMax = 32767;
 constexpr std::int32_t SampleMin = -32767;
-// A phase is a table index in its upper bits, 14 bits of fraction below.
-constexpr int PhaseFractionBits = 14;
 
 // The part of a sample that the ticks so far have owed the stream, in twentieths.
 std::uint32_t TickSampleCarry = 0;

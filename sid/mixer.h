@@ -16,6 +16,8 @@ struct WaveTable {
 // bit 2 pulse, bit 3 noise, as in bits 4-7 of a voice's control register.
 inline constexpr int WaveTableCount = 16;
 inline constexpr std::uint32_t WaveTableLength = 64;
+// A voice's phase counts table entries with this many bits of fraction below them.
+inline constexpr int PhaseFractionBits = 14;
 extern WaveTable WaveTables[WaveTableCount];
 
 // The sound ticks twenty times a second, every 50 ms. Each tick mixes the samples of its own

@@ -4,8 +4,10 @@
 // lines between instructions) and for random ones. The long runs are in the `long` label.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <memory>
 #include <random>
 #include <vector>
@@ -187,6 +189,41 @@ TEST(FastPath, CpuExerciserAndCartridgeMatchTheReference) {
 TEST(FastPath, RandomProgramsMatchTheReference) {
   for (unsigned seed = 1; seed <= 12; ++seed) {
     EXPECT_EQ(test::CompareFastPathWithReference(RandomScenario(seed, 40)), "");
+  }
+}
+
+// Every fetch seen by an observer, as the trace log sees them: the step, the address and the
+// registers, mixed into one value per run.
+std::vector<std::uint64_t> ObservedRuns;
+
+void ObserveFetch() {
+  std::uint64_t& seen = ObservedRuns.back();
+  for (std::uint64_t value : {CycleCounters.Clock, std::uint64_t{Cpu.PC}, std::uint64_t{Cpu.A},
+                              std::uint64_t{Cpu.X}, std::uint64_t{Cpu.Y}, std::uint64_t{Cpu.P},
+                              std::uint64_t{Cpu.SP}, std::uint64_t{Cpu.Opcode}}) {
+    seen = (seen ^ value) * 0x9E3779B97F4A7C15ull;
+  }
+}
+
+// With an observer of the fetches, as the trace log sets one, the fast path sends every
+// service step through the reference's: both paths see the same fetches at the same steps and
+// the machine does exactly what it does unobserved.
+TEST(FastPath, AnObserverOfTheFetchesSeesTheSameOnBothPathsAndChangesNothing) {
+  for (Scenario scenario : {Scenario{"interrupts", InterruptProgram, nullptr, 60},
+                            RandomScenario(7, 30), CartridgeScenario()}) {
+    ObservedRuns.clear();
+    const std::function<void()> setup = scenario.Setup;
+    scenario.Setup = [setup] {
+      setup();
+      ObservedRuns.push_back(0);
+      FetchObserver = ObserveFetch;
+    };
+    scenario.Frames = std::min(scenario.Frames, 60);
+    EXPECT_EQ(test::CompareFastPathWithReference(scenario), "");
+    ASSERT_EQ(ObservedRuns.size(), 2u);
+    EXPECT_NE(ObservedRuns[0], 0u);
+    EXPECT_EQ(ObservedRuns[0], ObservedRuns[1]) << scenario.Name;
+    FetchObserver = nullptr;
   }
 }
 

@@ -106,11 +106,60 @@ no-display)
   out=$(env -u DISPLAY -u WAYLAND_DISPLAY "$quillon" 2>/dev/null) || fail "exit status $?"
   echo "$out" | grep -q '^READY\.$' || fail "no READY.: $out"
   ;;
+debug-exit)
+  # The guest's byte at $D7FF is the exit status; running out of frames is 3.
+  for value in 0 7 255; do
+    "$quillon" --headless --debug-exit --type "POKE 55295,$value\n" --frames 600 >/dev/null 2>&1
+    status=$?
+    [ $status -eq $value ] || fail "POKE 55295,$value exited with $status"
+  done
+  "$quillon" --headless --debug-exit --frames 20 >/dev/null 2>"$work/stderr"
+  status=$?
+  [ $status -eq 3 ] || fail "frames ran out with status $status"
+  grep -q 'no exit status to \$D7FF within 20 frames' "$work/stderr" || fail "$(cat "$work/stderr")"
+  "$quillon" --headless --type 'PRINT 1\n' --frames 20 >/dev/null 2>"$work/stderr"
+  [ $? -eq 3 ] || fail "untyped text did not end with 3"
+  ;;
+trace-log)
+  "$quillon" --headless --frames 2 --trace-log - --screen-text >"$work/out" || fail "exit status $?"
+  [ "$(head -n 1 "$work/out")" = "         0  FCE2  A2 FF     LDX #\$FF     A:00 X:00 Y:00 P:30 SP:FF" ] ||
+    fail "first line: $(head -n 1 "$work/out")"
+  [ "$(wc -l <"$work/out")" -gt 10000 ] || fail "too few lines"
+  "$quillon" --headless --frames 2 --trace-log "$work/trace.log" >/dev/null || fail "exit status $?"
+  lines=$(wc -l <"$work/trace.log")
+  [ "$(head -n "$lines" "$work/out")" = "$(cat "$work/trace.log")" ] || fail "file and stdout differ"
+  [ "$(tail -n +$((lines + 1)) "$work/out" | wc -l)" -eq 25 ] || fail "no screen text after the log"
+  ;;
+snapshot)
+  # A run resumed from its snapshot ends as the run that never stopped, byte for byte.
+  "$quillon" --headless --type 'PRINT 6*7\n' --frames 260 --screenshot "$work/whole.png" \
+    --screen-text >"$work/whole.txt" || fail "exit status $?"
+  "$quillon" --headless --type 'PRINT 6*7\n' --frames 130 --snapshot-save "$work/half.qsn" ||
+    fail "exit status $?"
+  "$quillon" --headless --snapshot-load "$work/half.qsn" --frames 130 --screenshot "$work/resumed.png" \
+    --screen-text >"$work/resumed.txt" || fail "exit status $?"
+  cmp -s "$work/whole.png" "$work/resumed.png" || fail "the pictures differ"
+  cmp -s "$work/whole.txt" "$work/resumed.txt" || fail "the screens differ"
+  grep -q '^ 42$' "$work/resumed.txt" || fail "no 42"
+  # Damaged and cut-short snapshots: status 2, one line, nothing run.
+  head -c 1000 "$work/half.qsn" >"$work/cut.qsn"
+  cp "$work/half.qsn" "$work/flipped.qsn"
+  printf '\125' | dd of="$work/flipped.qsn" bs=1 seek=4000 conv=notrunc 2>/dev/null
+  for damaged in cut flipped; do
+    "$quillon" --headless --snapshot-load "$work/$damaged.qsn" --screen-text >"$work/stdout" 2>"$work/stderr"
+    status=$?
+    [ $status -eq 2 ] || fail "$damaged snapshot exited with $status"
+    [ ! -s "$work/stdout" ] || fail "$damaged snapshot ran"
+    [ "$(wc -l <"$work/stderr")" -eq 1 ] || fail "$damaged: $(cat "$work/stderr")"
+  done
+  ;;
 bad-arguments)
   write_program "$work/prog.prg"
   for arguments in "--bogus" "--headless --frames" "--headless --frames ten" \
     "--headless --frames 0" "--headless $work/missing.prg" "--headless $work/notes.txt" \
-    "--frames 5" "--headless --type ~" \
+    "--frames 5" "--headless --type ~" "--headless --screenshot --frames 3" \
+    "--headless --trace-log" "--debug-exit" "--headless --snapshot-load $work/missing.qsn" \
+    "--headless --realtime=1" "--headless -- --frames" \
     "--headless --screen-text --screenshot $work/never.png $work/missing.prg" \
     "--wav $work/never.wav" "--headless --wav" "--headless --wav $work/no/such/dir.wav"; do
     # shellcheck disable=SC2086

@@ -56,29 +56,99 @@ TEST(HostCommandLine, NoArgumentsIsTheWindowAndEveryOptionIsRead) {
   EXPECT_EQ(typed, "79 75 13 222S 186S ");
 }
 
+TEST(HostCommandLine, DeveloperOptionsValuesAfterEqualsSignsAndTheEndOfOptions) {
+  const std::string snapshot = test::WriteTempFile("machine.qsn", {0});
+  const std::string dashed = test::WriteTempFile("-game.prg", {0});
+  CommandLineOptions options;
+  EXPECT_EQ(Parse({"--headless", "--debug-exit", "--trace-log", "-", "--snapshot-load",
+                   snapshot.c_str(), "--snapshot-save=out.qsn", "--frames=7", "--type=--5",
+                   "--", dashed.c_str()},
+                  options),
+            "");
+  EXPECT_TRUE(options.DebugExit);
+  EXPECT_EQ(options.TraceLogPath, "-") << "a lone - is a value, standard output";
+  EXPECT_EQ(options.SnapshotLoadPath, snapshot);
+  EXPECT_EQ(options.SnapshotSavePath, "out.qsn");
+  EXPECT_EQ(options.Frames, 7);
+  EXPECT_EQ(options.TypedKeys.size(), 3u) << "a value that begins with -- after an equals sign";
+  EXPECT_EQ(options.File, dashed) << "after --, an argument that begins with - is a file";
+  CommandLineOptions help;
+  EXPECT_EQ(Parse({"-h"}, help), "");
+  EXPECT_TRUE(help.Help);
+}
+
+TEST(HostCommandLine, HelpListsEveryOptionOfTheTableAndTheExitStatuses) {
+  const std::string usage = UsageText();
+  for (const CommandLineOption& option : CommandLineOptionTable) {
+    EXPECT_NE(usage.find(std::string("\n  ") + option.Name + " "), std::string::npos) << option.Name;
+  }
+  for (const char* status : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  N "}) {
+    EXPECT_NE(usage.find(status), std::string::npos) << status;
+  }
+  EXPECT_NE(usage.find("$D7FF"), std::string::npos);
+}
+
+// Every way the command line can be wrong, with the one line that says so.
 TEST(HostCommandLine, BadArgumentsSayWhatIsWrong) {
   const std::string program = test::WriteTempFile("x.prg", {0});
+  const std::string cartridge = test::WriteTempFile("x.crt", {0});
+  const std::string snapshot = test::WriteTempFile("x.qsn", {0});
   const std::string folder = program.substr(0, program.rfind('/')) + "/folder.prg";
   std::filesystem::create_directory(folder);
+  std::string accents;
+  for (int i = 0; i < 40; ++i) accents += "\xC3\xA9";  // 40 e-acute, 80 bytes
+  const std::string longOption = "--" + accents;
   const std::pair<std::vector<const char*>, std::string> cases[] = {
+      // Options and their values.
       {{"--bogus"}, "unknown option '--bogus' (see --help)"},
+      {{"--headless", "-x"}, "unknown option '-x' (see --help)"},
+      {{"--headless", "--bogus=3"}, "unknown option '--bogus' (see --help)"},
       {{"--headless", "--frames"}, "--frames needs a number of frames"},
-      {{"--headless", "--frames", "12x"}, "--frames needs a whole number"},
+      {{"--headless", "--frames", "12x"}, "--frames needs a whole number from 1 up, not '12x'"},
       {{"--headless", "--frames", "99999999999"}, "--frames needs a whole number"},
       {{"--headless", "--frames", "0"}, "--frames needs a whole number"},
+      {{"--headless", "--frames", "-5"}, "--frames needs a whole number from 1 up, not '-5'"},
+      {{"--headless", "--frames="}, "--frames needs a number of frames"},
+      {{"--headless", "--screenshot"}, "--screenshot needs a file name"},
+      {{"--headless", "--screenshot", "--frames", "3"},
+       "--screenshot needs a file name, not the option '--frames' (write --screenshot=VALUE"},
+      {{"--headless", "--type", "--"}, "--type needs the text to type, not the option '--'"},
+      {{"--headless", "--type", ""}, "--type needs the text to type"},
+      {{"--headless", "--trace-log"}, "--trace-log needs a file name"},
+      {{"--headless", "--snapshot-save", "--trace"}, "--snapshot-save needs a file name, not"},
+      {{"--headless", "--snapshot-load="}, "--snapshot-load needs a file name"},
+      {{"--headless", "--realtime=yes"}, "--realtime takes no value"},
+      {{"--headless", "--type", "~"}, "no C64 key types the character '~' in --type"},
+      // Messages never cut a UTF-8 character in half, and show control characters as codes.
+      {{"--headless", "--type", "A\xC3\xA9"}, "no C64 key types the character '\xC3\xA9' in --type"},
+      {{"--headless", "--type", "\xE2\x82\xAC" "5"}, "no C64 key types the character '\xE2\x82\xAC'"},
+      {{longOption.c_str()}, "unknown option '--" + accents.substr(0, 58) + "...' (see --help)"},
+      {{"--bo\x01gus"}, "unknown option '--bo\\x01gus' (see --help)"},
+      // Where options work.
       {{"--frames", "10"}, "--frames works only with --headless"},
+      {{"--debug-exit"}, "--debug-exit works only with --headless"},
+      {{"--trace-log", "t.log"}, "--trace-log works only with --headless"},
       {{"--headless", "--warp"}, "--warp is for the window"},
+      // Files.
       {{"--headless", "missing.prg"}, "cannot read 'missing.prg'"},
       {{"--headless", "notes.txt"}, "'notes.txt' is not a .prg, .p00, .crt, .d64 or .t64 file"},
       {{"--headless", folder.c_str()}, "cannot read '" + folder + "'"},
       {{program.c_str(), program.c_str()}, "only one file"},
-      {{"--headless", "--type", "~"}, "no C64 key types the character '~' in --type"},
-      {{"--headless", "--screenshot"}, "--screenshot needs a file name"},
+      {{"--headless", "--", "--frames"},
+       "'--frames' is not a .prg, .p00, .crt, .d64 or .t64 file"},
+      {{"--headless", "--snapshot-load", "missing.qsn"}, "cannot read 'missing.qsn'"},
+      {{"--headless", "--ntsc", "--snapshot-load", snapshot.c_str()},
+       "--ntsc cannot change a snapshot's machine"},
+      {{"--headless", "--snapshot-load", snapshot.c_str(), cartridge.c_str()},
+       "--snapshot-load brings its machine's cartridge"},
       {{"--headless", "--wav", ""}, "--wav needs a file name"},
-      {{"--wav", "out.wav"}, "--wav works only with --headless"}};
+      {{"--wav", "out.wav"}, "--wav works only with --headless"},
+      {{"--headless", "--disk"}, "--disk needs a disk image"}};
   for (const auto& [arguments, error] : cases) {
     CommandLineOptions options;
-    EXPECT_TRUE(Parse(arguments, options).starts_with(error)) << error;
+    const std::string message = Parse(arguments, options);
+    EXPECT_TRUE(message.starts_with(error)) << error << "\n got: " << message;
+    EXPECT_EQ(message.find('\n'), std::string::npos);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "core/machine.h"
+#include "core/memory.h"
 #include "cpu/cpu.h"
 #include "host/display.h"
 #include "host/headless/headless_backend.h"
@@ -17,6 +18,7 @@
 #include "host/window_run.h"
 #include "sid/mixer.h"
 #include "support/machine.h"
+#include "support/picture.h"
 
 namespace quillon {
 namespace {
@@ -115,9 +117,13 @@ TEST(HostMainLoop, PauseBlocksUntilAMessageAndConvertsNothing) {
   EXPECT_EQ(Headless.WindowWidth * 1000 + Headless.WindowHeight, 326244);
 }
 
-TEST(HostMainLoop, ATraceStepRunsUntilTheProgramCounterMovesAndIsBounded) {
+// A trace step is one whole instruction: a taken branch completes (the view never shows the
+// instruction after it, which does not run), a jump to itself is a step like any other, and an
+// interrupt's entry is a step of its own that shows the handler's first instruction.
+TEST(HostMainLoop, ATraceStepRunsOneWholeInstructionOrEntersAnInterrupt) {
   StartLoop();
-  const std::uint8_t program[] = {0xA9, 0x01, 0x78, 0x4C, 0x03, 0xC0};  // LDA #1; SEI; JMP *
+  // LDA #1; BNE +2 (taken); two NOPs that never run; JMP * with interrupts off.
+  const std::uint8_t program[] = {0xA9, 0x01, 0xD0, 0x02, 0xEA, 0xEA, 0x78, 0x4C, 0x07, 0xC0};
   std::copy(program, program + sizeof program, MainRam + 0xC000);
   Cpu.PC = 0xC000;
   Host.TraceMode = 1;
@@ -127,20 +133,42 @@ TEST(HostMainLoop, ATraceStepRunsUntilTheProgramCounterMovesAndIsBounded) {
   EXPECT_EQ(StepsSoFar(), 2) << "the fetch, then the instruction";
   EXPECT_EQ(Host.Paused, 1);
   EXPECT_TRUE(Converted());
-  // Paused, the loop waits for F12, which steps once more.
+  // Paused, the loop waits for F12, which steps once more: the branch whole, in three steps.
   HeadlessPostMessage(MessageKeyUp, VirtualKeyF12, 0);
   PassWokenLater();
   EXPECT_EQ(Cpu.PC, 0xC002);
   HeadlessPostMessage(MessageKeyDown, VirtualKeyF12, 0);
   Pass();
-  EXPECT_EQ(Cpu.PC, 0xC003);
-  // JMP * with interrupts off never moves the program counter: the step gives up.
+  EXPECT_EQ(Cpu.PC, 0xC006) << "the taken branch lands before the step ends";
+  EXPECT_EQ(Cpu.Opcode, ServiceMarker);
+  EXPECT_EQ(StepsSoFar(), 5);
+  EXPECT_EQ(test::PictureRowText(0).substr(20, 3), "SEI") << "the view shows what runs next";
   Host.Paused = 0;
-  const std::int64_t before = StepsSoFar();
   Pass();
-  EXPECT_EQ(Cpu.PC, 0xC003);
-  EXPECT_EQ(StepsSoFar() - before, TraceStepLimit);
-  EXPECT_EQ(Host.Paused, 1);
+  // JMP * with interrupts off: each step runs it once more.
+  for (int jumps = 0; jumps < 2; ++jumps) {
+    Host.Paused = 0;
+    const std::int64_t before = StepsSoFar();
+    Pass();
+    EXPECT_EQ(Cpu.PC, 0xC007);
+    EXPECT_EQ(StepsSoFar() - before, 3);
+    EXPECT_EQ(Host.Paused, 1);
+  }
+  // With interrupts allowed, a pending IRQ is entered in a step of its own, which stops on
+  // the handler's first instruction; the next step runs it.
+  Cpu.P = static_cast<std::uint8_t>(Cpu.P & ~FlagI);
+  Cpu.IrqPending = 1;
+  const std::uint16_t handler = static_cast<std::uint16_t>(MemRead(0xFFFE) | MemRead(0xFFFF) << 8);
+  Host.Paused = 0;
+  std::int64_t before = StepsSoFar();
+  Pass();
+  EXPECT_EQ(Cpu.PC, handler);
+  EXPECT_EQ(StepsSoFar() - before, 1);
+  Host.Paused = 0;
+  before = StepsSoFar();
+  Pass();
+  EXPECT_EQ(Cpu.PC, handler + 1) << "PHA";
+  EXPECT_EQ(StepsSoFar() - before, 2) << "its main call and its idle call";
 }
 
 TEST(HostMainLoop, StartUpOrderExitAndAWindowThatCannotBeMade) {

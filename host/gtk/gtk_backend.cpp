@@ -373,12 +373,15 @@ void StopTimer() { StopPeriodicTimer(Gtk.Timer); }
 
 // --- Dialogs ---
 
-bool ChooseFile(const char* filter, char* path, std::size_t capacity) {
+// The file dialog for opening or saving; saving asks before it replaces a file.
+bool RunFileChooser(GtkFileChooserAction action, const char* filter, char* path,
+                    std::size_t capacity) {
+  const bool save = action == GTK_FILE_CHOOSER_ACTION_SAVE;
   GtkWidget* dialog = gtk_file_chooser_dialog_new(
-      "Open", Gtk.Window != nullptr ? GTK_WINDOW(Gtk.Window) : nullptr,
-      GTK_FILE_CHOOSER_ACTION_OPEN, "_Cancel", GTK_RESPONSE_CANCEL, "_Open",
-      GTK_RESPONSE_ACCEPT, nullptr);
+      save ? "Save" : "Open", Gtk.Window != nullptr ? GTK_WINDOW(Gtk.Window) : nullptr, action,
+      "_Cancel", GTK_RESPONSE_CANCEL, save ? "_Save" : "_Open", GTK_RESPONSE_ACCEPT, nullptr);
   GtkFileChooser* chooser = GTK_FILE_CHOOSER(dialog);
+  gtk_file_chooser_set_do_overwrite_confirmation(chooser, save);
   for (const FileFilterSpec& spec : ParseFileFilter(filter)) {
     GtkFileFilter* fileFilter = gtk_file_filter_new();
     gtk_file_filter_set_name(fileFilter, spec.Description.c_str());
@@ -407,6 +410,14 @@ bool ChooseFile(const char* filter, char* path, std::size_t capacity) {
   }
   gtk_widget_destroy(dialog);
   return picked;
+}
+
+bool ChooseFile(const char* filter, char* path, std::size_t capacity) {
+  return RunFileChooser(GTK_FILE_CHOOSER_ACTION_OPEN, filter, path, capacity);
+}
+
+bool ChooseSaveFile(const char* filter, char* path, std::size_t capacity) {
+  return RunFileChooser(GTK_FILE_CHOOSER_ACTION_SAVE, filter, path, capacity);
 }
 
 bool TakeDroppedFile(std::uintptr_t, char* path, std::size_t capacity) {
@@ -609,6 +620,7 @@ void UseGtkBackend() {
       .ShowMessageBox = ShowMessageBox,
       .ReadClipboardText = ReadClipboardText,
       .HoldOffScreenSaver = GtkHoldOffScreenSaver,
+      .ChooseSaveFile = ChooseSaveFile,
       .TakeDroppedFile = TakeDroppedFile,
   };
   DisplayPlatform = {

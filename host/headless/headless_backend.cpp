@@ -321,6 +321,7 @@ void UseHeadlessBackend(bool realTime) {
       .ShowMessageBox = ShowMessageBox,
       .ReadClipboardText = ReadClipboardText,
       .HoldOffScreenSaver = HoldOffScreenSaver,
+      .ChooseSaveFile = ChooseFile,
       .TakeDroppedFile = TakeDroppedFile,
   };
   DisplayPlatform = {

@@ -1,12 +1,16 @@
 #include "host/headless/headless_run.h"
 
 #include "core/machine.h"
+#include "core/memory.h"
 #include "host/autostart.h"
 #include "host/display.h"
 #include "host/headless/headless_backend.h"
 #include "host/host_state.h"
 #include "host/key_queue.h"
 #include "host/main_loop.h"
+#include "host/message_text.h"
+#include "host/snapshot.h"
+#include "host/trace_log.h"
 #include "sid/mixer.h"
 #include "vic/vic.h"
 
@@ -27,11 +31,15 @@ char ScreenCodeText(std::uint8_t code) {
   return '?';
 }
 
+// Whether the run goes on: neither the guest (through the debug exit port) nor a signal has
+// ended it.
+bool RunGoesOn() { return !RunStopRequested && HeadlessStopSignal == 0; }
+
 // As fast as the machine goes: messages between frames, one conversion at the end.
 std::int32_t RunUnpaced(std::int32_t frames, std::string& program) {
   std::int32_t run = 0;
   std::int32_t exitCode = 0;
-  while (run < frames && HeadlessStopSignal == 0 && DeliverPendingMessages(&exitCode)) {
+  while (run < frames && RunGoesOn() && DeliverPendingMessages(&exitCode)) {
     RunUntilFrame(1);
     CycleCounters.FrameCounter = 0;
     ++run;
@@ -45,7 +53,7 @@ std::int32_t RunUnpaced(std::int32_t frames, std::string& program) {
 std::int32_t RunPaced(std::int32_t frames, std::string& program) {
   std::int32_t run = 0;
   std::int32_t exitCode = 0;
-  while (run < frames && HeadlessStopSignal == 0) {
+  while (run < frames && RunGoesOn()) {
     const std::int32_t passFrames = MainLoopPass(&exitCode);
     if (passFrames < 0) break;
     run += passFrames;
@@ -55,11 +63,8 @@ std::int32_t RunPaced(std::int32_t frames, std::string& program) {
   return run;
 }
 
-// Runs the frames, then takes the final picture and text screen into `result`.
-void RunAndCollect(const CommandLineOptions& options, std::string& program,
-                   HeadlessRunResult& result) {
-  result.FramesRun = options.RealTime ? RunPaced(options.Frames, program)
-                                      : RunUnpaced(options.Frames, program);
+// The final picture and text screen, into `result`.
+void CollectPicture(const CommandLineOptions& options, HeadlessRunResult& result) {
   if (options.Trace) Host.TraceMode = 1;
   if (Host.DisplayPixels == nullptr) CreateDisplayBuffer();
   ConvertFrame(Host.DisplayPixels);
@@ -88,6 +93,67 @@ std::vector<std::string> ScreenRows(std::uint16_t screenAddress) {
   return rows;
 }
 
+namespace {
+
+// How the run ended, in the exit status and the messages: the guest's own status first, then
+// what was left undone.
+void JudgeEnd(const CommandLineOptions& options, HeadlessRunResult& result) {
+  if (DebugExit.Status >= 0) {
+    result.ExitCode = DebugExit.Status;
+    return;
+  }
+  const std::string frames = std::to_string(result.FramesRun) + " frames";
+  if (options.DebugExit) {
+    result.ExitCode = ExitUnfinished;
+    result.Messages.push_back("the program wrote no exit status to $D7FF within " + frames);
+  }
+  if (!KeyQueueEmpty()) {
+    result.ExitCode = ExitUnfinished;
+    result.Messages.push_back("the --type text was not typed whole within " + frames);
+  }
+}
+
+void Fail(HeadlessRunResult& result, const std::string& message) {
+  result.ExitCode = ExitBadInput;
+  result.Messages.push_back(message);
+}
+
+// The run on a machine that has started: what it loads and opens first, the frames, then what
+// it writes at the end. A file that cannot be read or written before the run (the WAV file, the
+// snapshot to start from, the trace log) stops it before it begins: nothing is lost.
+void RunStarted(const CommandLineOptions& options, std::string& program,
+                HeadlessRunResult& result) {
+  KeyQueueReset();
+  std::string error;
+  if (Headless.WavFailed) error = "cannot write " + QuoteForMessage(options.WavPath);
+  if (error.empty() && !options.SnapshotLoadPath.empty()) {
+    error = SnapshotLoadFile(options.SnapshotLoadPath);
+  }
+  if (error.empty() && !options.TraceLogPath.empty()) error = TraceLogOpen(options.TraceLogPath);
+  if (!error.empty()) {
+    Fail(result, error);
+    return;
+  }
+  // The text waits in the key queue behind BASIC's wait for input; a program started first
+  // takes BASIC away from that wait until it ends.
+  if (!options.TypedKeys.empty()) KeyQueueType(options.TypedKeys, true);
+  DebugExit = {options.DebugExit, -1};
+  RunStopRequested = false;
+
+  result.FramesRun = options.RealTime ? RunPaced(options.Frames, program)
+                                      : RunUnpaced(options.Frames, program);
+  DebugExit.Enabled = false;
+  JudgeEnd(options, result);
+  error = TraceLogClose();
+  if (error.empty() && !options.SnapshotSavePath.empty()) {
+    error = SnapshotSaveFile(options.SnapshotSavePath);
+  }
+  if (!error.empty()) Fail(result, error);
+  CollectPicture(options, result);
+}
+
+}  // namespace
+
 HeadlessRunResult RunHeadless(const CommandLineOptions& options) {
   HeadlessRunResult result{};
   UseHeadlessBackend(options.RealTime);
@@ -97,21 +163,11 @@ HeadlessRunResult RunHeadless(const CommandLineOptions& options) {
   std::string program = AttachStartFile(options.File, options.Disk);
   SoundClock.Enabled = true;
   if (HostStartUp(nullptr, 0, &result.ExitCode)) {
-    // The text waits in the key queue behind BASIC's wait for input; a program started first
-    // takes BASIC away from that wait until it ends.
-    KeyQueueReset();
-    if (!options.TypedKeys.empty()) KeyQueueType(options.TypedKeys, true);
-    // A WAV file that cannot be created stops the run before it starts: nothing is lost.
-    if (!Headless.WavFailed) RunAndCollect(options, program, result);
+    RunStarted(options, program, result);
     HostShutDown();
   }
   SoundClock.Enabled = false;
-  if (Headless.WavFailed) {
-    result.ExitCode = 2;
-    result.Error = "cannot write '" + options.WavPath + "'";
-  } else if (result.ExitCode == 0 && HeadlessStopSignal != 0) {
-    result.ExitCode = 128 + HeadlessStopSignal;
-  }
+  if (result.ExitCode == 0 && HeadlessStopSignal != 0) result.ExitCode = 128 + HeadlessStopSignal;
   return result;
 }
 

@@ -12,10 +12,11 @@
 namespace quillon {
 
 struct HeadlessRunResult {
+  // 0, the guest's own status under --debug-exit, ExitUnfinished, or ExitStartFailed and
+  // ExitBadInput, which come without a picture.
   std::int32_t ExitCode;
-  // One line saying what went wrong when the run could not do what it was asked; ExitCode is
-  // then 2.
-  std::string Error;
+  // What the run has to say on stderr, a line each.
+  std::vector<std::string> Messages;
   std::int32_t FramesRun;
   // The final display buffer, top row first, 0x00RRGGBB.
   std::vector<std::uint32_t> Picture;
@@ -32,8 +33,10 @@ std::vector<std::string> ScreenRows(std::uint16_t screenAddress);
 // next frame end and finishes as if its frames were done, with exit code 128 + the number.
 extern volatile std::sig_atomic_t HeadlessStopSignal;
 
-// Boots the machine on the headless backend and runs it as `options` say. The sound ticks on
-// emulated time, so the same options write the same WAV file.
+// Boots the machine on the headless backend (or takes it from a snapshot) and runs it as
+// `options` say: with the debug exit port, the trace log, the WAV file and the snapshot
+// written at the end. The sound ticks on emulated time, so the same options write the same WAV
+// file.
 HeadlessRunResult RunHeadless(const CommandLineOptions& options);
 
 }  // namespace quillon

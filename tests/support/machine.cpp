@@ -85,6 +85,11 @@ void PowerOnMachine() {
   IdToggle = 0xAA;
   CartridgeAttached = 0;
   CartridgePath.clear();
+  CartridgeImage.clear();
+  CartridgeImageKept = 0;
+  DebugExit = {false, -1};
+  RunStopRequested = false;
+  FetchObserver = nullptr;
   for (SidVoice& voice : Sid.Voices) {
     voice.Wave = nullptr;
     voice.Phase = 0;

@@ -1,0 +1,55 @@
+#include "host/snapshot_commands.h"
+
+#include <filesystem>
+#include <string>
+
+#include "core/machine.h"
+#include "host/display.h"
+#include "host/host_state.h"
+#include "host/messages.h"
+#include "host/platform.h"
+#include "host/snapshot.h"
+#include "host/window_proc.h"
+#include "resources/menu.h"
+
+namespace quillon {
+namespace {
+
+void SaveSnapshotCommand() {
+  // Where the system has no save dialog, there is nothing to save to.
+  if (Platform.ChooseSaveFile == nullptr) return;
+  char fileName[FileNameCapacity] = {};
+  if (!Platform.ChooseSaveFile(SnapshotFileFilter, fileName, FileNameCapacity)) return;
+  std::string path = fileName;
+  if (!std::filesystem::path(path).has_extension()) path += SnapshotFileExtension;
+  const std::string error = SnapshotSaveFile(path);
+  if (!error.empty()) Platform.ShowMessageBox(error.c_str(), SnapshotMessageCaption);
+}
+
+void LoadSnapshotCommand() {
+  char fileName[FileNameCapacity] = {};
+  if (!OpenFileDialog(SnapshotFileFilter, fileName)) return;
+  // A snapshot that is refused leaves the machine running as it was.
+  const std::string error = SnapshotLoadFile(fileName);
+  if (!error.empty()) {
+    Platform.ShowMessageBox(error.c_str(), SnapshotMessageCaption);
+    return;
+  }
+  // The snapshot brought its own video standard, and its picture shows at once, paused or not.
+  SetMenuCheck(SettingsSubMenu, CommandPal, VideoStandard != 0);
+  if (Host.DisplayPixels == nullptr) return;
+  ConvertFrame(Host.DisplayPixels);
+  Platform.RequestRepaint();
+}
+
+}  // namespace
+
+void SnapshotMenuCommand(std::uint32_t command) {
+  if (command == CommandSaveSnapshot) {
+    SaveSnapshotCommand();
+  } else {
+    LoadSnapshotCommand();
+  }
+}
+
+}  // namespace quillon
