@@ -55,6 +55,7 @@ void RescheduleEvents() {
 }
 
 void RunUntilFrame(std::int32_t frame) {
+  CpuForgetLoop();
   ScheduleEvents();
   while (CycleCounters.FrameCounter < frame && !RunStopRequested) {
     RunInstructionsUntilEvent();

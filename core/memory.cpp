@@ -131,7 +131,12 @@ void SelectMemoryMap() {
   MemoryMap.CurrentWritePages = MemoryMap.WritePages[MainRam[1] & 7];
 }
 
-std::uint8_t MemReadIo(std::uint16_t address) { return ReadIoArea(address); }
+std::uint32_t BusSideEffects = 0;
+
+std::uint8_t MemReadIo(std::uint16_t address) {
+  ++BusSideEffects;
+  return ReadIoArea(address);
+}
 
 std::uint8_t MemPeek(std::uint16_t address) {
   const std::uint8_t* page = MemoryMap.CurrentReadPages[address >> 8];
@@ -145,6 +150,7 @@ std::uint8_t MemPeek(std::uint16_t address) {
 }
 
 void MemWriteSpecial(std::uint16_t address, std::uint8_t value) {
+  ++BusSideEffects;
   if (CartridgeAttached && address >= 0x8000 && address <= 0x9FFF) return;
   if (address == 0x0000) {
     MainRam[0] = value;

@@ -51,6 +51,14 @@ inline void FollowPortChanges() {
 // flags acknowledged, no toggle moved. For observers of the machine such as the trace log.
 std::uint8_t MemPeek(std::uint16_t address);
 
+// Counts what makes the machine's course depend on more than the CPU's registers and memory as
+// they stand: every write that changes a byte, every access to the I/O area, the port or the
+// cartridge's area, and every interrupt, reset and trap that the service step takes. Between two
+// moments with the same registers and the same count, a program has run as a pure function of
+// memory that left it as it was, so it would run the same way again; the fast path passes the
+// repeats of such a loop in one go.
+extern std::uint32_t BusSideEffects;
+
 // The slow halves of MemRead and MemWrite.
 std::uint8_t MemReadIo(std::uint16_t address);
 void MemWriteSpecial(std::uint16_t address, std::uint8_t value);
@@ -64,7 +72,11 @@ void MemWriteSpecial(std::uint16_t address, std::uint8_t value);
 [[gnu::always_inline]] inline void MemWrite(std::uint16_t address, std::uint8_t value) {
   std::uint8_t* page = MemoryMap.CurrentWritePages[address >> 8];
   if (page != nullptr && address > 1) [[likely]] {
-    page[address & 0xFF] = value;
+    std::uint8_t& byte = page[address & 0xFF];
+    if (byte != value) {
+      byte = value;
+      ++BusSideEffects;
+    }
     return;
   }
   MemWriteSpecial(address, value);

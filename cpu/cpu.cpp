@@ -11,8 +11,11 @@ namespace quillon {
 constinit CpuState Cpu = CpuPowerOnState;
 FetchObserverFunction FetchObserver = nullptr;
 
+// Everything here but the fetch comes from outside the program's own course: each counts as a
+// side effect of the bus.
 void ServiceStep() {
   if (Cpu.ResetRequest != 0) {
+    ++BusSideEffects;
     // The reset vector comes from the KERNAL image itself, not through the bus.
     Cpu.PC = KernalResetVector();
     Cpu.SP = 0xFF;
@@ -22,11 +25,13 @@ void ServiceStep() {
     Cpu.NmiPending = 0;
     Cpu.IrqPending = 0;
   } else if (cpu_internal::IrqTaken(Cpu)) {
+    ++BusSideEffects;
     // The IRQ line is level-triggered: it stays asserted until the device drops it.
     cpu_internal::EnterHandler(Cpu, Cpu.PC, Cpu.P & ~FlagB, cpu_internal::IrqVector);
   }
   cpu_internal::RunAddressTraps();
   if (Cpu.NmiPending != 0) {
+    ++BusSideEffects;
     Cpu.NmiPending = 0;
     cpu_internal::EnterHandler(Cpu, Cpu.PC, Cpu.P & ~FlagB, cpu_internal::NmiVector);
   }

@@ -78,5 +78,8 @@ void CpuExecute();
 // last instruction are passed up to the deadline, so the CPU may stop in the middle of one.
 // Advances CycleCounters.Clock by the steps it ran.
 void CpuRunUntil(const std::uint64_t& deadline);
+// Forgets the idle loop that CpuRunUntil watches for: the host calls it before every run, since
+// between runs it may change memory and registers behind the bus's back.
+void CpuForgetLoop();
 
 }  // namespace quillon

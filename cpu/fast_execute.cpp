@@ -10,6 +10,47 @@
 #include "cpu/service.h"
 
 namespace quillon {
+namespace {
+
+// A loop the program may be idling in: where a backward branch last went, the registers then,
+// the step of that arrival and the bus's side effects so far. Arriving there again with the
+// same registers and no side effect in between, the program has gone once round a loop that
+// changes nothing; with the same inputs it goes round the same way again, and again, until an
+// event changes something. Those rounds are passed in one go.
+struct LoopWatch {
+  bool Watching;
+  std::uint16_t Start;
+  std::uint8_t A, X, Y, SP, P;
+  std::uint64_t ArrivedAt;
+  std::uint32_t SideEffects;
+};
+LoopWatch Loop = {};
+
+bool SameLoopState(const CpuRegisters& r) {
+  return Loop.Watching && Loop.Start == r.PC && Loop.SideEffects == BusSideEffects &&
+         Loop.A == r.A && Loop.X == r.X && Loop.Y == r.Y && Loop.SP == r.SP && Loop.P == r.P;
+}
+
+// Called where a backward branch arrives, at `clock`, the step of its target's service step.
+// Returns the clock after the rounds that can be passed before `deadline`. The interrupt lines
+// change only at events, which no passed round reaches, but one may stand raised already: then
+// the service step takes it here, and the loop is left.
+std::uint64_t PassIdleRounds(const CpuRegisters& r, std::uint64_t clock,
+                             std::uint64_t deadline) {
+  if (SameLoopState(r) && !cpu_internal::IrqTaken(r) && Cpu.NmiPending == 0) {
+    const std::uint64_t round = clock - Loop.ArrivedAt;
+    const std::uint64_t rounds = deadline > clock ? (deadline - clock) / round : 0;
+    clock += rounds * round;
+  } else {
+    Loop = {true, r.PC, r.A, r.X, r.Y, r.SP, r.P, clock, BusSideEffects};
+  }
+  Loop.ArrivedAt = clock;
+  return clock;
+}
+
+}  // namespace
+
+void CpuForgetLoop() { Loop.Watching = false; }
 
 // Flattened: every instruction's code in place, so that the registers never leave host registers.
 [[gnu::flatten]] void CpuRunUntil(const std::uint64_t& deadline) {
@@ -35,6 +76,7 @@ namespace quillon {
       // Interrupts and traps are rare: they go through the per-step service step, and so does
       // every fetch while an observer watches them.
       if (IrqTaken(r) || Cpu.NmiPending != 0 || IsAddressTrap(r.PC) || observed) [[unlikely]] {
+        ++BusSideEffects;
         static_cast<CpuRegisters&>(Cpu) = r;
         ServiceStep();
         FollowPortChanges();
@@ -63,9 +105,11 @@ namespace quillon {
       // A taken branch reads its offset in its second call.
       if (clock >= deadline) break;
       CycleCounters.Clock = clock;
+      const std::uint16_t after = r.PC;
       TakeBranch(r);
       ++clock;
       opcode = ServiceMarker;
+      if (r.PC < after) clock = PassIdleRounds(r, clock, deadline);
       continue;
     }
     // The calls from Cycle up to LastCycle only count; the last of them ends the instruction.

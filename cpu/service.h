@@ -27,6 +27,8 @@ inline bool IsAddressTrap(std::uint16_t pc) {
 
 // The traps' work, in the service step with the registers in Cpu: a disk trap changes them.
 inline void RunAddressTraps() {
+  if (!IsAddressTrap(Cpu.PC)) return;
+  ++BusSideEffects;
   if (Cpu.PC == ResetEntryTrap) {
     // The mixer's timer thread changes the mask too, so the three bits go in one update.
     ActiveVoices.fetch_and(~AllVoicesMask);

@@ -86,6 +86,39 @@ void InterruptProgram() {
   Cpu.PC = 0xC000;
 }
 
+// Idle loops of the kinds the fast path passes in one go, left by the interrupts that change
+// what they wait for: a loop on a flag that the raster interrupt sets, a loop whose rounds call
+// a subroutine with a loop of its own, and a loop with interrupts masked while the raster
+// interrupt stands raised, which only an NMI ends.
+void IdleLoopProgram() {
+  test::PowerOnMachine();
+  test::RunFrames(2);
+  Code irq{0xC100, {}};
+  irq({0x48, 0xAD, 0x19, 0xD0, 0x8D, 0x19, 0xD0, 0xE6, 0xFB,  // PHA; ack $D019; INC $FB
+       0xEE, 0x20, 0xD0, 0x68, 0x40});                        // INC $D020; PLA; RTI
+  Code nmi{0xC180, {}};
+  nmi({0x48, 0xAD, 0x0D, 0xDD, 0xE6, 0xFC, 0x68, 0x40});  // PHA; LDA $DD0D; INC $FC; PLA; RTI
+  Code sub{0xC1C0, {}};
+  sub({0xA2, 0x04, 0xCA, 0xD0, 0xFD, 0x86, 0xFD, 0x60});  // LDX #4; DEX; BNE; STX $FD; RTS
+  Code setup{0xC000, {}};
+  setup({0x78}).Poke(0xDC0D, 0x7F).Poke(0xDD0D, 0x7F).Poke(0x0001, 0x35);
+  setup.Poke(0xFFFE, 0x00).Poke(0xFFFF, 0xC1).Poke(0xFFFA, 0x80).Poke(0xFFFB, 0xC1);
+  setup.Poke(0xD012, 0x80).Poke(0xD011, 0x1B).Poke(0xD01A, 0x01);
+  setup.Poke(0xDD04, 0x61).Poke(0xDD05, 0x1E).Poke(0xDD0D, 0x81).Poke(0xDD0E, 0x11);
+  setup.Poke(0x00FB, 0x00).Poke(0x00FC, 0x00).Poke(0x00FE, 0x00)({0x58});  // CLI
+  const std::uint16_t flagLoop = setup.Here();
+  setup({0xA5, 0xFB}).Branch(0xF0, flagLoop)({0xA9, 0x00, 0x85, 0xFB});  // wait for $FB; clear
+  const std::uint16_t callLoop = setup.Here();
+  setup({0x20, 0xC0, 0xC1, 0xA5, 0xFC, 0xC9, 0x03}).Branch(0x90, callLoop);  // JSR; $FC < 3?
+  setup({0xA9, 0x00, 0x85, 0xFC, 0x78});  // clear $FC; SEI
+  const std::uint16_t maskedLoop = setup.Here();
+  setup({0xA5, 0xFC}).Branch(0xF0, maskedLoop);  // wait for the NMI with interrupts masked
+  setup({0x58, 0xE6, 0xFE, 0x4C, static_cast<std::uint8_t>(flagLoop),  // CLI; INC $FE; JMP
+         static_cast<std::uint8_t>(flagLoop >> 8)});
+  for (const Code* code : {&irq, &nmi, &sub, &setup}) code->Store();
+  Cpu.PC = 0xC000;
+}
+
 // Random code in RAM, started with random timers and raster interrupts armed, and between
 // frames random writes to the chips' registers, resets, NMIs, a held F11 and standard changes.
 Scenario RandomScenario(unsigned seed, int frames) {
@@ -179,6 +212,8 @@ TEST(FastPath, BootAndTypedBasicMatchTheReference) {
 TEST(FastPath, InterruptsAndNmisMatchTheReference) {
   EXPECT_EQ(test::CompareFastPathWithReference({"interrupts", InterruptProgram, nullptr, 150}),
             "");
+  EXPECT_EQ(test::CompareFastPathWithReference({"idle loops", IdleLoopProgram, nullptr, 150}), "");
+  EXPECT_GT(MainRam[0xFE], 10) << "rounds through all three loops";
 }
 
 TEST(FastPath, CpuExerciserAndCartridgeMatchTheReference) {
