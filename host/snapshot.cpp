@@ -13,6 +13,7 @@
 #include "core/machine.h"
 #include "core/memory.h"
 #include "cpu/cpu.h"
+#include "host/crc32.h"
 #include "host/file_replace.h"
 #include "host/host_state.h"
 #include "host/key_queue.h"
@@ -399,18 +400,7 @@ std::uint32_t ReadWord(const std::uint8_t* bytes) {
 }  // namespace
 
 std::uint32_t SnapshotChecksum(const std::uint8_t* data, std::size_t size) {
-  static const std::array<std::uint32_t, 256> table = [] {
-    std::array<std::uint32_t, 256> entries{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-      std::uint32_t c = n;
-      for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-      entries[n] = c;
-    }
-    return entries;
-  }();
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (std::size_t i = 0; i < size; ++i) crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-  return crc ^ 0xFFFFFFFFu;
+  return Crc32(data, size);
 }
 
 std::vector<std::uint8_t> SnapshotSave() {

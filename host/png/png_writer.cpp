@@ -1,12 +1,12 @@
 #include "host/png/png_writer.h"
 
 #include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdlib>
 #include <fstream>
 #include <vector>
 
+#include "host/crc32.h"
 #include "vic/frame_image.h"
 
 namespace quillon {
@@ -26,23 +26,6 @@ constexpr std::size_t StoredBlockLimit = 65535;
 constexpr std::uint8_t StoredBlock = 0x00;
 constexpr std::uint8_t FinalStoredBlock = 0x01;
 constexpr std::uint8_t NoFilter = 0;
-
-constexpr std::array<std::uint32_t, 256> CrcTable = [] {
-  std::array<std::uint32_t, 256> table{};
-  for (std::uint32_t n = 0; n < 256; ++n) {
-    std::uint32_t c = n;
-    for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-    table[n] = c;
-  }
-  return table;
-}();
-
-// CRC-32 as PNG chunks carry it, over the chunk's type and data.
-std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
-  std::uint32_t crc = 0xFFFFFFFFu;
-  for (std::size_t i = 0; i < size; ++i) crc = CrcTable[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-  return crc ^ 0xFFFFFFFFu;
-}
 
 // Adler-32, the check value at the end of a zlib stream, over the uncompressed bytes.
 std::uint32_t Adler32(const std::vector<std::uint8_t>& data) {

@@ -16,8 +16,10 @@ pid=
 server=
 trap 'for p in $pid $server; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
 
-title="Quillon | win32 | 3rd Public Beta"
+# shellcheck source=e2e_helpers.sh
+source "$(dirname "$0")/e2e_helpers.sh"
 
+# The program's own stderr tells most about a failure here.
 fail() {
   echo "FAIL: $*" >&2
   [ -f "$work/stderr" ] && sed 's/^/  | /' "$work/stderr" >&2
@@ -50,18 +52,6 @@ stop_server() {
   server=
 }
 
-start() {
-  "$quillon" "$@" 2>"$work/stderr" &
-  pid=$!
-  window=
-  for _ in $(seq 100); do
-    window=$(xdotool search --name "^${title//|/\\|}\$" 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
-  [ -n "$window" ] || fail "no window titled '$title'"
-  xdotool windowfocus --sync "$window"
-}
 
 # "pitch loudness" of what the sink plays over the next second.
 listen() {
