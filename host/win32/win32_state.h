@@ -36,5 +36,7 @@ void UseWin32Clock();
 void UseWin32Dialogs();
 // Full screen through DirectDraw, on the desktop's own display mode.
 void UseWin32FullScreen();
+// The sound through waveOut.
+void UseWin32Sound();
 
 }  // namespace quillon
