@@ -70,11 +70,13 @@ programs() {
   file "$program32" | grep -q 'PE32 executable (GUI) Intel 80386' || fail "$(file "$program32")"
   file "$program64" | grep -q 'PE32+ executable (GUI) x86-64' || fail "$(file "$program64")"
   # Only libraries that every Windows has: the runtimes and the thread library are linked in.
+  expected="comdlg32.dll ddraw.dll gdi32.dll kernel32.dll msvcrt.dll msvfw32.dll shell32.dll"
+  expected+=" user32.dll winmm.dll "
   for objdump in i686-w64-mingw32-objdump x86_64-w64-mingw32-objdump; do
     program=$program32
     [ "$objdump" = x86_64-w64-mingw32-objdump ] && program=$program64
     libraries=$("$objdump" -p "$program" | awk '/DLL Name:/ { print tolower($3) }' | sort | tr '\n' ' ')
-    [ "$libraries" = "comdlg32.dll ddraw.dll gdi32.dll kernel32.dll msvcrt.dll msvfw32.dll user32.dll winmm.dll " ] ||
+    [ "$libraries" = "$expected" ] ||
       fail "$program imports $libraries"
   done
   # The pictures the resource compiler took in: the About bitmap and the icon in three sizes.
