@@ -16,6 +16,8 @@ void UseWin32Backend() {
   UseWin32Clock();
   UseWin32Dialogs();
   UseWin32FullScreen();
+  UseWin32Desktop();
+  UseWin32Sound();
 }
 
 }  // namespace quillon

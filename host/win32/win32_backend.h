@@ -1,12 +1,13 @@
 // The Windows backend: the platform layer made with the Windows API itself. The main window
 // with its menu and the system's own messages, painting with DrawDib, the multimedia timer and
 // the performance counter, the common open-file dialog, the About dialog and the message box
-// from the program's resources, and full screen through DirectDraw.
+// from the program's resources, full screen through DirectDraw, the clipboard, files dropped on
+// the window, the screen saver held off, and the sound through waveOut.
 #pragma once
 
 namespace quillon {
 
-// Makes Windows the platform: fills Platform and DisplayPlatform.
+// Makes Windows the platform: fills Platform, DisplayPlatform and SoundPlatform.
 void UseWin32Backend();
 
 }  // namespace quillon

@@ -5,6 +5,8 @@
 #include <commdlg.h>
 
 #include <cstddef>
+#include <cstring>
+#include <string>
 
 #include "host/platform.h"
 #include "host/win32/win32_state.h"
@@ -22,6 +24,14 @@ static_assert(OpenFileNameSize == 76);
 #endif
 
 bool ChooseFile(const char* filter, char* path, std::size_t capacity) {
+  // A name that ends in a separator offers its folder: the dialog opens there with no file
+  // named. Any other name opens the dialog in its own folder with the name filled in.
+  const std::size_t offered = std::strlen(path);
+  std::string folder;
+  if (offered > 0 && (path[offered - 1] == '\\' || path[offered - 1] == '/')) {
+    folder.assign(path, offered);
+    path[0] = '\0';
+  }
   OPENFILENAMEA description = {};
   description.lStructSize = OpenFileNameSize;
   description.hwndOwner = Win32.MainWindow;
@@ -29,6 +39,7 @@ bool ChooseFile(const char* filter, char* path, std::size_t capacity) {
   description.nFilterIndex = 1;
   description.lpstrFile = path;
   description.nMaxFile = static_cast<DWORD>(capacity);
+  if (!folder.empty()) description.lpstrInitialDir = folder.c_str();
   description.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
   return GetOpenFileNameA(&description) != 0;
 }

@@ -36,5 +36,9 @@ void UseWin32Clock();
 void UseWin32Dialogs();
 // Full screen through DirectDraw, on the desktop's own display mode.
 void UseWin32FullScreen();
+// The clipboard's text, files dropped on the window, and the screen saver held off.
+void UseWin32Desktop();
+// The sound through waveOut.
+void UseWin32Sound();
 
 }  // namespace quillon

@@ -1,5 +1,9 @@
 // The main window on Windows: its class and menu, the message queue, the paint with DrawDib
 // from the display buffer's DIB section, and the window's size and place.
+#include <windows.h>
+// After windows.h, which it builds on.
+#include <shellapi.h>
+
 #include <cstdint>
 
 #include "host/display_platform.h"
@@ -14,11 +18,13 @@ namespace {
 // The window procedure takes the system's messages as they come, so the numbers it knows them
 // by must be the system's own.
 static_assert(MessageCreate == WM_CREATE && MessageDestroy == WM_DESTROY &&
-              MessageSize == WM_SIZE && MessagePaint == WM_PAINT && MessageClose == WM_CLOSE &&
+              MessageSize == WM_SIZE && MessageKillFocus == WM_KILLFOCUS &&
+              MessagePaint == WM_PAINT && MessageClose == WM_CLOSE &&
               MessageQuit == WM_QUIT && MessageKeyDown == WM_KEYDOWN &&
               MessageKeyUp == WM_KEYUP && MessageChar == WM_CHAR &&
               MessageSysKeyDown == WM_SYSKEYDOWN && MessageSysKeyUp == WM_SYSKEYUP &&
-              MessageCommand == WM_COMMAND && MessageSysCommand == WM_SYSCOMMAND);
+              MessageCommand == WM_COMMAND && MessageSysCommand == WM_SYSCOMMAND &&
+              MessageDropFiles == WM_DROPFILES);
 static_assert(SysCommandMask == 0xFFF0 && SysCommandClose == SC_CLOSE &&
               SysCommandScreenSave == SC_SCREENSAVE && SysCommandMonitorPower == SC_MONITORPOWER);
 static_assert(VirtualKeyReturn == VK_RETURN && VirtualKeyShift == VK_SHIFT &&
@@ -40,7 +46,15 @@ static_assert(VirtualKeyF1 == VK_F1 && VirtualKeyF2 == VK_F2 && VirtualKeyF3 == 
 static_assert(VirtualKeyOem1 == VK_OEM_1 && VirtualKeyOemPlus == VK_OEM_PLUS &&
               VirtualKeyOemComma == VK_OEM_COMMA && VirtualKeyOemMinus == VK_OEM_MINUS &&
               VirtualKeyOem4 == VK_OEM_4 && VirtualKeyOem6 == VK_OEM_6 &&
-              VirtualKeyOem7 == VK_OEM_7);
+              VirtualKeyOem7 == VK_OEM_7 && VirtualKeyOem2 == VK_OEM_2 &&
+              VirtualKeyOem3 == VK_OEM_3 && VirtualKeyOem5 == VK_OEM_5 &&
+              VirtualKeyOemPeriod == VK_OEM_PERIOD && VirtualKeyOem102 == VK_OEM_102);
+// The keys that reach the C64 by the codes the system gives them, and the two right-hand keys
+// that the window procedure tells from the left ones by their scan code and extended flag.
+static_assert(VirtualKeyBack == VK_BACK && VirtualKeyTab == VK_TAB &&
+              VirtualKeyClear == VK_CLEAR && VirtualKeyCapital == VK_CAPITAL &&
+              VirtualKeyPrior == VK_PRIOR && VirtualKeyNext == VK_NEXT && VirtualKeyEnd == VK_END &&
+              VirtualKeyRightShift == VK_RSHIFT && VirtualKeyRightControl == VK_RCONTROL);
 
 // The room that the shell leaves around the picture in the outer sizes it asks for: what a
 // window frame, caption and menu bar took when those sizes were chosen.
@@ -82,7 +96,10 @@ bool CreateMainWindow(const char* className, const char* title, std::int32_t wid
   Win32.MainWindow = CreateWindowExA(0, className, title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
                                      CW_USEDEFAULT, width, height, nullptr, Win32.MainMenu,
                                      Win32.Instance, nullptr);
-  return Win32.MainWindow != nullptr;
+  if (Win32.MainWindow == nullptr) return false;
+  // Files dropped on the window arrive as WM_DROPFILES.
+  DragAcceptFiles(Win32.MainWindow, TRUE);
+  return true;
 }
 
 void ShowMainWindow(std::int32_t showCommand) {

@@ -13,7 +13,7 @@ screen_saver_state=$3
 work=$(mktemp -d)
 clip_pid=
 trap 'for p in $pid $clip_pid; do kill "$p" 2>/dev/null || true; done; setxkbmap us; rm -rf "$work"' EXIT
-source "$(dirname "$0")/e2e_helpers.sh"
+source "$(dirname "$0")/../e2e_helpers.sh"
 # The settings live in a folder of this test's own.
 export XDG_CONFIG_HOME="$work/config"
 

@@ -16,8 +16,8 @@ pid=
 server=
 trap 'for p in $pid $server; do kill "$p" 2>/dev/null || true; done; rm -rf "$work"' EXIT
 
-# shellcheck source=e2e_helpers.sh
-source "$(dirname "$0")/e2e_helpers.sh"
+# shellcheck source=../e2e_helpers.sh
+source "$(dirname "$0")/../e2e_helpers.sh"
 
 # The program's own stderr tells most about a failure here.
 fail() {

@@ -14,8 +14,8 @@ work=$(mktemp -d)
 pid=
 trap 'if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
 
-# shellcheck source=e2e_helpers.sh
-source "$(dirname "$0")/e2e_helpers.sh"
+# shellcheck source=../e2e_helpers.sh
+source "$(dirname "$0")/../e2e_helpers.sh"
 
 # Each start with the settings' defaults, in a folder of its own.
 fresh_start() {
@@ -33,20 +33,6 @@ distinct_pictures() {
     sleep 0.15
   done | sort -u | wc -l
 }
-
-cpu_ticks() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
-
-# Runs the command until it succeeds, for up to ten seconds.
-retry() {
-  for _ in $(seq 40); do
-    "$@" && return 0
-    sleep 0.25
-  done
-  return 1
-}
-
-window_geometry() { xdotool getwindowgeometry "$window" | tail -1; }
-window_geometry_is() { [ "$(window_geometry)" = "$1" ]; }
 
 # --- Boot, the window's size, typing ---
 fresh_start

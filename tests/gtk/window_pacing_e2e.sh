@@ -12,8 +12,8 @@ picture_text=$2
 seconds=${3:-60}
 work=$(mktemp -d)
 trap 'if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
-# shellcheck source=e2e_helpers.sh
-source "$(dirname "$0")/e2e_helpers.sh"
+# shellcheck source=../e2e_helpers.sh
+source "$(dirname "$0")/../e2e_helpers.sh"
 export XDG_CONFIG_HOME="$work/config"
 
 # The first row from $1 on that holds nothing but a number, once one is there.

@@ -5,10 +5,18 @@
 #   window        the 32-bit program alone in an empty folder, under Wine on a virtual X
 #                 display: boot, typing, F12, full screen, Show border, About, File > Load
 #                 program through the real dialog, File > Exit and Alt+F4
+#   desktop       the same window with what the desktop gives it: a French layout's top row,
+#                 keys let go when the focus leaves, Edit > Paste, files dropped on the window,
+#                 Attach and Detach disk through the real dialog, the screen saver held off
+#                 while running, and the settings and the program folder kept between runs
+#   sound         the window's sound through Wine's PulseAudio driver, to a server of the
+#                 test's own: the tone's pitch, silence when it should be, and a window that
+#                 runs on silently when the server stops or is not there
 # Wine runs in prefixes of the build tree's own. A program that is not built, or a tool that is
 # missing, skips the test (status 77).
 #
 # usage: wine_e2e.sh CASE WINDOWS_BUILDS NATIVE_QUILLON PICTURE_TEXT WINE_DIRECTORY
+#                    [WAV_TONE XDND_DROP]
 set -euo pipefail
 
 case_name=$1
@@ -16,8 +24,13 @@ windows_builds=$2
 native=$3
 picture_text=$4
 wine_dir=$5
+wav_tone=${6:-}
+xdnd_drop=${7:-}
 program32="$windows_builds/build-win32/quillon.exe"
 program64="$windows_builds/build-win64/quillon.exe"
+# The helpers of the desktop tests; what differs under Wine is defined again below.
+# shellcheck source=../e2e_helpers.sh
+source "$(dirname "$0")/../e2e_helpers.sh"
 
 skip() {
   echo "SKIPPED: $*" >&2
@@ -27,6 +40,7 @@ skip() {
 fail() {
   echo "FAIL: $*" >&2
   if [ -n "${work:-}" ] && [ -f "$work/text" ]; then sed 's/^/  | /' "$work/text" >&2; fi
+  if [ -n "${work:-}" ] && [ -f "$work/stderr" ]; then grep '^quillon:' "$work/stderr" >&2; fi
   exit 1
 }
 
@@ -54,13 +68,41 @@ use_prefix() {
 
 work=$(mktemp -d)
 pid=
+helpers=()
 cleanup() {
-  if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
+  for process in $pid "${helpers[@]}"; do kill "$process" 2>/dev/null || true; done
   # Wine's own processes end a few seconds after the last program.
-  if [ -n "${WINEPREFIX:-}" ]; then wineserver --wait 2>/dev/null || true; fi
+  if [ -n "${WINEPREFIX:-}" ]; then
+    wineserver --wait 2>/dev/null || true
+    # The next window starts with the default settings.
+    rm -rf "$(settings_folder)"
+  fi
   rm -rf "$work"
 }
 trap cleanup EXIT
+
+# Reruns this case on a virtual X display of its own, which keeps the keyboard layout it is
+# given when its last client leaves.
+on_virtual_display() {
+  if [ -z "${QUILLON_WINE_DISPLAY:-}" ]; then
+    exec xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" env QUILLON_WINE_DISPLAY=1 \
+      bash "$0" "$case_name" "$windows_builds" "$native" "$picture_text" "$wine_dir" \
+      "$wav_tone" "$xdnd_drop"
+  fi
+}
+
+# Where the program keeps its settings in the prefix: %APPDATA%\Quillon.
+settings_folder() { echo "$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/Quillon"; }
+
+# The 32-bit program alone in an empty folder, $work/folder, which becomes the current one:
+# no ROM files, nothing installed.
+program_alone() {
+  use_prefix win32
+  rm -rf "$(settings_folder)"
+  mkdir "$work/folder"
+  cp "$program32" "$work/folder/quillon.exe"
+  cd "$work/folder"
+}
 
 # A Windows path for a file of this machine: Wine's drive Z: is the root directory.
 windows_path() { echo "Z:${1//\//\\}"; }
@@ -70,11 +112,13 @@ programs() {
   file "$program32" | grep -q 'PE32 executable (GUI) Intel 80386' || fail "$(file "$program32")"
   file "$program64" | grep -q 'PE32+ executable (GUI) x86-64' || fail "$(file "$program64")"
   # Only libraries that every Windows has: the runtimes and the thread library are linked in.
+  expected="comdlg32.dll ddraw.dll gdi32.dll kernel32.dll msvcrt.dll msvfw32.dll shell32.dll"
+  expected+=" user32.dll winmm.dll "
   for objdump in i686-w64-mingw32-objdump x86_64-w64-mingw32-objdump; do
     program=$program32
     [ "$objdump" = x86_64-w64-mingw32-objdump ] && program=$program64
     libraries=$("$objdump" -p "$program" | awk '/DLL Name:/ { print tolower($3) }' | sort | tr '\n' ' ')
-    [ "$libraries" = "comdlg32.dll ddraw.dll gdi32.dll kernel32.dll msvcrt.dll msvfw32.dll user32.dll winmm.dll " ] ||
+    [ "$libraries" = "$expected" ] ||
       fail "$program imports $libraries"
   done
   # The pictures the resource compiler took in: the About bitmap and the icon in three sizes.
@@ -116,9 +160,7 @@ command_line() {
 
 # --- The window ---
 
-title="Quillon | win32 | 3rd Public Beta"
-hold=0.08
-
+# The Windows program under Wine; its window comes up hidden first.
 start() {
   wine quillon.exe "$@" 2>"$work/stderr" &
   pid=$!
@@ -132,67 +174,8 @@ start() {
   xdotool windowfocus --sync "$window"
 }
 
-# The window's picture of $1 x $2 pixels, below the menu bar, as $work/picture.png; fails while
-# the window has another size.
-snapshot() {
-  import -window "$window" "$work/shot.png"
-  read -r shot_width shot_height < <(identify -format '%w %h\n' "$work/shot.png")
-  menu_height=$((shot_height - $2))
-  [ "$shot_width" -eq "$1" ] && [ "$menu_height" -gt 0 ] || return 1
-  convert "$work/shot.png" -crop "${1}x${2}+0+${menu_height}" +repage "$work/picture.png"
-}
-
-# The text screen as the window shows it, into $work/text; $1 is the border's width (20 or 0).
-read_screen() {
-  if ! snapshot $((320 + 2 * $1)) $((200 + 2 * $1)); then
-    : >"$work/text"
-    return
-  fi
-  convert "$work/picture.png" -crop "320x200+$1+$1" +repage ppm:- | "$picture_text" >"$work/text"
-}
-
-# Waits until text row $2 matches the regular expression $3 whole; $1 is the border's width.
-wait_for_row() {
-  for _ in $(seq 60); do
-    read_screen "$1"
-    sed -n "$(($2 + 1))p" "$work/text" | grep -qx -- "$3" && return 0
-    sleep 0.25
-  done
-  fail "row $2 does not read '$3'"
-}
-
-press() {
-  for key in "$@"; do
-    xdotool keydown "$key"
-    sleep $hold
-    xdotool keyup "$key"
-    sleep $hold
-  done
-}
-
-# A menu item by the menu's and the item's mnemonic letters.
-menu() {
-  xdotool key "alt+$1"
-  sleep 0.3
-  xdotool key "$2"
-  sleep 0.5
-}
-
-# Runs the command until it succeeds, for up to fifteen seconds (Wine, without a window
-# manager, takes two seconds to hide a window).
-retry() {
-  for _ in $(seq 60); do
-    "$@" && return 0
-    sleep 0.25
-  done
-  return 1
-}
-
 visible() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 hidden() { ! visible "$1"; }
-window_geometry() { xdotool getwindowgeometry "$window" | tail -1; }
-window_geometry_is() { [ "$(window_geometry)" = "$1" ]; }
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
 
 ends_with_status_0() {
   status=0
@@ -203,16 +186,8 @@ ends_with_status_0() {
 
 window() {
   needs wine wineboot wineserver xvfb-run xdotool import convert identify compare
-  # On a virtual X display of its own.
-  if [ -z "${QUILLON_WINE_DISPLAY:-}" ]; then
-    exec xvfb-run -a -s "-screen 0 1280x1024x24" env QUILLON_WINE_DISPLAY=1 \
-      bash "$0" "$case_name" "$windows_builds" "$native" "$picture_text" "$wine_dir"
-  fi
-  use_prefix win32
-  # The 32-bit program alone in an empty folder: no ROM files, nothing installed.
-  mkdir "$work/folder"
-  cp "$program32" "$work/folder/quillon.exe"
-  cd "$work/folder"
+  on_virtual_display
+  program_alone
 
   # --- Boot, typing, the picture against a headless run's ---
   start
@@ -300,10 +275,280 @@ window() {
   ends_with_status_0 "Alt+F4"
 }
 
+# --- What the desktop gives the window ---
+
+# SHIFT+CLR/HOME clears the screen; the cursor goes to row 0.
+clear_screen() {
+  xdotool keydown Shift_L
+  press Home
+  xdotool keyup Shift_L
+  wait_for_row "$1" 0 ""
+}
+
+# Types $2 and waits for row $3 to read $4; $1 is the border's width.
+type_line() {
+  xdotool type --delay 12 "$2"
+  press Return
+  wait_for_row "$1" "$3" "$4"
+}
+
+# Waits until the screen has a row that reads $2 whole; $1 is the border's width.
+wait_for_line() {
+  for _ in $(seq 60); do
+    read_screen "$1"
+    grep -qx -- "$2" "$work/text" && return 0
+    sleep 0.25
+  done
+  fail "no row reads '$2'"
+}
+
+# A formatted D64 with no files as the file $1, its name $2 and ID ED: BAM and directory on
+# track 18 (block 357), the name padded with $A0 up to the ID.
+empty_disk() {
+  head -c 174848 /dev/zero >"$1"
+  {
+    printf '\x12\x01\x41\x00'
+    head -c 140 /dev/zero
+    printf '%s' "$2"
+    printf '\xa0%.0s' $(seq $((18 - ${#2})))
+    printf 'ED\xa02A'
+    head -c 89 /dev/zero
+    printf '\x00\xff'
+  } | dd of="$1" bs=1 seek=91392 conv=notrunc status=none
+}
+
+# A program file of one line that prints $1.
+print_program() { printf '\x01\x08\x14\x08\x0a\x00\x99\x20\x22%s\x22\x00\x00\x00' "$1"; }
+
+# The screen saver holds that Wine saw the program ask for, as 1 (held off) and 0 (allowed).
+screen_saver_holds() {
+  sed -n -e 's/.*NtSetThreadExecutionState (0x80000003,.*/1/p' \
+    -e 's/.*NtSetThreadExecutionState (0x80000000,.*/0/p' "$work/stderr" | tr -d '\n'
+}
+
+desktop() {
+  needs wine wineboot wineserver xvfb-run xdotool import convert identify setxkbmap xclip
+  [ -x "$xdnd_drop" ] || skip "the drop tool is not built (it needs Xlib's headers)"
+  on_virtual_display
+  program_alone
+  # Wine says when the program holds the screen saver off and lets it go.
+  export WINEDEBUG=-all,warn+ntdll
+  mkdir "$work/programs"
+  print_program FROMFOLDER >"$work/programs/TWO.PRG"
+  print_program DROPPED >"$work/DROP.PRG"
+  empty_disk "$work/MENU.D64" "MENU DISK"
+  empty_disk "$work/DROP.D64" "DROP DISK"
+  # The folder of the programs is remembered from an earlier run.
+  mkdir -p "$(settings_folder)"
+  printf '[Folders]\r\nPrograms=%s\r\n' "$(windows_path "$work/programs")" \
+    >"$(settings_folder)/quillon.ini"
+
+  # --- A French layout's top row types digits; the keys where a US keyboard has ], -, the
+  # comma and M type ], -, comma and comma (X key codes 35, 20, 59 and 58: French $ ) ; and ,
+  # as their places say, or what they print where that is the C64's). The letters are the ones
+  # the layout prints. Wine reads the layout as a program starts ---
+  setxkbmap fr
+  start
+  wait_for_row 20 5 "READY\\."
+  clear_screen 20
+  press ampersand eacute quotedbl apostrophe parenleft minus egrave underscore ccedilla agrave
+  press 35 20 59 58 a z q w
+  wait_for_row 20 0 "1234567890\\]-,,AZQW"
+
+  # --- A key held while a dialog takes the focus is let go: DEL, held down, repeats until the
+  # dialog opens and no longer once it has closed ---
+  clear_screen 20
+  line=ABCDEFGHIJKLMNOPQRSTUVWXYZABCDEFGHIJKL
+  xdotool type --delay 12 "${line,,}"
+  wait_for_row 20 0 "$line"
+  xdotool keydown BackSpace
+  sleep 0.5
+  menu f p
+  retry visible '^Open$' || fail "no open-file dialog"
+  xdotool keyup BackSpace
+  press Escape
+  retry hidden '^Open$' || fail "Esc does not close the open-file dialog"
+  sleep 1
+  read_screen 20
+  left=$(sed -n 1p "$work/text")
+  sleep 1
+  read_screen 20
+  [ -n "$left" ] && [ "$left" != "$line" ] && [ "$(sed -n 1p "$work/text")" = "$left" ] ||
+    fail "DEL held over the dialog goes on deleting after it: '$left' of '$line'"
+  menu f x
+  ends_with_status_0 "File > Exit"
+  setxkbmap us
+
+  # --- Edit > Paste types a two-line program in ---
+  start
+  wait_for_row 20 5 "READY\\."
+  clear_screen 20
+  printf '10 print "pasted"\r\n20 print 6*7\r\n' >"$work/clip.txt"
+  xclip -quiet -selection clipboard -i "$work/clip.txt" 2>/dev/null &
+  helpers+=($!)
+  sleep 0.5
+  menu d p
+  wait_for_row 20 1 "20 PRINT 6\\*7"
+  [ "$(sed -n 1p "$work/text")" = '10 PRINT "PASTED"' ] || fail "the first pasted line is not whole"
+  type_line 20 run 4 " 42"
+  [ "$(sed -n 4p "$work/text")" = "PASTED" ] || fail "the pasted program does not run"
+
+  # --- A program dropped on the window runs ---
+  clear_screen 20
+  "$xdnd_drop" "$window" "$work/DROP.PRG" || fail "the window does not take a dropped file"
+  wait_for_line 20 DROPPED
+
+  # --- File > Attach disk through the real dialog; Detach disk; a disk dropped on the
+  # window goes into the drive ---
+  clear_screen 20
+  menu f d
+  retry visible '^Open$' || fail "no open-file dialog for Attach disk"
+  xdotool type --delay 20 "$(windows_path "$work/MENU.D64")"
+  press Return
+  retry hidden '^Open$' || fail "the disk is not taken"
+  type_line 20 'load"$",8' 4 "READY\\."
+  type_line 20 list 7 '0 "MENU DISK       " ED 2A'
+  clear_screen 20
+  menu f t
+  type_line 20 'load"$",8' 3 "?DEVICE NOT PRESENT  ERROR"
+  clear_screen 20
+  "$xdnd_drop" "$window" "$work/DROP.D64" || fail "the window does not take a dropped disk"
+  type_line 20 'load"$",8' 4 "READY\\."
+  type_line 20 list 7 '0 "DROP DISK       " ED 2A'
+
+  # --- The screen saver is held off while the emulation runs, and allowed while paused ---
+  menu e p
+  menu e p
+  [ "$(screen_saver_holds)" = 101 ] ||
+    fail "the screen saver holds were '$(screen_saver_holds)', not held, allowed, held"
+
+  # --- Settings kept: border off and NTSC, exit, start again ---
+  menu s b
+  menu s p
+  menu f x
+  ends_with_status_0 "File > Exit"
+  [ "$(screen_saver_holds)" = 1010 ] || fail "the screen saver is still held off at the exit"
+  ini=$(tr -d '\r' <"$(settings_folder)/quillon.ini")
+  grep -qx 'Standard=NTSC' <<<"$ini" && grep -qx 'Border=0' <<<"$ini" ||
+    fail "NTSC and no border not written: $ini"
+  start
+  wait_for_row 0 5 "READY\\."
+  # The KERNAL found NTSC at its first reset, as the status line shows.
+  xdotool keydown Scroll_Lock
+  wait_for_row 0 24 ' *S:[0-9][0-9] - NTSC [0-9]\{4\}%'
+  xdotool keyup Scroll_Lock
+
+  # --- File > Load program opens in the folder remembered: the name alone is enough ---
+  menu f p
+  retry visible '^Open$' || fail "no open-file dialog"
+  xdotool type --delay 20 TWO.PRG
+  press Return
+  wait_for_line 0 FROMFOLDER
+  xdotool key alt+F4
+  ends_with_status_0 "Alt+F4"
+}
+
+# --- The sound ---
+
+# The server's socket and the client's settings stay in the work folder; no client may start a
+# server of its own.
+private_sound_server() {
+  export XDG_RUNTIME_DIR="$work/runtime" PULSE_CLIENTCONFIG="$work/client.conf"
+  mkdir -m 700 "$XDG_RUNTIME_DIR"
+  echo "autospawn = no" >"$PULSE_CLIENTCONFIG"
+}
+
+start_sound_server() {
+  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --disable-shm \
+    --load=module-native-protocol-unix --load="module-null-sink sink_name=quillon_e2e" \
+    >"$work/server.log" 2>&1 &
+  server=$!
+  helpers+=("$server")
+  for _ in $(seq 50); do
+    pactl info >/dev/null 2>&1 && return 0
+    sleep 0.1
+  done
+  fail "the PulseAudio server did not start: $(cat "$work/server.log")"
+}
+
+# "pitch loudness" of what the sink plays over the next second.
+listen() {
+  timeout -s INT 1.2 parecord --device=quillon_e2e.monitor --file-format=wav --rate=11025 \
+    --channels=1 --format=s16le "$work/heard.wav" || true
+  "$wav_tone" "$work/heard.wav"
+}
+loud() { [ "$(listen | awk '{ print ($2 > 1000) }')" = 1 ]; }
+silent() { [ "$(listen | awk '{ print ($2 < 30) }')" = 1 ]; }
+# Our own lines on stderr: Wine may have its own to say.
+our_lines() { grep -c '^quillon:' "$work/stderr" || true; }
+
+sound() {
+  needs wine wineboot wineserver xvfb-run xdotool pulseaudio pactl parecord
+  [ -x "$wav_tone" ] || skip "the tone reader is not built"
+  on_virtual_display
+  program_alone
+  private_sound_server
+  # 10 POKE 54296,15:POKE 54272,69:POKE 54273,29:POKE 54277,0:POKE 54278,244
+  # 20 POKE 54276,17:WAIT 198,1:POKE 54276,16
+  # 30 GOTO 30
+  printf '\x01\x087\x08\x0a\x00\x9754296,15:\x9754272,69:\x9754273,29:\x9754277,0:\x9754278,244' \
+    >tone.prg
+  printf '\x00V\x08\x14\x00\x9754276,17:\x92198,1:\x9754276,16\x00^\x08\x1e\x00\x8930\x00\x00\x00' \
+    >>tone.prg
+
+  # --- The tone at its pitch, through Wine's PulseAudio driver ---
+  start_sound_server
+  start tone.prg
+  for _ in $(seq 20); do loud && break; done
+  read -r pitch loudness < <(listen)
+  echo "heard: ${pitch} Hz, loudness ${loudness}"
+  awk -v p="$pitch" 'BEGIN { exit !(p > 440 * 0.98 && p < 440 * 1.02) }' ||
+    fail "the tone sounds at $pitch Hz, not 440 Hz within 2%"
+  latency=$(pactl list sink-inputs |
+    awk '/Buffer Latency|Sink Latency/ { sum += $3 } END { print int(sum / 1000) }')
+  echo "queued at the server: ${latency} ms, behind at most two 50 ms blocks at the device"
+  [ "$latency" -le 60 ] || fail "the server holds ${latency} ms of sound"
+
+  # --- Settings > Sound off and on, Pause and on again ---
+  menu s s
+  silent || fail "Settings > Sound off still sounds"
+  menu s s
+  loud || fail "Settings > Sound on again is silent"
+  menu e p
+  silent || fail "paused, the window still sounds"
+  menu e p
+  loud || fail "the tone does not come back after the pause"
+
+  # --- A key lets go of the gate: the release falls to silence. Then the server stops under
+  # the window, which runs on and ends as it should ---
+  press space
+  sleep 1
+  silent || fail "the tone goes on after the gate was released"
+  kill "$server"
+  wait "$server" 2>/dev/null || true
+  sleep 2
+  kill -0 "$pid" 2>/dev/null || fail "the window ended when the server stopped"
+  menu f x
+  ends_with_status_0 "File > Exit after the server stopped"
+  [ "$(our_lines)" -le 1 ] || fail "more than one line on stderr: $(cat "$work/stderr")"
+  echo "the server stopped: $(grep '^quillon:' "$work/stderr" || echo 'nothing on stderr')"
+
+  # --- No server at all ---
+  start tone.prg
+  sleep 3
+  kill -0 "$pid" 2>/dev/null || fail "the window ended without a server"
+  menu f x
+  ends_with_status_0 "File > Exit without a server"
+  [ "$(our_lines)" -le 1 ] || fail "more than one line on stderr without a server"
+  echo "without a server: $(grep '^quillon:' "$work/stderr" || echo 'nothing on stderr')"
+}
+
 case $case_name in
 programs) programs ;;
 command-line) command_line ;;
 window) window ;;
+desktop) desktop ;;
+sound) sound ;;
 *) fail "unknown case $case_name" ;;
 esac
 echo "passed: $case_name"

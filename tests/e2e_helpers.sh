@@ -1,5 +1,5 @@
-# Helpers for the desktop end-to-end tests, sourced by them: starting the emulator in its window
-# on the X display that xvfb-run provides, typing and picking menu items with xdotool, and
+# Helpers for the desktop end-to-end tests (GTK and Windows), sourced by them: starting the
+# emulator in its window on the X display that xvfb-run provides, typing and picking menu items with xdotool, and
 # reading what the window shows from screenshots (picture_text reads the text cells against the
 # character ROM). The sourcing script sets $quillon, $picture_text and $work.
 
@@ -78,6 +78,20 @@ menu() {
   xdotool key "$2"
   sleep 0.5
 }
+
+# Runs the command until it succeeds, for up to fifteen seconds (Wine, without a window
+# manager, takes two seconds to hide a window).
+retry() {
+  for _ in $(seq 60); do
+    "$@" && return 0
+    sleep 0.25
+  done
+  return 1
+}
+
+window_geometry() { xdotool getwindowgeometry "$window" | tail -1; }
+window_geometry_is() { [ "$(window_geometry)" = "$1" ]; }
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
 
 # Ends the program by File > Exit and checks that it ended with status 0.
 exit_by_menu() {
