@@ -101,3 +101,23 @@ exit_by_menu() {
   pid=
   [ "$status" -eq 0 ] || fail "Exit ended the program with status $status"
 }
+
+# Settings > Full screen: the window covers the 1280 x 1024 screen, the picture scaled four times
+# to 1280 x 800 in its middle, text row 7 reading $1; Esc brings the window back as it was.
+check_full_screen_and_back() {
+  local geometry_before
+  geometry_before=$(window_geometry)
+  menu s f
+  retry window_geometry_is "  Geometry: 1280x1024" || fail "full screen does not cover the screen"
+  for _ in $(seq 20); do
+    import -window root "$work/root.png"
+    convert "$work/root.png" -crop 1280x800+0+112 +repage -filter point -resize 320x200 ppm:- |
+      "$picture_text" >"$work/text"
+    [ "$(sed -n 8p "$work/text")" = "$1" ] && break
+    sleep 0.25
+  done
+  [ "$(sed -n 8p "$work/text")" = "$1" ] || fail "full screen does not show the picture scaled"
+  press Escape
+  retry window_geometry_is "$geometry_before" || fail "Esc does not bring the window back"
+  wait_for_row 20 7 "$1"
+}

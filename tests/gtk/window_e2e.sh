@@ -68,22 +68,8 @@ wait_for_row 20 10 "FES"
 press Delete Delete Delete
 wait_for_row 20 10 ""
 
-# --- Full screen: the window covers the 1280 x 1024 screen, the picture scaled four times to
-# 1280 x 800 in its middle; Esc brings the window back as it was ---
-geometry_before=$(window_geometry)
-menu s f
-retry window_geometry_is "  Geometry: 1280x1024" || fail "full screen does not cover the screen"
-for _ in $(seq 20); do
-  import -window root "$work/root.png"
-  convert "$work/root.png" -crop 1280x800+0+112 +repage -filter point -resize 320x200 ppm:- |
-    "$picture_text" >"$work/text"
-  [ "$(sed -n 8p "$work/text")" = " 42" ] && break
-  sleep 0.25
-done
-[ "$(sed -n 8p "$work/text")" = " 42" ] || fail "full screen does not show the picture scaled"
-press Escape
-retry window_geometry_is "$geometry_before" || fail "Esc does not bring the window back to its size"
-wait_for_row 20 7 " 42"
+# --- Full screen and back ---
+check_full_screen_and_back " 42"
 
 # --- A window made larger by hand shows the picture stretched to it ---
 eval "$(xdotool getwindowgeometry --shell "$window")"

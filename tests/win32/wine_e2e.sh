@@ -31,6 +31,8 @@ program64="$windows_builds/build-win64/quillon.exe"
 # The helpers of the desktop tests; what differs under Wine is defined again below.
 # shellcheck source=../e2e_helpers.sh
 source "$(dirname "$0")/../e2e_helpers.sh"
+# shellcheck source=../sound_e2e_helpers.sh
+source "$(dirname "$0")/../sound_e2e_helpers.sh"
 
 skip() {
   echo "SKIPPED: $*" >&2
@@ -218,22 +220,8 @@ window() {
   sed -n 25p "$work/text" | grep -q 'S:[0-9][0-9] -  PAL [0-9]\{4\}%$' || fail "no status line"
   xdotool keyup F12
 
-  # --- Full screen: the window covers the 1280 x 1024 screen, the picture scaled four times to
-  # 1280 x 800 in its middle; Esc brings the window back as it was ---
-  geometry_before=$(window_geometry)
-  menu s f
-  retry window_geometry_is "  Geometry: 1280x1024" || fail "full screen does not cover the screen"
-  for _ in $(seq 20); do
-    import -window root "$work/root.png"
-    convert "$work/root.png" -crop 1280x800+0+112 +repage -filter point -resize 320x200 ppm:- |
-      "$picture_text" >"$work/text"
-    [ "$(sed -n 8p "$work/text")" = " 42" ] && break
-    sleep 0.25
-  done
-  [ "$(sed -n 8p "$work/text")" = " 42" ] || fail "full screen does not show the picture scaled"
-  press Escape
-  retry window_geometry_is "$geometry_before" || fail "Esc does not bring the window back"
-  wait_for_row 20 7 " 42"
+  # --- Full screen and back ---
+  check_full_screen_and_back " 42"
 
   # --- Show border off: the client area fits the 320 x 200 picture exactly ---
   menu s b
@@ -452,35 +440,6 @@ desktop() {
 
 # The server's socket and the client's settings stay in the work folder; no client may start a
 # server of its own.
-private_sound_server() {
-  export XDG_RUNTIME_DIR="$work/runtime" PULSE_CLIENTCONFIG="$work/client.conf"
-  mkdir -m 700 "$XDG_RUNTIME_DIR"
-  echo "autospawn = no" >"$PULSE_CLIENTCONFIG"
-}
-
-start_sound_server() {
-  pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --disable-shm \
-    --load=module-native-protocol-unix --load="module-null-sink sink_name=quillon_e2e" \
-    >"$work/server.log" 2>&1 &
-  server=$!
-  helpers+=("$server")
-  for _ in $(seq 50); do
-    pactl info >/dev/null 2>&1 && return 0
-    sleep 0.1
-  done
-  fail "the PulseAudio server did not start: $(cat "$work/server.log")"
-}
-
-# "pitch loudness" of what the sink plays over the next second.
-listen() {
-  timeout -s INT 1.2 parecord --device=quillon_e2e.monitor --file-format=wav --rate=11025 \
-    --channels=1 --format=s16le "$work/heard.wav" || true
-  "$wav_tone" "$work/heard.wav"
-}
-loud() { [ "$(listen | awk '{ print ($2 > 1000) }')" = 1 ]; }
-silent() { [ "$(listen | awk '{ print ($2 < 30) }')" = 1 ]; }
-# Our own lines on stderr: Wine may have its own to say.
-our_lines() { grep -c '^quillon:' "$work/stderr" || true; }
 
 sound() {
   needs wine wineboot wineserver xvfb-run xdotool pulseaudio pactl parecord
@@ -488,44 +447,17 @@ sound() {
   on_virtual_display
   program_alone
   private_sound_server
-  # 10 POKE 54296,15:POKE 54272,69:POKE 54273,29:POKE 54277,0:POKE 54278,244
-  # 20 POKE 54276,17:WAIT 198,1:POKE 54276,16
-  # 30 GOTO 30
-  printf '\x01\x087\x08\x0a\x00\x9754296,15:\x9754272,69:\x9754273,29:\x9754277,0:\x9754278,244' \
-    >tone.prg
-  printf '\x00V\x08\x14\x00\x9754276,17:\x92198,1:\x9754276,16\x00^\x08\x1e\x00\x8930\x00\x00\x00' \
-    >>tone.prg
+  write_tone_program tone.prg
 
   # --- The tone at its pitch, through Wine's PulseAudio driver ---
   start_sound_server
+  helpers+=("$server")
   start tone.prg
-  for _ in $(seq 20); do loud && break; done
-  read -r pitch loudness < <(listen)
-  echo "heard: ${pitch} Hz, loudness ${loudness}"
-  awk -v p="$pitch" 'BEGIN { exit !(p > 440 * 0.98 && p < 440 * 1.02) }' ||
-    fail "the tone sounds at $pitch Hz, not 440 Hz within 2%"
-  latency=$(pactl list sink-inputs |
-    awk '/Buffer Latency|Sink Latency/ { sum += $3 } END { print int(sum / 1000) }')
-  echo "queued at the server: ${latency} ms, behind at most two 50 ms blocks at the device"
-  [ "$latency" -le 60 ] || fail "the server holds ${latency} ms of sound"
+  check_pitch_and_latency 60
+  check_sound_off_pause_and_release
 
-  # --- Settings > Sound off and on, Pause and on again ---
-  menu s s
-  silent || fail "Settings > Sound off still sounds"
-  menu s s
-  loud || fail "Settings > Sound on again is silent"
-  menu e p
-  silent || fail "paused, the window still sounds"
-  menu e p
-  loud || fail "the tone does not come back after the pause"
-
-  # --- A key lets go of the gate: the release falls to silence. Then the server stops under
-  # the window, which runs on and ends as it should ---
-  press space
-  sleep 1
-  silent || fail "the tone goes on after the gate was released"
-  kill "$server"
-  wait "$server" 2>/dev/null || true
+  # --- The server stops under the window, which runs on and ends as it should ---
+  stop_sound_server
   sleep 2
   kill -0 "$pid" 2>/dev/null || fail "the window ended when the server stopped"
   menu f x
