@@ -12,6 +12,10 @@ namespace quillon {
 // $82, which behaves the same.
 inline constexpr std::uint8_t ServiceMarker = 0x80;
 
+// The eight conditional branches, $10, $30 ... $F0: the only instructions whose work is split
+// over two calls (a taken branch reads its offset in the second).
+inline constexpr bool IsBranchOpcode(std::uint8_t opcode) { return (opcode & 0x1F) == 0x10; }
+
 inline constexpr std::uint8_t FlagN = 0x80;
 inline constexpr std::uint8_t FlagV = 0x40;
 inline constexpr std::uint8_t FlagUnused = 0x20;

@@ -99,9 +99,9 @@ void CpuForgetLoop() { Loop.Watching = false; }
         continue;
       }
       cycle = 2;
-      if (!IsBranch(opcode)) lastCycle = static_cast<std::uint8_t>(cycles - 1);
+      if (!IsBranchOpcode(opcode)) lastCycle = static_cast<std::uint8_t>(cycles - 1);
     }
-    if (IsBranch(opcode)) {
+    if (IsBranchOpcode(opcode)) {
       // A taken branch reads its offset in its second call.
       if (clock >= deadline) break;
       CycleCounters.Clock = clock;

@@ -190,8 +190,6 @@ inline std::uint8_t JmpIndirectWork(CpuRegisters& r) {
 // target lies in.
 inline constexpr std::uint8_t TakenBranchCycles = 3;
 
-inline bool IsBranch(std::uint8_t opcode) { return (opcode & 0x1F) == 0x10; }
-
 template <std::uint8_t Flag, bool TakenWhenSet>
 std::uint8_t BranchWork(CpuRegisters& r) {
   AdvancePC(r, 2);

@@ -46,7 +46,7 @@ template <std::size_t Opcode>
 constexpr OpcodeHandler HandlerOf() {
   if constexpr (Opcode == ServiceMarker) {
     return &ServiceStep;
-  } else if constexpr ((Opcode & 0x1F) == 0x10) {
+  } else if constexpr (IsBranchOpcode(Opcode)) {
     return &Branch<Opcode>;
   } else {
     return &Instruction<Opcode>;

@@ -159,7 +159,7 @@ void Serve() {
   // since a program may keep interrupts off for good.
   if (Queue.Events.empty()) return;
   if ((Cpu.P & FlagI) != 0 && Queue.HeldBackAt != Queue.Frame - 1) {
-    if (Queue.HeldBackAt != Queue.Frame) Queue.HeldBackAt = Queue.Frame;
+    Queue.HeldBackAt = Queue.Frame;
     return;
   }
   while (!Queue.Events.empty()) {

@@ -113,7 +113,7 @@ void WriteCpu(SnapshotWriter& out) {
 // calls, of which there are at most seven.
 bool ValidCpuStep(const CpuState& cpu) {
   if (cpu.Opcode == ServiceMarker || cpu.Cycle == 1) return true;
-  if ((cpu.Opcode & 0x1F) == 0x10) return cpu.Cycle == 2;
+  if (IsBranchOpcode(cpu.Opcode)) return cpu.Cycle == 2;
   return cpu.Cycle >= 2 && cpu.Cycle <= cpu.LastCycle && cpu.LastCycle <= 8;
 }
 

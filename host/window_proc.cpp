@@ -23,10 +23,6 @@
 namespace quillon {
 namespace {
 
-void SetCheck(int subMenu, std::uint32_t command, bool checked) {
-  SetMenuCheck(subMenu, command, checked);
-}
-
 void AttachCartridgeAndReset(const char* path) {
   AttachCartridge(path);
   // The hard reset at the CPU's next service step loads the image.
@@ -114,7 +110,7 @@ void MenuCommand(std::uint32_t command) {
       break;
     case CommandPause:
       Host.Paused = !Host.Paused;
-      SetCheck(EmulationSubMenu, CommandPause, Host.Paused != 0);
+      SetMenuCheck(EmulationSubMenu, CommandPause, Host.Paused != 0);
       break;
     case CommandReset:
       Cpu.ResetRequest = 1;
@@ -122,29 +118,29 @@ void MenuCommand(std::uint32_t command) {
     case CommandTrace:
       Host.TraceMode = !Host.TraceMode;
       Host.Paused = 0;
-      SetCheck(EmulationSubMenu, CommandPause, false);
-      SetCheck(EmulationSubMenu, CommandTrace, Host.TraceMode != 0);
+      SetMenuCheck(EmulationSubMenu, CommandPause, false);
+      SetMenuCheck(EmulationSubMenu, CommandTrace, Host.TraceMode != 0);
       break;
     case CommandWarp:
       Host.Warp = !Host.Warp;
-      SetCheck(EmulationSubMenu, CommandWarp, Host.Warp != 0);
+      SetMenuCheck(EmulationSubMenu, CommandWarp, Host.Warp != 0);
       break;
     case CommandShowBorder:
       Host.ShowBorder = !Host.ShowBorder;
       // The main loop makes the buffer for the new setting at its next pass.
       FreeDisplayBuffer();
-      SetCheck(SettingsSubMenu, CommandShowBorder, Host.ShowBorder != 0);
+      SetMenuCheck(SettingsSubMenu, CommandShowBorder, Host.ShowBorder != 0);
       break;
     case CommandPal:
       // The emulation reads the standard at every step; nothing else follows the switch. The
       // sound timer's thread reads it for the SID's clock, hence the atomic store.
       std::atomic_ref<std::uint32_t>(VideoStandard)
           .store(VideoStandard ? VideoStandardNtsc : VideoStandardPal, std::memory_order_relaxed);
-      SetCheck(SettingsSubMenu, CommandPal, VideoStandard != 0);
+      SetMenuCheck(SettingsSubMenu, CommandPal, VideoStandard != 0);
       break;
     case CommandSound:
       Host.SoundOn = !Host.SoundOn;
-      SetCheck(SettingsSubMenu, CommandSound, Host.SoundOn != 0);
+      SetMenuCheck(SettingsSubMenu, CommandSound, Host.SoundOn != 0);
       break;
     case CommandAbout:
       Platform.ShowAboutDialog();

@@ -102,6 +102,21 @@ exit_by_menu() {
   [ "$status" -eq 0 ] || fail "Exit ended the program with status $status"
 }
 
+# The window has booted: the start banner and READY.; then PRINT 6*7 typed shows 42, and the
+# window's picture is the same, pixel for pixel down to the row above the cursor, as $1, the
+# screenshot of a headless run that typed the same.
+check_boot_and_typing() {
+  wait_for_row 20 5 "READY\\."
+  [ "$(sed -n 2p "$work/text")" = "    **** COMMODORE 64 BASIC V2 ****" ] || fail "no start banner"
+  press p r i n t space 6 KP_Multiply 7 Return
+  wait_for_row 20 7 " 42"
+  [ "$(sed -n 7p "$work/text")" = "PRINT 6*7" ] || fail "the typed line is not 'PRINT 6*7'"
+  convert "$1" -crop 360x100+0+0 +repage "$work/headless_top.png"
+  convert "$work/picture.png" -crop 360x100+0+0 +repage "$work/window_top.png"
+  compare -metric AE "$work/headless_top.png" "$work/window_top.png" null: 2>/dev/null ||
+    fail "the window's picture differs from the headless run's"
+}
+
 # Settings > Full screen: the window covers the 1280 x 1024 screen, the picture scaled four times
 # to 1280 x 800 in its middle, text row 7 reading $1; Esc brings the window back as it was.
 check_full_screen_and_back() {
