@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 #include "host/sound_platform.h"
 #include "host/sound_writer.h"
@@ -25,6 +26,9 @@ constexpr ULONGLONG StallMilliseconds = 2000;
 constexpr DWORD WaitSliceMilliseconds = 50;
 // How long the shutdown waits for a driver that does not answer.
 constexpr std::uint32_t StopWaitMilliseconds = 1000;
+
+// What a device that has run dry is given ahead of the next block.
+constexpr std::int16_t Silence[SoundBlockCapacity] = {};
 
 struct WaveOutState {
   HWAVEOUT Device;
@@ -81,9 +85,29 @@ const char* WaveOutOpen(std::uint32_t sampleRate) {
   return nullptr;
 }
 
+// Hands the samples to the driver in a free header.
+const char* QueueBlock(WAVEHDR& header, const std::int16_t* samples, std::int32_t count) {
+  if (header.dwFlags & WHDR_PREPARED) {
+    waveOutUnprepareHeader(WaveOut.Device, &header, sizeof header);
+  }
+  // The writer hands on no more than a block holds.
+  std::copy_n(samples, count, reinterpret_cast<std::int16_t*>(header.lpData));
+  header.dwBufferLength = static_cast<DWORD>(count) * 2;
+  header.dwFlags = 0;
+  MMRESULT result = waveOutPrepareHeader(WaveOut.Device, &header, sizeof header);
+  if (result == MMSYSERR_NOERROR) result = waveOutWrite(WaveOut.Device, &header, sizeof header);
+  return result == MMSYSERR_NOERROR ? nullptr : ErrorText(result);
+}
+
 // Waits for the device to finish a block when both are queued, then queues the samples. A
-// writer that is told to stop meanwhile lets the samples go.
+// device that holds no block has just been opened or has run dry: a block of silence as long
+// as the samples goes first, so that each tick's block is queued a block ahead of the one
+// playing and a tick that comes late finds the device still playing. A writer that is told to
+// stop meanwhile lets the samples go.
 const char* WaveOutWrite(const std::int16_t* samples, std::int32_t count) {
+  if (std::all_of(std::begin(WaveOut.Headers), std::end(WaveOut.Headers), HeaderFree)) {
+    if (const char* error = QueueBlock(WaveOut.Headers[0], Silence, count)) return error;
+  }
   const ULONGLONG deadline = GetTickCount64() + StallMilliseconds;
   WAVEHDR* header = FreeHeader();
   while (header == nullptr) {
@@ -92,16 +116,7 @@ const char* WaveOutWrite(const std::int16_t* samples, std::int32_t count) {
     WaitForSingleObject(WaveOut.BlockDone, WaitSliceMilliseconds);
     header = FreeHeader();
   }
-  if (header->dwFlags & WHDR_PREPARED) {
-    waveOutUnprepareHeader(WaveOut.Device, header, sizeof *header);
-  }
-  // The writer hands on no more than a block holds.
-  std::copy_n(samples, count, reinterpret_cast<std::int16_t*>(header->lpData));
-  header->dwBufferLength = static_cast<DWORD>(count) * 2;
-  header->dwFlags = 0;
-  MMRESULT result = waveOutPrepareHeader(WaveOut.Device, header, sizeof *header);
-  if (result == MMSYSERR_NOERROR) result = waveOutWrite(WaveOut.Device, header, sizeof *header);
-  return result == MMSYSERR_NOERROR ? nullptr : ErrorText(result);
+  return QueueBlock(*header, samples, count);
 }
 
 // Reset hands every queued block back as done; then the headers can be let go.

@@ -1,5 +1,6 @@
 #include "support/sound.h"
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -50,18 +51,30 @@ WavContents ReadWav(const std::string& path) {
 
 double Pitch(const std::vector<std::int16_t>& samples, std::uint32_t sampleRate, std::size_t from,
              std::size_t to) {
-  double first = -1, last = -1;
-  int crossings = 0;
+  std::vector<double> periods;
+  double previous = -1;
   for (std::size_t i = from + 1; i < to && i < samples.size(); ++i) {
     if (samples[i - 1] >= 0 || samples[i] < 0) continue;
     // Where the line between the two samples meets zero.
     const double at = static_cast<double>(i - 1) +
                       static_cast<double>(-samples[i - 1]) / (samples[i] - samples[i - 1]);
-    if (first < 0) first = at;
-    last = at;
-    ++crossings;
+    if (previous >= 0) periods.push_back(at - previous);
+    previous = at;
   }
-  return crossings < 2 ? 0 : (crossings - 1) * sampleRate / (last - first);
+  if (periods.empty()) return 0;
+  // A gap in a recording, or the ringing of a resampler where the sound stops and starts
+  // again, makes a few periods of any length; the periods near the median are the tone's.
+  std::vector<double> sorted = periods;
+  std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+  const double median = sorted[sorted.size() / 2];
+  double sum = 0;
+  int count = 0;
+  for (const double period : periods) {
+    if (std::abs(period - median) > median / 10) continue;
+    sum += period;
+    ++count;
+  }
+  return sampleRate * count / sum;
 }
 
 double Loudness(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t to) {

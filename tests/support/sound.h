@@ -17,8 +17,9 @@ struct WavContents {
 };
 WavContents ReadWav(const std::string& path);
 
-// The frequency of samples [from, to) in Hz, counted from the rising zero crossings between
-// the first and the last; 0 when there are fewer than two.
+// The frequency of samples [from, to) in Hz: the mean length of the periods between falling
+// zero crossings, leaving out those more than a tenth away from the median; 0 when there are
+// fewer than two crossings.
 double Pitch(const std::vector<std::int16_t>& samples, std::uint32_t sampleRate, std::size_t from,
              std::size_t to);
 
