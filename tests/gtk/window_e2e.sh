@@ -78,12 +78,14 @@ xdotool windowsize --sync "$window" 360 "$window_height"
 wait_for_row 20 7 " 42"
 
 # --- Idle CPU use at real-time pace ---
+# About 6% on a quiet machine; a loop that spins instead of sleeping takes a whole core. A
+# shared machine that is busy elsewhere has measured 15%, so the bound leaves room for that.
 ticks_before=$(cpu_ticks)
 sleep 5
 ticks_after=$(cpu_ticks)
 cpu_percent=$(((ticks_after - ticks_before) * 100 / $(getconf CLK_TCK) / 5))
 echo "CPU use idling at READY.: ${cpu_percent}% of one core"
-[ "$cpu_percent" -lt 15 ] || fail "idle CPU use ${cpu_percent}% is 15% or more"
+[ "$cpu_percent" -lt 30 ] || fail "idle CPU use ${cpu_percent}% is 30% or more"
 
 # --- Pause: the picture stands still and typing does not reach the C64 ---
 [ "$(distinct_pictures 360 240)" -gt 1 ] || fail "the cursor does not blink while running"
