@@ -61,6 +61,16 @@ wait_for_row() {
   fail "row $2 does not read '$3'"
 }
 
+# Waits until the screen has a row that reads $2 whole; $1 is the border's width.
+wait_for_line() {
+  for _ in $(seq 60); do
+    read_screen "$1"
+    grep -qx -- "$2" "$work/text" && return 0
+    sleep 0.25
+  done
+  fail "no row reads '$2'"
+}
+
 press() {
   for key in "$@"; do
     xdotool keydown "$key"
@@ -93,13 +103,32 @@ window_geometry() { xdotool getwindowgeometry "$window" | tail -1; }
 window_geometry_is() { [ "$(window_geometry)" = "$1" ]; }
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$pid/stat"; }
 
-# Ends the program by File > Exit and checks that it ended with status 0.
-exit_by_menu() {
-  menu f x
+# The program's processor use over the next $1 seconds, in percent of one core.
+cpu_percent_over() {
+  local before
+  before=$(cpu_ticks)
+  sleep "$1"
+  echo $((($(cpu_ticks) - before) * 100 / $(getconf CLK_TCK) / $1))
+}
+
+# Waits for the program, which $1 (what ended it) must have ended with status 0.
+ends_with_status_0() {
   local status=0
   wait "$pid" || status=$?
   pid=
-  [ "$status" -eq 0 ] || fail "Exit ended the program with status $status"
+  [ "$status" -eq 0 ] || fail "$1 ended the program with status $status"
+}
+
+# Ends the program by File > Exit, with status 0.
+exit_by_menu() {
+  menu f x
+  ends_with_status_0 Exit
+}
+
+# Closes the window, which ends the program with status 0.
+close_window() {
+  xdotool windowclose "$window"
+  ends_with_status_0 "closing the window"
 }
 
 # The window has booted: the start banner and READY.; then PRINT 6*7 typed shows 42, and the

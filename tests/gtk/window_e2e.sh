@@ -80,10 +80,7 @@ wait_for_row 20 7 " 42"
 # --- Idle CPU use at real-time pace ---
 # About 6% on a quiet machine; a loop that spins instead of sleeping takes a whole core. A
 # shared machine that is busy elsewhere has measured 15%, so the bound leaves room for that.
-ticks_before=$(cpu_ticks)
-sleep 5
-ticks_after=$(cpu_ticks)
-cpu_percent=$(((ticks_after - ticks_before) * 100 / $(getconf CLK_TCK) / 5))
+cpu_percent=$(cpu_percent_over 5)
 echo "CPU use idling at READY.: ${cpu_percent}% of one core"
 [ "$cpu_percent" -lt 30 ] || fail "idle CPU use ${cpu_percent}% is 30% or more"
 
@@ -127,22 +124,13 @@ sleep 0.5
 if xdotool search --name '^About $' >/dev/null; then fail "OK does not close the About dialog"; fi
 
 # --- Exit ends the program with status 0 ---
-menu f x
-status=0
-wait "$pid" || status=$?
-pid=
-[ "$status" -eq 0 ] || fail "Exit ended the program with status $status"
+exit_by_menu
 
 # --- A program given on the command line starts once BASIC is up ---
 # 10 PRINT "AUTOSTARTED" as tokenised BASIC at $0801.
 printf '\x01\x08\x15\x08\x0a\x00\x99\x20\x22AUTOSTARTED\x22\x00\x00\x00' >"$work/game.prg"
 fresh_start "$work/game.prg"
-for _ in $(seq 60); do
-  read_screen 20
-  grep -qx 'AUTOSTARTED' "$work/text" && break
-  sleep 0.25
-done
-grep -qx 'AUTOSTARTED' "$work/text" || fail "the program given on the command line did not run"
+wait_for_line 20 AUTOSTARTED
 
 # File > Load program: the dialog takes a typed path, in any letter case of the extension.
 printf '\x01\x08\x14\x08\x0a\x00\x99\x20\x22FROMDIALOG\x22\x00\x00\x00' >"$work/DIALOG.PRG"
@@ -151,12 +139,7 @@ sleep 0.5
 xdotool type --delay 50 "$work/DIALOG.PRG"
 sleep 0.5
 xdotool key Return
-for _ in $(seq 60); do
-  read_screen 20
-  grep -qx 'FROMDIALOG' "$work/text" && break
-  sleep 0.25
-done
-grep -qx 'FROMDIALOG' "$work/text" || fail "the program chosen in the file dialog did not run"
+wait_for_line 20 FROMDIALOG
 
 # File > Attach disk: a formatted, empty D64 (BAM and directory on track 18, at block 357),
 # then LOAD"$",8 and LIST show its directory.
@@ -187,10 +170,6 @@ grep -q '^0 "E2E DISK        " ED 2A$' "$work/text" && grep -q '^0 BLOCKS FREE\.
   fail "the attached disk's directory is not listed: $(cat "$work/text")"
 
 # Closing the window ends the program with status 0 too.
-xdotool windowclose "$window"
-status=0
-wait "$pid" || status=$?
-pid=
-[ "$status" -eq 0 ] || fail "closing the window ended the program with status $status"
+close_window
 
 echo "window end-to-end: all checks passed"

@@ -51,9 +51,5 @@ awk -v r="$rate" 'BEGIN { expected = 19968 * 50 / 16421; d = (r - expected) / ex
                           if (d < 0) d = -d; exit !(d <= 0.005) }' ||
   fail "the window ran at $rate jiffies a second, not 60.80 within 0.5%"
 
-xdotool windowclose "$window"
-status=0
-wait "$pid" || status=$?
-pid=
-[ "$status" -eq 0 ] || fail "the window ended with status $status"
+close_window
 echo "window pacing: passed"

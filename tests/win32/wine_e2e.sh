@@ -179,13 +179,6 @@ start() {
 visible() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 hidden() { ! visible "$1"; }
 
-ends_with_status_0() {
-  status=0
-  wait "$pid" || status=$?
-  pid=
-  [ "$status" -eq 0 ] || fail "$1 ended the program with status $status"
-}
-
 window() {
   needs wine wineboot wineserver xvfb-run xdotool import convert identify compare
   on_virtual_display
@@ -197,10 +190,7 @@ window() {
   check_boot_and_typing headless.png
 
   # --- Idle processor use at READY. ---
-  ticks_before=$(cpu_ticks)
-  sleep 5
-  ticks_after=$(cpu_ticks)
-  cpu_percent=$(((ticks_after - ticks_before) * 100 / $(getconf CLK_TCK) / 5))
+  cpu_percent=$(cpu_percent_over 5)
   echo "processor use idling at READY. under Wine: ${cpu_percent}% of one core"
   [ "$cpu_percent" -lt 50 ] || fail "idle processor use ${cpu_percent}% is 50% or more"
 
@@ -245,12 +235,7 @@ window() {
   xdotool type --delay 50 "$(windows_path "$work/DIALOG.PRG")"
   sleep 0.3
   press Return
-  for _ in $(seq 60); do
-    read_screen 20
-    grep -qx 'FROMDIALOG' "$work/text" && break
-    sleep 0.25
-  done
-  grep -qx 'FROMDIALOG' "$work/text" || fail "the program chosen in the dialog did not run"
+  wait_for_line 20 FROMDIALOG
   xdotool key alt+F4
   ends_with_status_0 "Alt+F4"
 }
@@ -270,16 +255,6 @@ type_line() {
   xdotool type --delay 12 "$2"
   press Return
   wait_for_row "$1" "$3" "$4"
-}
-
-# Waits until the screen has a row that reads $2 whole; $1 is the border's width.
-wait_for_line() {
-  for _ in $(seq 60); do
-    read_screen "$1"
-    grep -qx -- "$2" "$work/text" && return 0
-    sleep 0.25
-  done
-  fail "no row reads '$2'"
 }
 
 # A formatted D64 with no files as the file $1, its name $2 and ID ED: BAM and directory on
