@@ -11,7 +11,7 @@
 #include "host/host_state.h"
 #include "host/key_table.h"
 #include "host/messages.h"
-#include "host/snapshot_stream.h"
+#include "machine/snapshot_stream.h"
 
 namespace quillon {
 namespace {

@@ -17,7 +17,7 @@
 #include "host/file_replace.h"
 #include "host/host_state.h"
 #include "host/key_queue.h"
-#include "host/snapshot_stream.h"
+#include "machine/snapshot_stream.h"
 #include "media/cartridge.h"
 #include "sid/mixer.h"
 #include "sid/sid.h"
