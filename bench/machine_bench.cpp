@@ -7,7 +7,7 @@
 
 #include "core/machine.h"
 #include "cpu/cpu.h"
-#include "host/headless/headless_run.h"
+#include "app/headless_run.h"
 
 namespace {
 

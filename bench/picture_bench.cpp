@@ -1,8 +1,8 @@
 #include <benchmark/benchmark.h>
 
 #include "core/machine.h"
-#include "host/display.h"
-#include "host/host_state.h"
+#include "window/display.h"
+#include "session/host_state.h"
 #include "vic/frame_image.h"
 #include "vic/render.h"
 #include "vic/vic.h"

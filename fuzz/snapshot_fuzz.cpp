@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/machine.h"
-#include "host/snapshot.h"
+#include "snapshot/snapshot.h"
 
 namespace {
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "platform/messages.h"
+#include "keyboard/host_keys.h"
 #include "cia/cia.h"
 #include "cia/keyboard.h"
 #include "core/machine.h"
@@ -141,6 +143,7 @@ TEST(CiaPorts, KeyboardScanCombinesTheHeldKeysOfEverySelectedColumn) {
 TEST(CiaPorts, JoystickShowsInPortABitsZeroToFourAndNotInTheKeyboardScan) {
   test::PowerOnMachine();
   HostKeyDown[VirtualKeyNumpad8] = HostKeyDown[VirtualKeyNumpad6] = HostKeyDown[VirtualKeyNumpad0] = 1;
+  FollowHostKeys();
   EXPECT_EQ(JoystickRead(), 0x06) << "up, right and fire";
   MemWrite(0xDC00, 0x7F);
   EXPECT_EQ(MemRead(0xDC00), 0x66);

@@ -9,14 +9,15 @@
 #include <string>
 #include <vector>
 
+#include "session/session.h"
 #include "cia/cia.h"
 #include "core/machine.h"
 #include "core/memory.h"
 #include "cpu/cpu.h"
-#include "host/command_line.h"
-#include "host/headless/headless_run.h"
-#include "host/trace_log.h"
-#include "host/trace_view.h"
+#include "app/command_line.h"
+#include "app/headless_run.h"
+#include "debug/trace_log.h"
+#include "debug/trace_view.h"
 #include "support/differential.h"
 #include "support/files.h"
 #include "support/machine.h"
@@ -168,7 +169,7 @@ TEST(TraceLog, EachLineSaysWhatTheTraceViewShowsForTheSameState) {
     const std::string line = TraceLogLine();
     EXPECT_EQ(line.substr(10, 31), std::string("  C000  ") + c.Line + "  ") << c.Line;
     EXPECT_EQ(line.substr(41), "A:01 X:9A Y:FF P:F1 SP:F6");
-    DrawTraceView(Cpu.PC, Cpu.A, Cpu.X, Cpu.Y, Cpu.P, Cpu.SP);
+    DrawTraceView(CurrentMachine().Registers());
     // The view's disassembly from column 20, up to its flags at column 32.
     std::string view = test::PictureRowText(0).substr(20, 12);
     view.erase(view.find_last_not_of(' ') + 1);

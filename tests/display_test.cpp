@@ -8,17 +8,18 @@
 #include <string>
 #include <vector>
 
+#include "platform/messages.h"
+#include "keyboard/host_keys.h"
 #include "cia/keyboard.h"
 #include "core/machine.h"
 #include "core/rom_images.h"
 #include "cpu/cpu.h"
-#include "host/display.h"
-#include "host/full_screen_surface.h"
-#include "host/headless/headless_backend.h"
-#include "host/host_state.h"
-#include "host/png/png_writer.h"
-#include "host/status_line.h"
-#include "host/trace_view.h"
+#include "window/display.h"
+#include "backends/headless/headless_backend.h"
+#include "session/host_state.h"
+#include "files/png_writer.h"
+#include "debug/status_line.h"
+#include "debug/trace_view.h"
 #include "support/files.h"
 #include "support/machine.h"
 #include "support/picture.h"
@@ -173,6 +174,7 @@ TEST(FullScreen, RowsAndSpritesGoToTheSurfaceAndOverlaysNever) {
   std::uint8_t textRow[PictureWidth];
   std::memcpy(textRow, FrameImage.Picture + 50 * PictureWidth, PictureWidth);
   std::memset(FrameImage.Picture, 0xAA, PictureBufferSize);
+  CreateFlipChain();
   Host.FullScreenActive = 1;
   test::RenderLine(100);
   test::RenderLine(50);
@@ -186,16 +188,6 @@ TEST(FullScreen, RowsAndSpritesGoToTheSurfaceAndOverlaysNever) {
   EXPECT_EQ(FullScreen.Surface[PictureWidth], 0) << "only the rendered rows are written";
   EXPECT_EQ(FullScreen.Surface[10 * PictureWidth + 5], 7);
   for (std::size_t i = 0; i < PictureBufferSize; ++i) ASSERT_EQ(FrameImage.Picture[i], 0xAA);
-
-  // One drawing at a time: while the surface is locked, a row is lost but its border recorded.
-  std::uint8_t* surface = LockFullScreenSurface();
-  ASSERT_EQ(surface, FullScreen.Surface);
-  EXPECT_EQ(LockFullScreenSurface(), nullptr);
-  VicWrite(0x20, 2);
-  test::RenderLine(51);
-  EXPECT_EQ(FullScreen.Surface[PictureWidth], 0);
-  EXPECT_EQ(FrameImage.LineBorderColor[51], 2);
-  UnlockFullScreenSurface();
 
   // The trace view and status line go into the frame image, not the surface.
   std::uint8_t before[sizeof FullScreen.Surface];
@@ -250,6 +242,7 @@ TEST(StatusLine, RunningMachineDrawsStatusLineAndMarkerWhileTheirKeysAreHeld) {
   EXPECT_EQ(StatusText(), "S:07 - NTSC 0098%");
   HostKeyDown[VirtualKeyScrollLock] = 0;
   HostKeyDown[VirtualKeyF11] = 1;
+  FollowHostKeys();
   Vic.RasterCompare = 0x0133;
   test::RunSteps(64 * 4);
   EXPECT_EQ(StatusText(), "S:07 - NTSC 00307");
@@ -257,7 +250,7 @@ TEST(StatusLine, RunningMachineDrawsStatusLineAndMarkerWhileTheirKeysAreHeld) {
 
 std::string TopRowAfter(std::uint16_t pc, std::initializer_list<std::uint8_t> bytes) {
   std::copy(bytes.begin(), bytes.end(), MainRam + pc);
-  DrawTraceView(pc, 0, 0, 0, 0x30, 0xFF);
+  DrawTraceView({.A = 0, .X = 0, .Y = 0, .SP = 0xFF, .P = 0x30, .PC = pc});
   return test::PictureRowText(0);
 }
 
@@ -275,13 +268,13 @@ TEST(TraceView, ShowsTheInstructionAtThePcTheFlagsAndTheRegisters) {
   EXPECT_TRUE(test::CellShowsGlyph(18, 0, 0x3A, 7, 0));
   EXPECT_TRUE(test::CellShowsGlyph(32, 0, 0x0E, 7, 0));  // "N" of NV-BDIZC
 
-  DrawTraceView(0xC000, 0x01, 0x9A, 0xFF, 0x30, 0xF6);
+  DrawTraceView({.A = 0x01, .X = 0x9A, .Y = 0xFF, .SP = 0xF6, .P = 0x30, .PC = 0xC000});
   EXPECT_EQ(test::PictureRowText(1), "STACKP: $00F6 A:$01 X:$9A Y:$FF 00110000");
   EXPECT_TRUE(test::CellShowsGlyph(34, 1, 0x31, 1, 0));
   EXPECT_EQ(test::PictureRowText(2), std::string(40, '~')) << "only the top two rows are drawn";
   // The bytes are those the CPU would fetch: the KERNAL, not the RAM under it.
   MainRam[0xE000] = 0xEA;
-  DrawTraceView(0xE000, 0, 0, 0, 0x30, 0xFF);
+  DrawTraceView({.A = 0, .X = 0, .Y = 0, .SP = 0xFF, .P = 0x30, .PC = 0xE000});
   const std::string hex = "0123456789ABCDEF";
   const std::string expected = {hex[RomImages.Kernal[0] >> 4], hex[RomImages.Kernal[0] & 15]};
   EXPECT_EQ(test::PictureRowText(0).substr(8, 2), expected);

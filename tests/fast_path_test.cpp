@@ -145,13 +145,13 @@ Scenario RandomScenario(unsigned seed, int frames) {
     switch (r() % 32) {
       case 0: Cpu.ResetRequest = 1; break;
       case 1: Cpu.NmiPending = 1; break;
-      case 2: HostKeyDown[VirtualKeyF11] = !HostKeyDown[VirtualKeyF11]; break;
+      case 2: RasterLineEnd.LineFrames = !RasterLineEnd.LineFrames; break;
       case 3: VideoStandard = !VideoStandard; break;
       case 4: KeyMatrix[r() % 8] ^= static_cast<std::uint8_t>(1u << (r() % 8)); break;
       default: break;
     }
-    // A held F11 makes every raster line a frame: keep those stretches short.
-    if (r() % 4 == 0) HostKeyDown[VirtualKeyF11] = 0;
+    // Slow motion makes every raster line a frame: keep those stretches short.
+    if (r() % 4 == 0) RasterLineEnd.LineFrames = false;
   };
   return scenario;
 }

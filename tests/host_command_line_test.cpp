@@ -5,13 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "host/autostart.h"
-#include "host/command_line.h"
-#include "host/headless/headless_backend.h"
-#include "host/headless/headless_run.h"
-#include "host/main_loop.h"
-#include "host/messages.h"
-#include "host/window_run.h"
+#include "session/session.h"
+#include "interface/machine.h"
+#include "app/autostart.h"
+#include "app/command_line.h"
+#include "backends/headless/headless_backend.h"
+#include "app/headless_run.h"
+#include "window/main_loop.h"
+#include "platform/messages.h"
+#include "app/window_run.h"
 #include "media/cartridge.h"
 #include "support/files.h"
 #include "support/machine.h"
@@ -188,12 +190,11 @@ bool ScreenShows(const std::string& line) {
   return std::find(rows.begin(), rows.end(), line) != rows.end();
 }
 
-// One pass of the window's loop after a fiftieth of a second, with the start file's check.
+// One pass of the window's loop after a fiftieth of a second, with the work between passes.
 void TickedPass(std::string& program) {
   std::int32_t exitCode = -1;
   HeadlessAdvanceCounter(HeadlessManualFrequency / TicksPerSecond);
-  MainLoopPass(&exitCode);
-  StartProgramOnceBasicWaits(program);
+  FinishPass(MainLoopPass(&exitCode), program);
 }
 
 TEST(Autostart, ProgramGivenAtStartRunsInTheWindowLoopOnceBasicWaits) {
@@ -212,7 +213,7 @@ TEST(Autostart, ProgramGivenAtStartRunsInTheWindowLoopOnceBasicWaits) {
   EXPECT_EQ(program, path);
   for (int passes = 0; passes < 500 && !program.empty(); ++passes) TickedPass(program);
   EXPECT_TRUE(program.empty()) << "BASIC never waited for input";
-  EXPECT_FALSE(BasicWaitsForInput());  // RUN is in the keyboard buffer
+  EXPECT_FALSE(BasicWaitsForInput(CurrentMachine()));  // RUN is in the keyboard buffer
   for (int more = 0; more < 100 && !ScreenShows("AUTOSTARTED"); ++more) TickedPass(program);
   EXPECT_TRUE(ScreenShows("AUTOSTARTED"));
   HostShutDown();

@@ -2,17 +2,19 @@
 
 #include <string>
 
+#include "session/session.h"
+#include "keyboard/host_keys.h"
 #include "cia/keyboard.h"
 #include "core/machine.h"
 #include "core/memory.h"
 #include "cpu/cpu.h"
-#include "host/host_state.h"
-#include "host/autostart.h"
-#include "host/headless/headless_backend.h"
-#include "host/key_queue.h"
-#include "host/messages.h"
-#include "host/typed_text.h"
-#include "host/window_proc.h"
+#include "session/host_state.h"
+#include "app/autostart.h"
+#include "backends/headless/headless_backend.h"
+#include "keyboard/key_queue.h"
+#include "platform/messages.h"
+#include "keyboard/typed_text.h"
+#include "window/window_proc.h"
 #include "support/machine.h"
 
 namespace quillon {
@@ -35,8 +37,8 @@ void BootToReady() {
   test::PowerOnMachine();
   UseHeadlessBackend(false);
   KeyQueueReset();
-  for (int frame = 0; frame < 400 && !BasicWaitsForInput(); ++frame) RunQueuedFrames(1);
-  ASSERT_TRUE(BasicWaitsForInput());
+  for (int frame = 0; frame < 400 && !BasicWaitsForInput(CurrentMachine()); ++frame) RunQueuedFrames(1);
+  ASSERT_TRUE(BasicWaitsForInput(CurrentMachine()));
 }
 
 // Key messages for `text` all at once, as fast typing between two frames sends them: each key

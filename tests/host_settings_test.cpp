@@ -7,15 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "keyboard/host_keys.h"
 #include "cia/keyboard.h"
 #include "core/machine.h"
-#include "host/command_line.h"
-#include "host/headless/headless_backend.h"
-#include "host/headless/headless_run.h"
-#include "host/host_state.h"
-#include "host/messages.h"
-#include "host/settings.h"
-#include "host/window_run.h"
+#include "app/command_line.h"
+#include "backends/headless/headless_backend.h"
+#include "app/headless_run.h"
+#include "session/host_state.h"
+#include "platform/messages.h"
+#include "window/settings.h"
+#include "app/window_run.h"
 #include "support/files.h"
 #include "support/machine.h"
 

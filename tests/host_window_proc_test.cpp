@@ -8,15 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "keyboard/host_keys.h"
 #include "cia/keyboard.h"
 #include "core/machine.h"
 #include "cpu/cpu.h"
-#include "host/display.h"
-#include "host/headless/headless_backend.h"
-#include "host/host_state.h"
-#include "host/key_queue.h"
-#include "host/messages.h"
-#include "host/window_proc.h"
+#include "window/display.h"
+#include "backends/headless/headless_backend.h"
+#include "session/host_state.h"
+#include "keyboard/key_queue.h"
+#include "platform/messages.h"
+#include "window/window_proc.h"
 #include "media/cartridge.h"
 #include "support/files.h"
 #include "support/machine.h"

@@ -41,11 +41,11 @@ void* FailSecondAllocation(std::size_t size) {
 
 TEST(Machine, FailedAllocationStopsInitialisationAfterAllThreeRequests) {
   const test::UnallocatedMachine unallocated(FailSecondAllocation);
-  HostKeyDown[5] = 1;
+  KeyMatrix[5] = 0;
   EXPECT_EQ(EmulatorInit(), 0);
   EXPECT_EQ(Allocations, 3);
   EXPECT_TRUE(MainRam && !ColorRam && FrameImage.Picture);
-  EXPECT_EQ(HostKeyDown[5], 1) << "nothing past the allocations may be set up";
+  EXPECT_EQ(KeyMatrix[5], 0) << "nothing past the allocations may be set up";
 }
 
 TEST(Machine, LinesOfSixtyFourStepsAndFramesOf312Or262Lines) {
@@ -83,9 +83,9 @@ TEST(Machine, LinesOfSixtyFourStepsAndFramesOf312Or262Lines) {
   EXPECT_EQ(Vic.RasterLine, 1);
 }
 
-TEST(Machine, HeldF11CountsEveryLineAsAFrame) {
+TEST(Machine, LineFramesCountEveryLineAsAFrame) {
   PowerOnMachine();
-  HostKeyDown[VirtualKeyF11] = 1;
+  RasterLineEnd.LineFrames = true;
   RunSteps(64 * 10);
   EXPECT_EQ(CycleCounters.FrameCounter, 10);
   RunSteps(64 * 302);

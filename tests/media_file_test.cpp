@@ -26,7 +26,7 @@ TEST(ProgramFile, OnlyRegularFilesAreReadAndNoMoreThan64KOfProgram) {
   ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
   const Bytes before(MainRam, MainRam + MainRamSize);
   for (const char* path : {"/dev/zero", fifo.c_str()}) {
-    LoadProgramFile(path);
+    LoadProgramFile(path, MainRam);
     CartridgePath = path;
     CartridgeAttached = 1;
     LoadCartridge(path);
@@ -36,7 +36,7 @@ TEST(ProgramFile, OnlyRegularFilesAreReadAndNoMoreThan64KOfProgram) {
   // 70,000 bytes from $0801: the first 64 KB go round the address space once and stop.
   Bytes file = {0x01, 0x08};
   for (int i = 0; i < 70000; ++i) file.push_back(static_cast<std::uint8_t>(i % 251));
-  LoadProgramFile(test::WriteTempFile("long.prg", file).c_str());
+  LoadProgramFile(test::WriteTempFile("long.prg", file).c_str(), MainRam);
   EXPECT_EQ(MainRam[0x0801], 0) << "byte 65,536 is not read";
   EXPECT_EQ(MainRam[0x0800], 65535 % 251) << "the address wrapped round to just below the start";
   EXPECT_EQ(MainRam[0x2D] | MainRam[0x2E] << 8, 0x0801);

@@ -25,7 +25,7 @@ Bytes WithP00Header(Bytes bytes) {
 }
 
 void Load(const char* name, const Bytes& bytes) {
-  LoadProgramFile(test::WriteTempFile(name, bytes).c_str());
+  LoadProgramFile(test::WriteTempFile(name, bytes).c_str(), MainRam);
 }
 
 int FindRow(const std::string& text) {
@@ -70,7 +70,7 @@ TEST(ProgramFile, BytesGoStraightToRamAndBasicsPointersFollowTheEnd) {
   EXPECT_EQ(MainRam[0x31] + MainRam[0x32] * 256, 0x0800) << "$08FE + 2 keeps the high byte";
   // Files too short to hold a load address change nothing.
   const Bytes before(MainRam, MainRam + MainRamSize);
-  LoadProgramFile("/nonexistent/quillon/prog.prg");
+  LoadProgramFile("/nonexistent/quillon/prog.prg", MainRam);
   Load("one.prg", {0x01});
   Load("short.p00", Bytes(27, 0x01));
   EXPECT_TRUE(std::equal(before.begin(), before.end(), MainRam));

@@ -6,9 +6,10 @@
 #include <thread>
 #include <vector>
 
+#include "sound/sound_output.h"
 #include "core/machine.h"
 #include "core/memory.h"
-#include "host/host_state.h"
+#include "session/host_state.h"
 #include "media/program_file.h"
 #include "sid/mixer.h"
 #include "sid/sid.h"
@@ -66,7 +67,7 @@ TEST(Sid, BasicProgramSeesVoiceThreesEnvelopeRiseAndFallAsTicksRun) {
   LoadProgramFile(test::WriteTempFile("sid.prg", test::BasicProgramFile(
       {"10 POKE 54291,128:POKE 54292,249:POKE 54290,17",
        "20 POKE 1024,PEEK(54300):IF PEEK(251)=0 THEN 20", "30 POKE 54290,16",
-       "40 POKE 1025,PEEK(54300):GOTO 40"})).c_str());
+       "40 POKE 1025,PEEK(54300):GOTO 40"})).c_str(), MainRam);
   test::RunFrames(10);
   ASSERT_EQ(ActiveVoices.load(), 4u);
   EXPECT_EQ(MainRam[0x0400], 0);

@@ -1,7 +1,7 @@
 #include <fnmatch.h>
 #include <gtest/gtest.h>
 
-#include "host/gtk/gtk_text.h"
+#include "backends/gtk/gtk_text.h"
 #include "resources/menu.h"
 
 namespace quillon {

@@ -1,13 +1,14 @@
 #include <gdk/gdkkeysyms.h>
 #include <gtest/gtest.h>
 
+#include "keyboard/host_keys.h"
 #include "cia/keyboard.h"
-#include "host/gtk/key_translation.h"
-#include "host/headless/headless_backend.h"
-#include "host/key_position.h"
-#include "host/key_queue.h"
-#include "host/messages.h"
-#include "host/window_proc.h"
+#include "backends/gtk/key_translation.h"
+#include "backends/headless/headless_backend.h"
+#include "keyboard/key_position.h"
+#include "keyboard/key_queue.h"
+#include "platform/messages.h"
+#include "window/window_proc.h"
 #include "support/machine.h"
 
 namespace quillon {

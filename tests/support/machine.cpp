@@ -6,24 +6,30 @@
 #include <string>
 #include <vector>
 
+#include <cstring>
+
+#include "app/command_line.h"
 #include "cia/cia.h"
 #include "cia/keyboard.h"
 #include "core/machine.h"
 #include "core/memory.h"
 #include "core/rom_images.h"
 #include "cpu/cpu.h"
-#include "host/command_line.h"
-#include "host/display.h"
-#include "host/host_state.h"
-#include "host/key_queue.h"
-#include "host/key_table.h"
-#include "host/messages.h"
-#include "host/settings.h"
+#include "keyboard/host_keys.h"
+#include "keyboard/key_queue.h"
+#include "keyboard/key_table.h"
 #include "media/cartridge.h"
-#include "sid/sid.h"
+#include "platform/messages.h"
+#include "session/host_state.h"
 #include "sid/mixer.h"
+#include "sid/sid.h"
+#include "sound/sound_output.h"
 #include "vic/frame_image.h"
 #include "vic/vic.h"
+#include "window/display.h"
+#include "window/main_loop.h"
+#include "window/settings.h"
+#include "window/window_proc.h"
 
 namespace quillon::test {
 
@@ -43,6 +49,7 @@ void ResetHostRecord() {
   Host.SpeedPercent = 0;
   Host.FrameSkip = 1;
   KeyQueueReset();
+  std::memset(HostKeyDown, 0, sizeof HostKeyDown);
   JoystickPort = 2;
   JoystickOnCursorKeys = 0;
   Settings = DefaultSettings;
@@ -81,6 +88,8 @@ void PowerOnMachine() {
   CycleCounters.Clock = 0;
   CiaClock = 0;
   SoundClock.Enabled = false;
+  RasterLineEnd = {};
+  FrameImage.Target = FrameImage.Picture;
   ProcessorPortLatch = 0;
   IdToggle = 0xAA;
   CartridgeAttached = 0;
@@ -96,7 +105,9 @@ void PowerOnMachine() {
     voice.EnvState = EnvelopeAttack;
     voice.Attack = voice.Decay = voice.Sustain = voice.Release = 0;
   }
-  ASSERT_EQ(EmulatorInit(), 1);
+  ASSERT_TRUE(StartMachine());
+  // As after the main window's class was registered: messages reach the window procedure.
+  MainWindowProcedure = MainWindowProc;
 }
 
 void RunFrames(int frames) {

@@ -124,7 +124,7 @@ programs() {
       fail "$program imports $libraries"
   done
   # The pictures the resource compiler took in: the About bitmap and the icon in three sizes.
-  resources="$windows_builds/build-win32/host/win32/resources"
+  resources="$windows_builds/build-win32/shell/backends/win32/resources"
   [ "$(identify -format '%m %wx%h %z\n' "$resources/about.bmp")" = "BMP3 320x200 8" ] ||
     fail "about.bmp is not a 320 x 200 picture"
   [ "$(identify -format '%m %wx%h\n' "$resources/quillon.ico" | tr '\n' ' ')" = \

@@ -1,7 +1,0 @@
-#include "host/platform.h"
-
-namespace quillon {
-
-PlatformOps Platform = {};
-
-}  // namespace quillon

@@ -1,0 +1,159 @@
+// The machine as the shell sees it. Every machine model implements this one interface, so the
+// window, the command line, snapshots, the debugging tools and the tests drive each model the
+// same way; a model keeps its chips to itself. Nothing here is called per cycle: a call runs a
+// frame, an instruction or a cycle, or reads or changes the machine between runs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "interface/picture.h"
+#include "interface/snapshot_stream.h"
+#include "media/media_file.h"
+
+namespace quillon {
+
+enum class MachineModel : std::uint8_t { Classic, Accurate };
+
+// The 6510's registers as a program sees them between two instructions.
+struct CpuRegisterFile {
+  std::uint8_t A;
+  std::uint8_t X;
+  std::uint8_t Y;
+  std::uint8_t SP;
+  std::uint8_t P;
+  std::uint16_t PC;
+};
+
+// What the shell keeps inside the machine's keyboard block of a snapshot: the typing still
+// queued on its way to the key matrix. Load reads the same fields and checks them, and puts
+// them in effect only with `apply`; false when they are damaged.
+struct SnapshotKeyboardPart {
+  void (*Save)(SnapshotWriter& out);
+  bool (*Load)(SnapshotReader& in, bool apply);
+};
+
+class Machine {
+ public:
+  virtual ~Machine() = default;
+
+  virtual MachineModel Model() const = 0;
+
+  // --- Power, reset and the video standard ---
+  // Brings the machine to its power-on condition: memory, ROMs, the first hard reset. False
+  // when its memory could not be had.
+  virtual bool PowerOn() = 0;
+  // A hard reset at the next instruction boundary (the reset button, a cartridge attached or
+  // removed).
+  virtual void RequestReset() = 0;
+  virtual bool Pal() const = 0;
+  // Switches between PAL and NTSC at any moment; the machine goes on at the new rate.
+  virtual void SetPal(bool pal) = 0;
+  // Raster lines per frame of the standard in force.
+  virtual int LinesPerFrame() const = 0;
+
+  // --- Running ---
+  // Runs until `frames` frames have ended, or a stop was requested (the debug exit); returns
+  // the frames that ended. While LineFrames is on, every raster line counts as a frame.
+  virtual std::int32_t RunFrames(std::int32_t frames) = 0;
+  // One clock cycle.
+  virtual void StepCycle() = 0;
+  // One whole instruction, or into an interrupt handler up to its first instruction.
+  virtual void StepInstruction() = 0;
+  // Every raster line counts as a frame (slow motion, one line per frame of the pacing).
+  virtual void SetLineFrames(bool on) = 0;
+  // Cycles since power-on.
+  virtual std::uint64_t Clock() const = 0;
+  // The cycles run since the last call, taken from any thread (the speed reading).
+  virtual std::int32_t TakeCycleCount() = 0;
+
+  // Called at the end of every raster line, after the line is drawn and the counters moved on,
+  // with whether the line ended a frame; null for none.
+  using LineObserver = void (*)(bool frameEnded);
+  virtual void SetLineObserver(LineObserver observer) = 0;
+  // Called at every opcode fetch, right after it, with the registers as the fetched instruction
+  // finds them and Clock() at the fetch's cycle; null for none. Set between runs only.
+  using FetchObserver = void (*)();
+  virtual void SetFetchObserver(FetchObserver observer) = 0;
+
+  // The debug exit port at $D7FF: while enabled, a write there ends the run after the writing
+  // instruction and its byte becomes the exit status: -1 until a write since the port was last
+  // enabled or disabled.
+  virtual void EnableDebugExit(bool enabled) = 0;
+  virtual std::int32_t DebugExitStatus() const = 0;
+  // Whether a run was asked to stop from inside the machine; the shell takes the request back.
+  virtual bool StopRequested() const = 0;
+  virtual void ClearStopRequest() = 0;
+
+  // --- The processor and memory, without side effects ---
+  virtual CpuRegisterFile Registers() const = 0;
+  virtual void SetRegisters(const CpuRegisterFile& registers) = 0;
+  // The byte the processor would read at `address` in the present banking, without acting on
+  // the chips.
+  virtual std::uint8_t Peek(std::uint16_t address) const = 0;
+  // The 64 KB of RAM itself, under the ROMs and the I/O area; loaders and the shell's readers
+  // write and read it directly.
+  virtual std::uint8_t* Ram() = 0;
+  virtual const std::uint8_t* Ram() const = 0;
+  // The RAM address of the text screen that the video chip shows.
+  virtual std::uint16_t ScreenAddress() const = 0;
+  // The character generator ROM, 4 KB: the shell draws its own text with these glyphs.
+  virtual const std::uint8_t* CharacterRom() const = 0;
+
+  // --- The picture ---
+  // The display window, PictureWidth x PictureHeight colour numbers, top row first. The shell
+  // draws its own text over it.
+  virtual std::uint8_t* Picture() = 0;
+  // The border colour of every raster line, BorderTableLines entries.
+  virtual const std::uint8_t* LineBorderColors() const = 0;
+  // Where the video chip writes the display window instead of Picture(): a surface of the same
+  // layout that is shown directly (full screen); null for Picture() itself.
+  virtual void SetPictureTarget(std::uint8_t* target) = 0;
+  virtual std::uint16_t RasterCompare() const = 0;
+
+  // --- Keyboard and joysticks ---
+  // The C64's key matrix: byte c is the column that CIA 1 port A bit c selects, bit r the key on
+  // port B bit r; a 0 bit is a held key.
+  virtual std::uint8_t* KeyMatrix() = 0;
+  // The lines of the joystick in control port 1 or 2: bits 0-4 up, down, left, right, fire,
+  // a 1 bit released.
+  virtual void SetJoystick(int port, std::uint8_t lines) = 0;
+  // RESTORE, which is wired to the NMI line: one press, one NMI.
+  virtual void PressRestore() = 0;
+
+  // --- Media ---
+  // Loads a program file (PRG or P00) into RAM and types RUN. False when nothing was loaded.
+  virtual bool LoadProgram(const std::string& path) = 0;
+  // A cartridge goes in or out with a hard reset, which loads or wipes it.
+  virtual void AttachCartridge(const std::string& path) = 0;
+  virtual void DetachCartridge() = 0;
+  // The file of the cartridge last attached; empty before any.
+  virtual const std::string& CartridgePath() const = 0;
+  // Drive 8's disk image: an empty string, or a line that says why the file is no image.
+  virtual std::string AttachDisk(const std::string& path) = 0;
+  virtual void DetachDisk() = 0;
+  virtual const std::string& DiskPath() const = 0;
+
+  // --- Sound ---
+  virtual std::uint32_t SampleRate() const = 0;
+  // One sound tick, a twentieth of a second: the tick's samples, mixed when `mix` (otherwise
+  // the envelopes stand still and the samples are left as they were). Called from the thread
+  // that ticks the sound.
+  virtual std::span<std::int16_t> SoundTick(bool mix) = 0;
+
+  // --- Snapshots ---
+  // The machine's blocks of a snapshot body, with the shell's keyboard part in the keyboard
+  // block.
+  virtual void SaveState(SnapshotWriter& out, const SnapshotKeyboardPart& keyboard) = 0;
+  // Reads the blocks, checking every value; puts them in effect only when all are sound.
+  // Returns an empty string, or what is wrong ("is damaged: its CIA block").
+  virtual std::string LoadState(SnapshotReader& in, const SnapshotKeyboardPart& keyboard) = 0;
+};
+
+// Whether the KERNAL's screen editor waits for a line to be typed: in its keyboard wait with an
+// empty keyboard buffer and the cursor blinking.
+bool BasicWaitsForInput(const Machine& machine);
+
+}  // namespace quillon

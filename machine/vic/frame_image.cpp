@@ -1,0 +1,7 @@
+#include "vic/frame_image.h"
+
+namespace quillon {
+
+FrameImageState FrameImage = {};
+
+}  // namespace quillon

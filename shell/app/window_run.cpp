@@ -1,0 +1,62 @@
+#include "app/window_run.h"
+
+#include <cstdio>
+
+#include "app/autostart.h"
+#include "window/display.h"
+#include "session/host_state.h"
+#include "window/input_commands.h"
+#include "window/main_loop.h"
+#include "platform/messages.h"
+#include "window/screen_saver.h"
+#include "window/settings.h"
+#include "window/window_proc.h"
+
+namespace quillon {
+namespace {
+
+// The window as it was left: the picture's own size first, then the size the user gave it.
+void RestoreWindowSize() {
+  CreateDisplayBuffer();
+  if (Settings.WindowWidth == 0 || DisplayPlatform.ResizeMainWindow == nullptr) return;
+  DisplayPlatform.ResizeMainWindow(Settings.WindowWidth + WindowFrameWidth,
+                                   Settings.WindowHeight + WindowFrameHeight);
+}
+
+}  // namespace
+
+std::int32_t RunMainWindow(const CommandLineOptions& options, void* previousInstance,
+                           std::int32_t showCommand) {
+  // The settings go into effect before the first reset, so that the KERNAL finds the video
+  // standard they name. --mute silences this run only.
+  const std::string settingsPath = SettingsFilePath();
+  Settings = LoadSettings(settingsPath);
+  ApplySettings();
+  if (options.Mute) Host.SoundOn = 0;
+  std::string program = AttachStartFile(options.File, options.Disk);
+  std::int32_t exitCode = 0;
+  if (!HostStartUp(previousInstance, showCommand, &exitCode)) return exitCode;
+  ShowSettingsInMenu();
+  // As the menu command does it, check mark included.
+  if (options.Warp) MainWindowProc(nullptr, MessageCommand, CommandWarp, 0);
+  RestoreWindowSize();
+  FollowScreenSaverHold();
+  std::int32_t frames = 0;
+  while ((frames = MainLoopPass(&exitCode)) >= 0) FinishPass(frames, program);
+  ReleaseScreenSaverHold();
+  const std::int32_t soundSetting = Settings.SoundOn;
+  CaptureSettings();
+  // Muted from the command line and left so: the setting stays as the file had it.
+  if (options.Mute && !Host.SoundOn) Settings.SoundOn = soundSetting;
+  if (!settingsPath.empty() && !SaveSettings(settingsPath, Settings)) {
+    std::fprintf(stderr, "quillon: cannot save the settings to '%s'\n", settingsPath.c_str());
+  }
+  HostShutDown();
+  return exitCode;
+}
+
+std::int32_t WinMain(void*, void* previousInstance, const char*, std::int32_t showCommand) {
+  return RunMainWindow(CommandLineOptions{}, previousInstance, showCommand);
+}
+
+}  // namespace quillon

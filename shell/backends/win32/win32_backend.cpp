@@ -1,0 +1,76 @@
+#include "backends/win32/win32_backend.h"
+
+#include <cstdio>
+
+#include "backends/win32/win32_state.h"
+#include "platform/display_platform.h"
+#include "platform/platform.h"
+#include "platform/sound_platform.h"
+
+namespace quillon {
+
+Win32BackendState Win32;
+
+void UseWin32Backend() {
+  using namespace win32;
+  Win32.Instance = GetModuleHandleA(nullptr);
+  Platform = {
+      .RegisterMainWindowClass = RegisterMainWindowClass,
+      .LoadMainMenu = LoadMainMenu,
+      .CreateMainWindow = CreateMainWindow,
+      .ShowMainWindow = ShowMainWindow,
+      .DestroyMainWindow = DestroyMainWindow,
+      .ReadClientSize = ReadClientSize,
+      .SetMenuItemCheck = SetMenuItemCheck,
+      .OpenPainter = OpenPainter,
+      .ClosePainter = ClosePainter,
+      .RequestRepaint = RequestRepaint,
+      .PaintPicture = PaintPicture,
+      .TakeMessage = TakeMessage,
+      .DeliverMessage = DeliverMessage,
+      .WaitMessage = WaitForMessage,
+      .PostQuitMessage = PostQuit,
+      .DefaultWindowProc = DefaultWindowProc,
+      .Sleep = SleepFor,
+      .CounterFrequency = CounterFrequency,
+      .ReadCounter = ReadCounter,
+      .StartPeriodicTimer = StartTimer,
+      .StopPeriodicTimer = StopTimer,
+      .ChooseFile = ChooseFile,
+      .ChooseSaveFile = ChooseSaveFile,
+      .ShowAboutDialog = ShowAboutDialog,
+      .ShowMessageBox = ShowMessageBox,
+      .ReadClipboardText = ReadClipboardText,
+      .HoldOffScreenSaver = HoldOffScreenSaver,
+      .TakeDroppedFile = TakeDroppedFile,
+  };
+  DisplayPlatform = {
+      .ResizeMainWindow = ResizeMainWindow,
+      .ShowMouseCursor = ShowMouseCursor,
+      .ReadDesktopMode = ReadDesktopMode,
+      .ReadMainWindowRect = ReadMainWindowRect,
+      .MoveMainWindow = MoveMainWindow,
+      .AcquireFullScreen = AcquireFullScreen,
+      .ReleaseFullScreen = ReleaseFullScreen,
+      // The desktop's display mode is never changed.
+      .SetDisplayMode = nullptr,
+      .PresentIndexedPicture = PresentIndexedPicture,
+      .CreatePictureBuffer = CreatePictureBuffer,
+      .FreePictureBuffer = FreePictureBuffer,
+  };
+  SoundPlatform = {
+      .OpenSoundOutput = OpenSoundOutput,
+      .WriteSoundSamples = WriteSoundSamples,
+      .CloseSoundOutput = CloseSoundOutput,
+  };
+}
+
+void ConnectToParentConsole() {
+  const bool outputOpen = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) != FILE_TYPE_UNKNOWN;
+  const bool errorOpen = GetFileType(GetStdHandle(STD_ERROR_HANDLE)) != FILE_TYPE_UNKNOWN;
+  if ((outputOpen && errorOpen) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (!outputOpen) std::freopen("CONOUT$", "w", stdout);
+  if (!errorOpen) std::freopen("CONOUT$", "w", stderr);
+}
+
+}  // namespace quillon

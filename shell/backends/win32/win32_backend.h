@@ -1,0 +1,18 @@
+// The Windows backend: the platform layer made with the Windows API itself. The main window
+// with its menu and the system's own messages, painting with DrawDib, the multimedia timer and
+// the performance counter, the common open-file dialog, the About dialog and the message box
+// from the program's resources, full screen through DirectDraw, the clipboard, files dropped on
+// the window, the screen saver held off, and the sound through waveOut.
+#pragma once
+
+namespace quillon {
+
+// Makes Windows the platform: fills Platform, DisplayPlatform and SoundPlatform.
+void UseWin32Backend();
+
+// A program of the Windows subsystem starts without a console. Output that was redirected (to
+// a file or a pipe) goes there already; the rest goes to the console of the command prompt that
+// started the program, when there is one.
+void ConnectToParentConsole();
+
+}  // namespace quillon

@@ -1,0 +1,17 @@
+// The machine the shell runs: one at a time, the classic model unless another was chosen.
+#pragma once
+
+#include <memory>
+
+#include "interface/machine.h"
+
+namespace quillon {
+
+// The machine in use; a classic machine when none was chosen yet.
+Machine& CurrentMachine();
+
+// Puts `machine` in use, ending the one before it. Between runs only, with the sound's timer
+// stopped: every room of the shell reaches the machine through CurrentMachine.
+void UseMachine(std::unique_ptr<Machine> machine);
+
+}  // namespace quillon

@@ -1,0 +1,88 @@
+#include "snapshot/snapshot.h"
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "files/crc32.h"
+#include "files/file_replace.h"
+#include "keyboard/key_queue.h"
+#include "session/session.h"
+
+namespace quillon {
+namespace {
+
+constexpr char Magic[8] = {'Q', 'U', 'I', 'L', 'S', 'N', 'A', 'P'};
+
+// The typing queue rides in the machine's keyboard block.
+constexpr SnapshotKeyboardPart KeyboardPart = {KeyQueueSave, KeyQueueLoad};
+
+std::uint32_t ReadWord(const std::uint8_t* bytes) {
+  return std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 | std::uint32_t{bytes[2]} << 16 |
+         std::uint32_t{bytes[3]} << 24;
+}
+
+}  // namespace
+
+std::uint32_t SnapshotChecksum(const std::uint8_t* data, std::size_t size) {
+  return Crc32(data, size);
+}
+
+std::vector<std::uint8_t> SnapshotSave() {
+  SnapshotWriter machine;
+  CurrentMachine().SaveState(machine, KeyboardPart);
+  const std::vector<std::uint8_t>& body = machine.Bytes;
+  SnapshotWriter out;
+  out.Block(Magic, sizeof Magic);
+  out.U32(SnapshotFormatVersion);
+  out.U32(SnapshotHeaderSize);
+  out.U32(static_cast<std::uint32_t>(body.size()));
+  out.U32(SnapshotChecksum(body.data(), body.size()));
+  out.Block(body.data(), body.size());
+  return std::move(out.Bytes);
+}
+
+std::string SnapshotLoad(const std::uint8_t* data, std::size_t size) {
+  if (size < sizeof Magic || std::memcmp(data, Magic, sizeof Magic) != 0) {
+    return "is not a Quillon snapshot";
+  }
+  if (size < SnapshotHeaderSize) return "is cut short";
+  const std::uint32_t version = ReadWord(data + 8);
+  const std::uint32_t headerSize = ReadWord(data + 12);
+  const std::uint32_t bodySize = ReadWord(data + 16);
+  if (version > SnapshotFormatVersion) {
+    return "is a snapshot of format " + std::to_string(version) +
+           " from a newer Quillon; this one reads format " +
+           std::to_string(SnapshotFormatVersion);
+  }
+  if (version == 0 || headerSize != SnapshotHeaderSize) return "is damaged: its header";
+  if (bodySize > size - SnapshotHeaderSize) return "is cut short";
+  if (bodySize < size - SnapshotHeaderSize) return "is damaged: it is longer than it says";
+  const std::uint8_t* body = data + SnapshotHeaderSize;
+  if (SnapshotChecksum(body, bodySize) != ReadWord(data + 20)) {
+    return "is damaged: its checksum does not match";
+  }
+  SnapshotReader in{body, bodySize};
+  return CurrentMachine().LoadState(in, KeyboardPart);
+}
+
+std::string SnapshotSaveFile(const std::string& path) {
+  const std::vector<std::uint8_t> bytes = SnapshotSave();
+  return ReplaceFile(path, bytes.data(), bytes.size());
+}
+
+std::string SnapshotLoadFile(const std::string& path) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) return "cannot read '" + path + "': " + error.message();
+  if (size > SnapshotMaxSize) return "'" + path + "' is too large to be a Quillon snapshot";
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  std::ifstream file(path, std::ios::binary);
+  file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!file) return "cannot read '" + path + "'";
+  const std::string reason = SnapshotLoad(bytes.data(), bytes.size());
+  return reason.empty() ? "" : "'" + path + "' " + reason;
+}
+
+}  // namespace quillon

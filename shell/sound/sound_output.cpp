@@ -1,0 +1,76 @@
+#include "sound/sound_output.h"
+
+#include <algorithm>
+
+#include "platform/sound_platform.h"
+#include "session/host_state.h"
+#include "session/session.h"
+#include "sound/speed.h"
+
+namespace quillon {
+
+SoundPlatformOps SoundPlatform = {};
+int SoundStarted = 0;
+EmulatedSoundClock SoundClock = {};
+
+namespace {
+
+bool OutputOpen = false;
+
+// The speed reading counts cycles per tick against the machine's cycles in a sixtieth of a
+// second, a hundredth of them per percent.
+constexpr std::int32_t PalSpeedDivisor = 9867 / 60;
+constexpr std::int32_t NtscSpeedDivisor = 10227 / 60;
+
+void CloseOutput() {
+  if (!OutputOpen) return;
+  OutputOpen = false;
+  SoundPlatform.CloseSoundOutput();
+}
+
+}  // namespace
+
+bool SoundAudible() {
+  return Host.SoundOn.load(std::memory_order_relaxed) &&
+         !Host.Paused.load(std::memory_order_relaxed) &&
+         !Host.TraceMode.load(std::memory_order_relaxed) &&
+         !Host.Warp.load(std::memory_order_relaxed);
+}
+
+void SoundStart() {
+  const Machine& machine = CurrentMachine();
+  Host.SpeedDivisor = machine.Pal() ? PalSpeedDivisor : NtscSpeedDivisor;
+  SoundClock.Lines = 0;
+  CloseOutput();
+  OutputOpen = SoundPlatform.OpenSoundOutput != nullptr &&
+               SoundPlatform.OpenSoundOutput(machine.SampleRate());
+  SoundStarted = 1;
+}
+
+void SoundTimerTick() {
+  // Paused, the envelopes stand still and the speed is not read; the output still hears the
+  // tick, as silence.
+  const bool running = !Host.Paused.load(std::memory_order_relaxed);
+  if (running) UpdateSpeed();
+  const std::span<std::int16_t> samples = CurrentMachine().SoundTick(running);
+  if (!OutputOpen || samples.empty()) return;
+  // The buffer is mixed afresh by the next tick that should be heard, so silence can go out
+  // in it.
+  if (!SoundAudible()) std::fill(samples.begin(), samples.end(), std::int16_t{0});
+  SoundPlatform.WriteSoundSamples(samples.data(), static_cast<std::int32_t>(samples.size()));
+}
+
+void SoundClockLine() {
+  // Two and a half frames: 780 lines under PAL, 655 under NTSC.
+  if (++SoundClock.Lines < CurrentMachine().LinesPerFrame() * 5 / 2) return;
+  SoundClock.Lines = 0;
+  SoundTimerTick();
+}
+
+void SoundShutdown() {
+  if (!SoundStarted) return;
+  CloseOutput();
+  SoundStarted = 0;
+}
+
+}  // namespace quillon

@@ -1,0 +1,53 @@
+#include "window/snapshot_commands.h"
+
+#include <filesystem>
+#include <string>
+
+#include "platform/messages.h"
+#include "platform/platform.h"
+#include "resources/menu.h"
+#include "session/host_state.h"
+#include "session/session.h"
+#include "snapshot/snapshot.h"
+#include "window/display.h"
+#include "window/menu_items.h"
+
+namespace quillon {
+namespace {
+
+void SaveSnapshotCommand() {
+  char fileName[FileNameCapacity] = {};
+  if (!Platform.ChooseSaveFile(SnapshotFileFilter, fileName, FileNameCapacity)) return;
+  std::string path = fileName;
+  if (!std::filesystem::path(path).has_extension()) path += SnapshotFileExtension;
+  const std::string error = SnapshotSaveFile(path);
+  if (!error.empty()) Platform.ShowMessageBox(error.c_str(), SnapshotMessageCaption);
+}
+
+void LoadSnapshotCommand() {
+  char fileName[FileNameCapacity] = {};
+  if (!OpenFileDialog(SnapshotFileFilter, fileName)) return;
+  // A snapshot that is refused leaves the machine running as it was.
+  const std::string error = SnapshotLoadFile(fileName);
+  if (!error.empty()) {
+    Platform.ShowMessageBox(error.c_str(), SnapshotMessageCaption);
+    return;
+  }
+  // The snapshot brought its own video standard, and its picture shows at once, paused or not.
+  SetMenuCheck(SettingsSubMenu, CommandPal, CurrentMachine().Pal());
+  if (Host.DisplayPixels == nullptr) return;
+  ConvertFrame(Host.DisplayPixels);
+  Platform.RequestRepaint();
+}
+
+}  // namespace
+
+void SnapshotMenuCommand(std::uint32_t command) {
+  if (command == CommandSaveSnapshot) {
+    SaveSnapshotCommand();
+  } else {
+    LoadSnapshotCommand();
+  }
+}
+
+}  // namespace quillon
