@@ -3,43 +3,28 @@
 namespace quillon::accurate {
 namespace {
 
-// What lines 0-5 read as inputs: LORAM, HIRAM and CHAREN have pull-up resistors, the sense
-// line is pulled up and grounded by a pressed datasette key, and the write and motor lines read
-// 0 (a real C64 gives $17 for PEEK(1) after POKE 0,0 with no datasette).
-constexpr std::uint8_t PulledUpInputs = PortCharen | PortHiram | PortLoram;
 constexpr std::uint8_t CassetteSense = 0x10;
-constexpr std::uint8_t BondedLines = 0x3F;
-
-// An undriven bit reads the level it last drove until its charge is gone.
-std::uint8_t FloatingBit(const ProcessorPortState& state, std::uint8_t bit,
-                         std::uint64_t fadesAt, std::uint64_t cycle) {
-  return cycle < fadesAt ? static_cast<std::uint8_t>(state.Floating & bit) : 0;
-}
-
-// A bit switched from output to input keeps the level it drove, from now on fading.
-void Release(ProcessorPortState& state, std::uint8_t bit, std::uint64_t& fadesAt,
-             std::uint8_t newDirection, std::uint64_t cycle) {
-  if ((state.Direction & bit) == 0 || (newDirection & bit) != 0) return;
-  state.Floating = static_cast<std::uint8_t>((state.Floating & ~bit) | (state.Latch & bit));
-  fadesAt = cycle + PortBitFadeCycles;
-}
+// The lines with something on the board that sets their level as inputs; the others float.
+constexpr std::uint8_t HeldLines = PortCharen | PortHiram | PortLoram | CassetteSense | 0x20;
+constexpr std::uint8_t FloatingLines[3] = {0x08, 0x40, 0x80};
 
 }  // namespace
 
 std::uint8_t ProcessorPort::Lines() const {
-  const auto inputs =
-      static_cast<std::uint8_t>(PulledUpInputs | (State.CassetteKeyDown ? 0 : CassetteSense));
+  const auto pulledUp = static_cast<std::uint8_t>(PortCharen | PortHiram | PortLoram |
+                                                  (State.CassetteKeyDown ? 0 : CassetteSense));
   return static_cast<std::uint8_t>(
-      ((State.Latch & State.Direction) | (inputs & ~State.Direction)) & BondedLines);
+      ((State.Latch & State.Direction) | (pulledUp & ~State.Direction)) & HeldLines);
 }
 
 std::uint8_t ProcessorPort::Read(std::uint16_t address, std::uint64_t cycle) const {
   if ((address & 1) == 0) return State.Direction;
-  const auto undriven = static_cast<std::uint8_t>(
-      FloatingBit(State, 0x40, State.Bit6FadesAt, cycle) |
-      FloatingBit(State, 0x80, State.Bit7FadesAt, cycle));
-  return static_cast<std::uint8_t>(Lines() | (State.Latch & State.Direction & ~BondedLines) |
-                                   (undriven & ~State.Direction));
+  auto value = static_cast<std::uint8_t>(Lines() | (State.Latch & State.Direction));
+  for (int i = 0; i < 3; ++i) {
+    const std::uint8_t bit = FloatingLines[i];
+    if ((State.Direction & bit) == 0 && cycle < State.FadesAt[i]) value |= State.Floating & bit;
+  }
+  return value;
 }
 
 void ProcessorPort::Write(std::uint16_t address, std::uint8_t value, std::uint64_t cycle) {
@@ -47,8 +32,14 @@ void ProcessorPort::Write(std::uint16_t address, std::uint8_t value, std::uint64
     State.Latch = value;
     return;
   }
-  Release(State, 0x40, State.Bit6FadesAt, value, cycle);
-  Release(State, 0x80, State.Bit7FadesAt, value, cycle);
+  // A floating line switched from output to input keeps the level it drove, fading from now.
+  // Latch writes while it is an input do not charge it.
+  for (int i = 0; i < 3; ++i) {
+    const std::uint8_t bit = FloatingLines[i];
+    if ((State.Direction & bit) == 0 || (value & bit) != 0) continue;
+    State.Floating = static_cast<std::uint8_t>((State.Floating & ~bit) | (State.Latch & bit));
+    State.FadesAt[i] = cycle + PortBitFadeCycles;
+  }
   State.Direction = value;
 }
 

@@ -601,7 +601,16 @@ TEST_P(AccurateProcessorPort, ReadsBackTheLinesAndSelectsTheMap) {
 
 INSTANTIATE_TEST_SUITE_P(AccurateLines, AccurateProcessorPort, testing::ValuesIn(PortCases));
 
-TEST(AccurateProcessorPort, UndrivenBitsSixAndSevenKeepTheirLevelThenFade) {
+TEST(AccurateProcessorPort, UndrivenLinesKeepTheirLevelThenFade) {
+  // Every line driven high, then all inputs: the motor line is held low, the cassette write
+  // line and bits 6 and 7 float high until their charge is gone.
+  ProcessorPort all;
+  all.Write(0, 0xFF, 0);
+  all.Write(1, 0xFF, 0);
+  all.Write(0, 0x00, 1);
+  EXPECT_EQ(all.Read(1, 2), 0xDF);
+  EXPECT_EQ(all.Read(1, 1 + PortBitFadeCycles), 0x17);
+
   ProcessorPort port;
   port.Write(0, 0xFF, 0);
   port.Write(1, 0xC0, 0);
