@@ -26,7 +26,8 @@
 // poll, RTI before it. Branches poll before their second cycle and, when taken across a page,
 // again before their fourth. The BRK, IRQ, NMI and reset sequences do not poll. BRK, IRQ and
 // NMI pick their vector after their fourth cycle: an NMI latched by then takes the sequence
-// over.
+// over. A last read held up by RDY has been polled before the bus let the stalled cycles pass,
+// so its instruction counts the lines as they were before the stall.
 #pragma once
 
 #include <cstdint>
@@ -587,7 +588,8 @@ class Cpu6510 {
       case 0x68: Read(r.PC); ReadStack(); Poll(); Lda(r, Pull()); break;
       case 0x28: Read(r.PC); ReadStack(); Poll(); r.P = Pull() | FlagUnused | FlagB; break;
 
-      // JAM: the processor stops until a reset; interrupts are not served.
+      // JAM: after reading the next byte the processor stops until a reset; interrupts are not
+      // served.
       case 0x02: case 0x12: case 0x22: case 0x32: case 0x42: case 0x52:
       case 0x62: case 0x72: case 0x92: case 0xB2: case 0xD2: case 0xF2:
         Read(r.PC);
