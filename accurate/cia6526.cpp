@@ -15,7 +15,7 @@ constexpr std::uint8_t ControlPbOn = 0x02;
 constexpr std::uint8_t ControlToggle = 0x04;
 constexpr std::uint8_t ControlOneShot = 0x08;
 constexpr std::uint8_t ControlLoad = 0x10;
-constexpr std::uint8_t ControlCountCnt = 0x20;  // CRA; in CRB bits 5-6 choose the source
+constexpr std::uint8_t ControlCountCnt = 0x20;   // CRA; in CRB bits 5-6 choose the source
 constexpr std::uint8_t ControlSerialOut = 0x40;  // CRA
 constexpr std::uint8_t ControlTod50Hz = 0x80;    // CRA
 constexpr std::uint8_t ControlAlarm = 0x80;      // CRB: TOD writes set the alarm
@@ -83,10 +83,10 @@ void SetHighByte(std::uint16_t& word, std::uint8_t value) {
 
 }  // namespace
 
-Cia6526::Cia6526(CiaModel model) : s_{} {
+Cia6526::Cia6526(CiaModel model, std::uint32_t mainsPeriod) : s_{} {
   s_.Model = model;
-  s_.MainsPeriod = PalMainsPeriod;
-  s_.NextMainsTick = PalMainsPeriod;
+  SetMainsPeriod(mainsPeriod);
+  s_.NextMainsTick = s_.MainsPeriod;
   s_.CntIn = s_.SpIn = s_.FlagIn = true;
   ResetState();
 }
@@ -128,8 +128,8 @@ void Cia6526::RunBefore(std::uint64_t cycle) {
       Step();
       continue;
     }
-    for (int t = 0; t < 2; ++t) {
-      if (s_.Timers[t].CountNow) s_.Timers[t].Counter = static_cast<std::uint16_t>(s_.Timers[t].Counter - span);
+    for (Timer& timer : s_.Timers) {
+      if (timer.CountNow) timer.Counter = static_cast<std::uint16_t>(timer.Counter - span);
     }
     s_.NextStep += span;
   }
@@ -138,7 +138,8 @@ void Cia6526::RunBefore(std::uint64_t cycle) {
 // A timer counting φ2 at full pace, every pipeline stage full.
 bool Cia6526::TimerCounting(int timer) const {
   const std::uint8_t control = s_.Timers[timer].Control;
-  const bool phi2 = timer == 0 ? (control & ControlCountCnt) == 0 : ((control >> 5) & 3) == SourcePhi2;
+  const bool phi2 =
+      timer == 0 ? (control & ControlCountCnt) == 0 : ((control >> 5) & 3) == SourcePhi2;
   return (control & ControlStart) && phi2;
 }
 
@@ -149,8 +150,8 @@ bool Cia6526::Quiet() const {
   for (int t = 0; t < 2; ++t) {
     const Timer& timer = s_.Timers[t];
     const bool counting = TimerCounting(t);
-    if (timer.LoadRequest || timer.LoadArmed || timer.Reloading || timer.Pulse ||
-        timer.CountNext != counting ||
+    // An underflow's pulse lasts as long as its reload.
+    if (timer.LoadRequest || timer.LoadArmed || timer.Reloading || timer.CountNext != counting ||
         timer.CountNow != counting ||
         timer.OneShotBefore != ((timer.Control & ControlOneShot) != 0)) {
       return false;
@@ -402,8 +403,8 @@ std::uint8_t Cia6526::RegisterValue(int reg) const {
     case CiaPortA:
     case CiaPortB: {
       const CiaPorts driven = Outputs();
-      const CiaPorts outside = pinFunction_ != nullptr ? pinFunction_(pinContext_, driven)
-                                                       : CiaPorts{0xFF, 0xFF};
+      const CiaPorts outside =
+          pinFunction_ != nullptr ? pinFunction_(pinContext_, driven) : CiaPorts{0xFF, 0xFF};
       return reg == CiaPortA ? static_cast<std::uint8_t>(driven.A & outside.A)
                              : static_cast<std::uint8_t>(driven.B & outside.B);
     }
@@ -418,7 +419,8 @@ std::uint8_t Cia6526::RegisterValue(int reg) const {
     case CiaTodMinutes:
     case CiaTodHours: return (tod.Latched ? tod.Frozen : tod.Time)[reg - CiaTodTenths];
     case CiaSerialData: return s_.SerialData;
-    case CiaInterruptControl: return static_cast<std::uint8_t>(s_.InterruptFlags | (s_.Ir ? FlagIr : 0));
+    case CiaInterruptControl:
+      return static_cast<std::uint8_t>(s_.InterruptFlags | (s_.Ir ? FlagIr : 0));
     case CiaControlA: return s_.Timers[0].Control;
     default: return s_.Timers[1].Control;
   }
@@ -534,7 +536,9 @@ void Cia6526::SetFlag(bool high, std::uint64_t cycle) {
   s_.FlagIn = high;
 }
 
-void Cia6526::SetMainsPeriod(std::uint32_t cycles) { s_.MainsPeriod = std::max<std::uint32_t>(cycles, 1); }
+void Cia6526::SetMainsPeriod(std::uint32_t cycles) {
+  s_.MainsPeriod = std::max<std::uint32_t>(cycles, 1);
+}
 
 // --- Snapshots ------------------------------------------------------------------------------
 
@@ -615,10 +619,9 @@ bool Cia6526::Load(SnapshotReader& in) {
     }
   });
   bool valid = !in.Failed && loaded.Model <= CiaModel::Mos6526A && loaded.MainsPeriod != 0 &&
-               loaded.NextMainsTick >= loaded.NextStep &&
-               loaded.InterruptFlags <= FlagSources && loaded.InterruptMask <= FlagSources &&
-               loaded.PendingFlags <= FlagSources && loaded.ShiftCount <= ShiftOutEdges &&
-               loaded.Clock.Prescaler <= PrescalerMask;
+               loaded.NextMainsTick >= loaded.NextStep && loaded.InterruptFlags <= FlagSources &&
+               loaded.InterruptMask <= FlagSources && loaded.PendingFlags <= FlagSources &&
+               loaded.ShiftCount <= ShiftOutEdges && loaded.Clock.Prescaler <= PrescalerMask;
   for (const Timer& timer : loaded.Timers) valid = valid && !(timer.Control & ControlLoad);
   for (int i = 0; i < 4; ++i) {
     const std::uint8_t unused = static_cast<std::uint8_t>(~TodMasks[i]);

@@ -98,8 +98,9 @@ using CiaPinFunction = CiaPorts (*)(void* context, CiaPorts driven);
 
 class Cia6526 {
  public:
-  // The chip as after power-on: its reset state, at cycle 0, the mains period PAL's.
-  explicit Cia6526(CiaModel model = CiaModel::Mos6526);
+  // The chip as after power-on: its reset state, at cycle 0, with a mains period of
+  // `mainsPeriod` cycles at its TOD pin (the first tick comes one period after cycle 0).
+  explicit Cia6526(CiaModel model = CiaModel::Mos6526, std::uint32_t mainsPeriod = PalMainsPeriod);
 
   CiaModel Model() const { return s_.Model; }
   void SetModel(CiaModel model) { s_.Model = model; }
@@ -167,7 +168,7 @@ class Cia6526 {
   };
 
   struct Tod {
-    std::uint8_t Time[4];   // tenths, seconds, minutes, hours (bit 7 PM), in BCD
+    std::uint8_t Time[4];  // tenths, seconds, minutes, hours (bit 7 PM), in BCD
     std::uint8_t Alarm[4];
     std::uint8_t Frozen[4];  // what reads return while latched
     bool Latched;
@@ -194,8 +195,8 @@ class Cia6526 {
     bool IcrReadNow;            // the ICR was read in this cycle
     std::uint8_t SerialData;
     std::uint8_t ShiftRegister;
-    std::uint8_t ShiftCount;    // output: underflows left in the byte; input: bits received
-    bool SerialLoaded;          // output: a byte written waits for the shift register
+    std::uint8_t ShiftCount;  // output: underflows left in the byte; input: bits received
+    bool SerialLoaded;        // output: a byte written waits for the shift register
     bool CntOut;
     bool SpOut;
     bool CntIn;
