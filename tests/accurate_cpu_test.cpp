@@ -10,7 +10,7 @@
 
 #include "accurate/cpu6510.h"
 #include "accurate/processor_port.h"
-#include "machine/snapshot_stream.h"
+#include "interface/snapshot_stream.h"
 #include "support/flat_bus.h"
 
 namespace quillon::accurate {

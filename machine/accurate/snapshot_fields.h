@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "machine/snapshot_stream.h"
+#include "interface/snapshot_stream.h"
 
 namespace quillon::accurate {
 

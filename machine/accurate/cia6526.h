@@ -52,7 +52,7 @@
 
 #include <cstdint>
 
-#include "machine/snapshot_stream.h"
+#include "interface/snapshot_stream.h"
 
 namespace quillon::accurate {
 
