@@ -69,6 +69,9 @@ std::uint8_t CiaRead(CiaState& cia, std::uint8_t index) {
     case CiaPortA:
       if (&cia == &Cia2) cia.Registers[CiaPortA] = value;
       break;
+    case CiaPortB:
+      if (&cia == &Cia1) LastKeyboardRead = CycleCounters.Clock;
+      break;
     case CiaInterruptControl:
       // Reading the flags acknowledges them and releases the chip's interrupt line, whoever
       // else may have raised it.

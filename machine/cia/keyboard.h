@@ -15,6 +15,9 @@ extern std::uint8_t KeyMatrix[8];
 inline constexpr std::uint8_t JoystickReleased = 0x1F;
 extern std::uint8_t JoystickLines[2];
 
+// The step (CycleCounters.Clock) of the CPU's last read of CIA1 port B, the key matrix's rows.
+extern std::uint64_t LastKeyboardRead;
+
 // What the joystick in control port 2 puts on CIA1 port A.
 inline std::uint8_t JoystickRead() { return JoystickLines[1]; }
 
