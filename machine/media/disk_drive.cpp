@@ -123,11 +123,12 @@ void DetachDiskImage() {
   DiskPath.clear();
 }
 
-DiskStatus DiskLoad(std::span<const std::uint8_t> name, std::vector<std::uint8_t>& file) {
+DiskStatus DiskLoad(const std::string& imagePath, std::span<const std::uint8_t> name,
+                    std::vector<std::uint8_t>& file) {
   file.clear();
   OpenImage image;
   DiskDirectory directory;
-  if (!ReadImage(DiskPath, image).empty() ||
+  if (!ReadImage(imagePath, image).empty() ||
       ReadDirectory(image, directory) != DiskStatus::Ok) {
     return DiskStatus::Damaged;
   }
@@ -150,7 +151,8 @@ DiskStatus DiskLoad(std::span<const std::uint8_t> name, std::vector<std::uint8_t
   return DiskStatus::Ok;
 }
 
-DiskStatus DiskSave(std::span<const std::uint8_t> name, std::span<const std::uint8_t> file) {
+DiskStatus DiskSave(const std::string& imagePath, std::span<const std::uint8_t> name,
+                    std::span<const std::uint8_t> file) {
   const bool replace = StartsWith(name, "@");
   std::span<const std::uint8_t> plain = WithoutDrive(replace ? name.subspan(1) : name);
   if (!SavableName(plain)) return DiskStatus::BadName;
@@ -159,13 +161,13 @@ DiskStatus DiskSave(std::span<const std::uint8_t> name, std::span<const std::uin
   const DiskName diskName = DiskNameFrom(plain, false);
 
   std::error_code error;
-  const fs::path target = fs::canonical(DiskPath, error);
-  if (error || IsTapeArchive(DiskPath) || !WriteAllowed(target) ||
+  const fs::path target = fs::canonical(imagePath, error);
+  if (error || IsTapeArchive(imagePath) || !WriteAllowed(target) ||
       !WriteAllowed(target.parent_path())) {
     return DiskStatus::WriteProtected;
   }
   OpenImage image;
-  if (!ReadImage(DiskPath, image).empty()) return DiskStatus::Damaged;
+  if (!ReadImage(imagePath, image).empty()) return DiskStatus::Damaged;
   const DiskStatus status = D64WriteFile(image.Disk, diskName, replace, file);
   if (status != DiskStatus::Ok) return status;
   return ReplaceFile(target, image.Disk.Bytes) ? DiskStatus::Ok : DiskStatus::WriteProtected;

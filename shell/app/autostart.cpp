@@ -31,7 +31,7 @@ void StartFile(const std::string& file) {
   // follow the end as after a LOAD typed in direct mode, and RUN is typed.
   static constexpr std::uint8_t FirstFile[] = {'*'};
   std::vector<std::uint8_t> bytes;
-  if (DiskLoad(FirstFile, bytes) != DiskStatus::Ok) return;
+  if (DiskLoad(machine.DiskPath(), FirstFile, bytes) != DiskStatus::Ok) return;
   std::uint8_t* ram = machine.Ram();
   std::uint16_t address = static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
   for (std::size_t i = 2; i < bytes.size(); ++i) ram[address++] = bytes[i];
