@@ -36,10 +36,14 @@ void LoadSnapshotCommand() {
     Platform.ShowMessageBox(error.c_str(), SnapshotMessageCaption);
     return;
   }
-  if (replacement != nullptr) SwitchMachine(std::move(replacement));
-  // The snapshot brought its own model and video standard, and its picture shows at once,
+  // The snapshot brought its own video standard (and model), and its picture shows at once,
   // paused or not.
-  ShowModelInMenu();
+  if (replacement != nullptr) {
+    SwitchMachine(std::move(replacement));
+    ShowModelInMenu();
+  } else {
+    SetMenuCheck(SettingsSubMenu, CommandPal, CurrentMachine().Pal());
+  }
   if (Host.DisplayPixels == nullptr) return;
   ConvertFrame(Host.DisplayPixels);
   Platform.RequestRepaint();
