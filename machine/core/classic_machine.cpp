@@ -18,21 +18,15 @@
 namespace quillon {
 namespace {
 
-bool Exists = false;
-
+// A handle to the one classic machine: every handle reaches the same records.
 class ClassicMachine final : public Machine {
  public:
-  ClassicMachine() { Exists = true; }
-  ~ClassicMachine() override {
-    SidShutdown();
-    Exists = false;
-  }
-  ClassicMachine(const ClassicMachine&) = delete;
-  ClassicMachine& operator=(const ClassicMachine&) = delete;
-
   MachineModel Model() const override { return MachineModel::Classic; }
 
-  bool PowerOn() override { return EmulatorInit() != 0; }
+  bool PowerOn() override {
+    ClearMachineRecords();
+    return EmulatorInit() != 0;
+  }
   void RequestReset() override { Cpu.ResetRequest = 1; }
   bool Pal() const override { return VideoStandard != 0; }
   void SetPal(bool pal) override {
@@ -139,9 +133,6 @@ class ClassicMachine final : public Machine {
 
 }  // namespace
 
-std::unique_ptr<Machine> CreateClassicMachine() {
-  if (Exists) return nullptr;
-  return std::make_unique<ClassicMachine>();
-}
+std::unique_ptr<Machine> CreateClassicMachine() { return std::make_unique<ClassicMachine>(); }
 
 }  // namespace quillon

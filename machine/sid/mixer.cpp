@@ -146,6 +146,4 @@ void SidMix() {
   }
 }
 
-void SidShutdown() { FreeSoundBlocks(); }
-
 }  // namespace quillon

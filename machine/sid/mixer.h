@@ -54,7 +54,5 @@ std::int32_t SidInit(std::uint32_t sampleRate, std::uint32_t ticksPerSecond);
 std::span<std::int16_t> SidSoundTick(bool mix);
 // Steps the active voices' envelopes and mixes one tick.
 void SidMix();
-// Frees the buffer and tables; the sound must no longer tick.
-void SidShutdown();
 
 }  // namespace quillon
