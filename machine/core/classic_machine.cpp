@@ -122,6 +122,9 @@ class ClassicMachine final : public Machine {
 
   std::uint32_t SampleRate() const override { return quillon::SampleRate; }
   std::span<std::int16_t> SoundTick(bool mix) override { return SidSoundTick(mix); }
+  std::span<std::int16_t> SoundTail(std::int32_t samples) override {
+    return SidSoundTail(samples);
+  }
 
   void SaveState(SnapshotWriter& out, const SnapshotKeyboardPart& keyboard) override {
     ClassicSaveState(out, keyboard);

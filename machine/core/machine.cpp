@@ -55,7 +55,7 @@ std::int32_t EmulatorInit() {
   LoadRomFiles();
   std::memset(KeyMatrix, 0xFF, sizeof KeyMatrix);
   HardReset();
-  SidInit(11025, 60);
+  SidInit(11025, SoundTicksPerSecond);
   return 1;
 }
 

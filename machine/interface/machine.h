@@ -146,6 +146,9 @@ class Machine {
   // the envelopes stand still and the samples are left as they were). Called from the thread
   // that ticks the sound.
   virtual std::span<std::int16_t> SoundTick(bool mix) = 0;
+  // The end of a recording that stops between two ticks: the samples of the time since the
+  // last tick, `samples` of them.
+  virtual std::span<std::int16_t> SoundTail(std::int32_t samples) = 0;
 
   // --- Snapshots ---
   // The machine's blocks of a snapshot body, with the shell's keyboard part in the keyboard
