@@ -238,6 +238,20 @@ TEST(DiskDirectory, TheListingIsABasicProgramInTheDrivesLayout) {
   EXPECT_EQ(program[program.size() - 1] | program[program.size() - 2], 0);
   EXPECT_EQ(ListingLines(DirectoryProgram(directory, Pattern("HE*"))).size(), 3u)
       << "the header, HELLO and the free blocks";
+
+  // Past a name's first padding byte the field's bytes are no part of the name, but the drive
+  // lists them after the closing quote, the padding among them as blanks.
+  const auto field = [](std::string_view text) {
+    Bytes bytes(DiskNameLength, NamePadding);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      bytes[i] = text[i] == '_' ? NamePadding : static_cast<std::uint8_t>(text[i]);
+    }
+    return DiskNameFrom(bytes, false);
+  };
+  directory.Files = {{field("GAME_,8,1"), 0x82, 30, 0, 0}, {field("AB_C_D"), 0x82, 2, 1, 0}};
+  EXPECT_EQ(ListingLines(DirectoryProgram(directory, {}))[1], "30   \"GAME\",8,1         PRG ");
+  EXPECT_EQ(ListingLines(DirectoryProgram(directory, {}))[2], "2    \"AB\"C D            PRG ");
+  EXPECT_EQ(FindDiskFile(directory, Pattern("GAME"))->Start, 0u) << "the name ends at $A0";
 }
 
 TEST(TapeArchive, FilesComeOutAsPrgWithLengthsCutToTheData) {
