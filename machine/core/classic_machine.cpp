@@ -102,7 +102,7 @@ class ClassicMachine final : public Machine {
     JoystickLines[port == 1 ? 0 : 1] = lines & JoystickReleased;
   }
   void PressRestore() override { Cpu.NmiPending = 1; }
-  std::uint64_t LastKeyboardReadCycle() const override { return LastKeyboardRead; }
+  KeyboardScans KeyboardScanCount() const override { return KeyboardReads; }
 
   bool LoadProgram(const std::string& path) override {
     return LoadProgramFile(path.c_str(), MainRam);

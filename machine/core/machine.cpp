@@ -72,6 +72,7 @@ void ClearMachineRecords() {
   CiaClock = 0;
   ProcessorPortLatch = 0;
   IdToggle = 0xAA;
+  KeyboardReads = {};
   DebugExit = {false, -1};
   RunStopRequested = false;
   for (SidVoice& voice : Sid.Voices) {
