@@ -1,5 +1,6 @@
 #include "accurate/accurate_machine.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <vector>
@@ -31,7 +32,7 @@ struct CartridgeSlot {
 // The counters of the TIME block.
 struct TimeState {
   std::uint64_t Clock;
-  std::uint64_t LastKeyboardRead;
+  KeyboardScans KeyboardReads;
   std::uint64_t RestoreUntil;
   bool ResetRequested;
 };
@@ -140,7 +141,7 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
     B.JoystickLines[port == 1 ? 0 : 1] = lines & 0x1F;
   }
   void PressRestore() override { B.PressRestore(); }
-  std::uint64_t LastKeyboardReadCycle() const override { return B.LastKeyboardRead; }
+  KeyboardScans KeyboardScanCount() const override { return B.KeyboardReads; }
 
   bool LoadProgram(const std::string& path) override {
     return LoadProgramFile(path.c_str(), B.Ram);
@@ -165,6 +166,9 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
 
   std::uint32_t SampleRate() const override { return SidSampleRate; }
   std::span<std::int16_t> SoundTick(bool) override { return B.Sid.SoundTick(); }
+  std::span<std::int16_t> SoundTail(std::int32_t samples) override {
+    return B.Sid.SoundTail(static_cast<std::size_t>(std::max(samples, 0)));
+  }
 
   void SaveState(SnapshotWriter& out, const SnapshotKeyboardPart& keyboard) override;
   std::string LoadState(SnapshotReader& in, const SnapshotKeyboardPart& keyboard) override;
@@ -254,7 +258,8 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
 template <class Stream, class Self>
 void TimeFields(Stream& s, Self& time) {
   s.Field(time.Clock);
-  s.Field(time.LastKeyboardRead);
+  s.Field(time.KeyboardReads.Begun);
+  s.Field(time.KeyboardReads.LastRead);
   s.Field(time.RestoreUntil);
   s.Flag(time.ResetRequested);
 }
@@ -296,7 +301,7 @@ void AccurateMachine::SaveState(SnapshotWriter& out, const SnapshotKeyboardPart&
   keyboard.Save(out);
   out.EndBlock(block);
   block = out.BeginBlock("TIME");
-  TimeState time = {B.Clock, B.LastKeyboardRead, B.RestoreUntil, ResetRequested};
+  TimeState time = {B.Clock, B.KeyboardReads, B.RestoreUntil, ResetRequested};
   TimeFields(out, time);
   out.EndBlock(block);
 }
@@ -385,7 +390,7 @@ std::string AccurateMachine::LoadState(SnapshotReader& in, const SnapshotKeyboar
                true};
   ReadBody(again, keyboard, own);
   B.Clock = time.Clock;
-  B.LastKeyboardRead = time.LastKeyboardRead;
+  B.KeyboardReads = time.KeyboardReads;
   B.RestoreUntil = time.RestoreUntil;
   ResetRequested = time.ResetRequested;
   PalChosen = B.Vic.PendingPal();

@@ -101,7 +101,7 @@ void Board::PowerOn(bool pal, CiaModel cias) {
   PublishedClock = 0;
   FramesEnded = 0;
   RestoreUntil = 0;
-  LastKeyboardRead = 0;
+  KeyboardReads = {};
   StalledReadAt = Never;
   DebugExitStatus = -1;
   StopRequested = false;
@@ -178,7 +178,7 @@ std::uint8_t Board::ReadIo(std::uint16_t address) {
                                        (Vic.Phi1Byte(Clock) & 0xF0));
     case 0xC: {
       const std::uint8_t value = Cia1.Read(reg, Clock);
-      if (reg == CiaPortB) LastKeyboardRead = Clock;
+      if (reg == CiaPortB) KeyboardReads.NoteRead(Clock);
       CiaTouched(0);
       return value;
     }

@@ -100,7 +100,7 @@ class Board {
   std::uint8_t ColorRam[0x400];
   std::uint8_t KeyMatrix[8];
   std::uint8_t JoystickLines[2] = {0x1F, 0x1F};
-  std::uint64_t LastKeyboardRead = 0;
+  KeyboardScans KeyboardReads{};
   std::uint64_t RestoreUntil = 0;
   MemoryMap Map;
   ProcessorPort Port;

@@ -4,6 +4,7 @@
 // Save and Load.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <span>
@@ -24,8 +25,11 @@ class SidRegisters {
   void Write(int reg, std::uint8_t value, std::uint64_t clock);
   void Reset(std::uint64_t clock);
 
-  // One tick of samples: silence until the SID chip plugs in here.
+  // One tick of samples, or the first `count` of one: silence until the SID chip plugs in here.
   std::span<std::int16_t> SoundTick() { return Samples; }
+  std::span<std::int16_t> SoundTail(std::size_t count) {
+    return std::span<std::int16_t>(Samples).first(std::min(count, Samples.size()));
+  }
 
   void Save(SnapshotWriter& out) const;
   bool Load(SnapshotReader& in);

@@ -151,6 +151,19 @@ DiskStatus DiskLoad(const std::string& imagePath, std::span<const std::uint8_t> 
   return DiskStatus::Ok;
 }
 
+std::string CheckDiskHasProgram(const std::string& path) {
+  static constexpr std::uint8_t FirstFile[] = {'*'};
+  std::vector<std::uint8_t> file;
+  switch (DiskLoad(path, FirstFile, file)) {
+    case DiskStatus::Ok:
+      return "";
+    case DiskStatus::NotFound:
+      return "'" + path + "' holds no program to start: LOAD\"*\",8 finds no file";
+    default:
+      return "'" + path + "' holds no program to start: its directory or first file is damaged";
+  }
+}
+
 DiskStatus DiskSave(const std::string& imagePath, std::span<const std::uint8_t> name,
                     std::span<const std::uint8_t> file) {
   const bool replace = StartsWith(name, "@");

@@ -86,7 +86,9 @@ constexpr KeyTableRow Rows[] = {
     // Shift-; is the C64's unshifted colon, and its release lets go of LEFT SHIFT as well.
     Row(VirtualKeyOem1, Keys(KeyAt(6, 2)),
         {{KeyAt(5, 5), NoKey}, AnyShift, {KeyAt(5, 5), AnyShift}}),
-    Row(VirtualKeyOemPlus, Keys(KeyAt(6, 5)), Keys(KeyAt(5, 0))),
+    // Shift-= is the C64's unshifted plus: SHIFT is let go, or the key gives its graphic.
+    Row(VirtualKeyOemPlus, Keys(KeyAt(6, 5)),
+        {{KeyAt(5, 0), NoKey}, AnyShift, {KeyAt(5, 0), NoKey}}),
     Row(VirtualKeyOemComma, Keys(KeyAt(5, 7)), Keys(KeyAt(5, 7), Shift)),
     Same(VirtualKeyOemMinus, Keys(KeyAt(5, 3))),
     Same(VirtualKeyOem3, Keys(KeyAt(7, 1))),  // grave: the C64's left arrow

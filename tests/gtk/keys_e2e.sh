@@ -40,6 +40,11 @@ xdotool type --delay 12 'print 67890'
 wait_for_row 20 6 "PRINT 67890"
 press Return
 wait_for_row 20 7 " 67890"
+# Shift+= types the C64's plus, not its graphic cross.
+xdotool type --delay 12 'print 1+2'
+wait_for_row 20 10 "PRINT 1+2"
+press Return
+wait_for_row 20 11 " 3"
 
 # --- BackSpace deletes ---
 clear_screen

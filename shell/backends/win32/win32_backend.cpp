@@ -6,6 +6,7 @@
 #include "platform/display_platform.h"
 #include "platform/platform.h"
 #include "platform/sound_platform.h"
+#include "platform/sound_writer.h"
 
 namespace quillon {
 
@@ -58,11 +59,7 @@ void UseWin32Backend() {
       .CreatePictureBuffer = CreatePictureBuffer,
       .FreePictureBuffer = FreePictureBuffer,
   };
-  SoundPlatform = {
-      .OpenSoundOutput = OpenSoundOutput,
-      .WriteSoundSamples = WriteSoundSamples,
-      .CloseSoundOutput = CloseSoundOutput,
-  };
+  SoundPlatform = SoundOutputThroughWriter({WaveOutOpen, WaveOutWrite, WaveOutClose});
 }
 
 void ConnectToParentConsole() {
