@@ -10,6 +10,8 @@
 
 #include "interface/create_machine.h"
 #include "support/accurate.h"
+#include "support/disk_images.h"
+#include "support/files.h"
 
 namespace quillon {
 namespace {
@@ -145,6 +147,61 @@ TEST(AccurateMachine, PeekLeavesTheChipsAsTheyWere) {
   EXPECT_EQ(machine->Peek(0xDC0D), 0x01);
   EXPECT_EQ(machine->Peek(0xA000), 0x94) << "BASIC ROM";
   EXPECT_EQ(machine->Peek(0x0001) & 0x07, 0x07) << "the processor port";
+}
+
+// --- Media ----------------------------------------------------------------------------------
+
+// Puts `text` (at most ten characters, \r for RETURN) into the KERNAL's keyboard buffer.
+void TypeIntoBuffer(Machine& machine, const std::string& text) {
+  std::uint8_t* ram = machine.Ram();
+  for (std::size_t i = 0; i < text.size(); ++i) ram[0x0277 + i] = static_cast<std::uint8_t>(text[i]);
+  ram[0xC6] = static_cast<std::uint8_t>(text.size());
+}
+
+void RunUntilReady(Machine& machine) {
+  machine.RunFrames(5);
+  for (int frame = 0; frame < 300 && !BasicWaitsForInput(machine); ++frame) machine.RunFrames(1);
+}
+
+// A program file, a disk's program loaded through the KERNAL's LOAD (drive 8's traps), and a
+// cartridge that starts itself each reach the accurate machine; the cartridge's ROM area keeps
+// its bytes against the processor's writes.
+TEST(AccurateMedia, ProgramsDisksAndCartridgesRun) {
+  const std::vector<std::uint8_t> program = test::BasicProgramFile({"10 POKE 1024,42"});
+  {
+    auto machine = test::BootAccurate();
+    ASSERT_TRUE(machine->LoadProgram(test::WriteTempFile("poke.prg", program)));
+    RunUntilReady(*machine);
+    EXPECT_EQ(machine->Ram()[0x0400], 42) << "program file";
+  }
+  {
+    std::vector<std::uint8_t> disk = test::BlankD64("ACCURATE", "AC");
+    test::AddD64File(disk, "POKE", program);
+    auto machine = test::BootAccurate();
+    ASSERT_EQ(machine->AttachDisk(test::WriteTempFile("poke.d64", disk)), "");
+    TypeIntoBuffer(*machine, "LOAD\"*\",8\r");
+    RunUntilReady(*machine);
+    TypeIntoBuffer(*machine, "RUN\r");
+    RunUntilReady(*machine);
+    EXPECT_EQ(machine->Ram()[0x0400], 42) << "disk";
+  }
+  {
+    // CBM80 at $8004: the KERNAL's reset jumps through $8000 into the cartridge.
+    std::vector<std::uint8_t> rom = {0x09, 0x80, 0x09, 0x80, 0xC3, 0xC2, 0xCD, 0x38, 0x30,
+                                     0xA9, 0x2A, 0x8D, 0x00, 0x04,   // LDA #42, STA $0400
+                                     0x8D, 0x00, 0x81,               // STA $8100
+                                     0x4C, 0x11, 0x80};              // JMP *
+    rom.resize(0x2000, 0x55);
+    auto machine = test::BootAccurate();
+    machine->AttachCartridge(test::WriteTempFile("start.crt", test::CrtImage(0, {{0x8000, rom}})));
+    machine->RunFrames(5);
+    EXPECT_EQ(machine->Registers().PC, 0x8011) << "the cartridge runs";
+    EXPECT_EQ(machine->Ram()[0x0400], 42);
+    EXPECT_EQ(machine->Ram()[0x8100], 0x55) << "a write to the cartridge's ROM";
+    machine->DetachCartridge();
+    machine->RunFrames(150);
+    EXPECT_EQ(test::ScreenRow(*machine, 5), "READY.") << "the reset without it";
+  }
 }
 
 // --- Snapshots ------------------------------------------------------------------------------
