@@ -276,8 +276,11 @@ void VicII::DisplayCheck() {
 
 void VicII::DrawLine() {
   const std::uint8_t control = S.Registers[Control1];
-  if (Borders != nullptr && S.Line < BorderTableLines) {
-    Borders[S.Line] = S.Registers[BorderColor] & 0x0F;
+  // The picture numbers its lines one behind RASTER: the display window's first line, RASTER 51
+  // with 25 rows, is its line 50 (FirstPictureLine), as the classic model draws it.
+  const int pictureLine = (S.Line + LinesPerFrame() - 1) % LinesPerFrame();
+  if (Borders != nullptr && pictureLine < BorderTableLines) {
+    Borders[pictureLine] = S.Registers[BorderColor] & 0x0F;
   }
   // The vertical border closes on the bottom line and opens on the top one while DEN is set.
   const int top = (control & Rsel) ? 51 : 55;
@@ -295,7 +298,7 @@ void VicII::DrawLine() {
       S.ColorLine[i] = Memory.ColorRam[offset] & 0x0F;
     }
   }
-  const int row = S.Line - FirstPictureLine;
+  const int row = pictureLine - FirstPictureLine;
   if (Window != nullptr && row >= 0 && row < PictureHeight) {
     std::uint32_t data[8];
     std::uint8_t shown = 0;
