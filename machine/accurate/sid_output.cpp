@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <numbers>
 
@@ -12,9 +13,12 @@ namespace {
 // (1 + z^-1 + z^-2 + z^-3)^4 / 256: four running sums over a block, so that everything near a
 // multiple of a quarter of the clock, which would fold into the audio band, is cut by 74 dB or
 // more, while 20 kHz loses 0.4 dB.
-constexpr float CombWeights[13] = {1 / 256.f,  4 / 256.f,  10 / 256.f, 20 / 256.f, 31 / 256.f,
-                                   40 / 256.f, 44 / 256.f, 40 / 256.f, 31 / 256.f, 20 / 256.f,
-                                   10 / 256.f, 4 / 256.f,  1 / 256.f};
+// Arranged by the input's place in its block (newest first) and the output it goes to (this
+// block's, the next one's, ...).
+constexpr SidBlock CombWeights[4] = {{1 / 256.f, 31 / 256.f, 31 / 256.f, 1 / 256.f},
+                                     {4 / 256.f, 40 / 256.f, 20 / 256.f, 0},
+                                     {10 / 256.f, 44 / 256.f, 10 / 256.f, 0},
+                                     {20 / 256.f, 40 / 256.f, 4 / 256.f, 0}};
 
 // The second stage passes up to 18 kHz and stops by 24.1 kHz, where anything that folds over
 // 22.05 kHz would land back on 20 kHz; its Kaiser window keeps the stop band 70 dB down.
@@ -25,7 +29,7 @@ constexpr double KaiserBeta = 6.76;
 // the filter's resonance.
 constexpr float OutputScale = 13107;
 
-// Below this the filter's state is worth nothing in 16 bits; clearing it lets a filter that
+// Below this the filter's state is worth nothing in 16 bits; dropping it lets a filter that
 // has rung out come to rest exactly, instead of creeping through denormal numbers.
 constexpr double FilterRest = 1e-9;
 
@@ -38,9 +42,21 @@ constexpr double QMaximum8580 = 3.8;
 // ±SaturationLevel.
 constexpr float SaturationLevel = 1.0f;
 
-float Saturate(float x) {
-  const float u = std::clamp(x * (1.5f / SaturationLevel), -1.0f, 1.0f);
-  return (u - u * u * u / 3) * SaturationLevel * 1.5f;
+// The lanes one place down, a 0 into the last.
+typedef int SidLanes __attribute__((vector_size(16)));
+constexpr SidLanes ShiftDown = {1, 2, 3, 4};
+
+SidBlock Saturate(SidBlock x) {
+  SidBlock u = x * (1.5f / SaturationLevel);
+  u = u < -1.0f ? -1.0f : u;
+  u = u > 1.0f ? 1.0f : u;
+  return (u - u * u * u * (1.0f / 3)) * (SaturationLevel * 1.5f);
+}
+
+SidBlock LoadBlock(const float* values) {
+  SidBlock block;
+  std::memcpy(&block, values, sizeof block);
+  return block;
 }
 
 // The cutoff frequency for an 11-bit FC. The 8580's follows FC in a straight line. The 6581's
@@ -126,13 +142,14 @@ void SidOutput::Derive() {
   const std::uint8_t* r = s_.Registers;
   const SidModelTables& tables = TablesFor(model_);
   saturate_ = model_ == SidModel::Mos6581;
-  mixerDc_ = tables.MixerDc;
+  mixerDc_ = SidBlock{} + tables.MixerDc;
   for (int voice = 0; voice < 3; ++voice) {
     route_[voice] = ((r[2] >> voice) & 1) ? 1.0f : 0.0f;
     direct_[voice] = 1.0f - route_[voice];
   }
+  unrouted_ = (r[2] & 0x07) == 0;
   if (r[3] & 0x80) direct_[2] = 0;  // 3OFF: voice 3 leaves the direct path only
-  volume_ = static_cast<float>(r[3] & 0x0F) / 15.0f;
+  volume_ = SidBlock{} + static_cast<float>(r[3] & 0x0F) / 15.0f;
 
   const int cutoff = (r[1] << 3) | (r[0] & 7);
   const double frequency = std::min(CutoffHz(model_, cutoff), clock_ / 8);
@@ -151,98 +168,98 @@ void SidOutput::Derive() {
 
   Matrix powers[5] = {{{1, 0}, {0, 1}}};
   for (int k = 1; k <= 4; ++k) Multiply(step, powers[k - 1], powers[k]);
-  double outputInput[3];  // output . step^k . input
+  double outputState[4][2];  // output . step^k
+  double outputInput[3];     // output . step^k . input
   for (int k = 0; k < 4; ++k) {
     filterState_[k / 2][k % 2] = powers[4][k / 2][k % 2];
     for (int c = 0; c < 2; ++c) {
-      outputState_[k][c] = output[0] * powers[k][0][c] + output[1] * powers[k][1][c];
-      filterInput_[k][c] = powers[3 - k][c][0] * input[0] + powers[3 - k][c][1] * input[1];
+      outputState[k][c] = output[0] * powers[k][0][c] + output[1] * powers[k][1][c];
+      outputState_[c][k] = static_cast<float>(outputState[k][c]);
+      filterInput_[c][k] =
+          static_cast<float>(powers[3 - k][c][0] * input[0] + powers[3 - k][c][1] * input[1]);
     }
-    if (k < 3) outputInput[k] = outputState_[k][0] * input[0] + outputState_[k][1] * input[1];
+    if (k < 3) outputInput[k] = outputState[k][0] * input[0] + outputState[k][1] * input[1];
   }
   for (int k = 0; k < 4; ++k) {
     for (int j = 0; j < 4; ++j) {
-      outputInput_[k][j] = j == k ? through : j < k ? outputInput[k - 1 - j] : 0;
+      outputInput_[j][k] =
+          static_cast<float>(j == k ? through : j < k ? outputInput[k - 1 - j] : 0);
     }
   }
 }
 
 void SidOutput::Process(const float* const voices[3], int cycles) {
   for (int block = 0; block < cycles; block += BlockCycles) {
-    float filtered[BlockCycles];
-    float direct[BlockCycles];
-    for (int k = 0; k < BlockCycles; ++k) {
-      const float a = voices[0][block + k];
-      const float b = voices[1][block + k];
-      const float c = voices[2][block + k];
-      const float x = route_[0] * a + route_[1] * b + route_[2] * c;
-      filtered[k] = saturate_ ? Saturate(x) : x;
-      direct[k] = direct_[0] * a + direct_[1] * b + direct_[2] * c;
-    }
-    Block(filtered, direct);
+    const SidBlock a = LoadBlock(voices[0] + block);
+    const SidBlock b = LoadBlock(voices[1] + block);
+    const SidBlock c = LoadBlock(voices[2] + block);
+    const SidBlock x = route_[0] * a + route_[1] * b + route_[2] * c;
+    Block(saturate_ ? Saturate(x) : x, direct_[0] * a + direct_[1] * b + direct_[2] * c);
   }
 }
 
-void SidOutput::Block(const float* x, const float* direct) {
+// With no voice routed into it and its state at rest, the filter stays at rest and gives 0,
+// which is what the arithmetic would give too.
+void SidOutput::Block(SidBlock x, SidBlock direct) {
   const double bp = s_.Bandpass;
   const double lp = s_.Lowpass;
-  for (int k = 0; k < BlockCycles; ++k) {
-    double y = outputState_[k][0] * bp + outputState_[k][1] * lp;
-    for (int j = 0; j <= k; ++j) y += outputInput_[k][j] * x[j];
-    PushComb((direct[k] + static_cast<float>(y) + mixerDc_) * volume_);
+  if (unrouted_ && bp == 0 && lp == 0) {
+    PushBlock((direct + 0.0f + mixerDc_) * volume_);
+    return;
   }
-  double next[2];
-  for (int c = 0; c < 2; ++c) {
-    next[c] = filterState_[c][0] * bp + filterState_[c][1] * lp;
-    for (int j = 0; j < BlockCycles; ++j) next[c] += filterInput_[j][c] * x[j];
-  }
-  s_.Bandpass = std::abs(next[0]) < FilterRest ? 0 : next[0];
-  s_.Lowpass = std::abs(next[1]) < FilterRest ? 0 : next[1];
+  // The outputs need less precision than the state, and the four go side by side.
+  SidBlock y = outputState_[0] * static_cast<float>(bp) + outputState_[1] * static_cast<float>(lp);
+  for (int j = 0; j < BlockCycles; ++j) y += outputInput_[j] * x[j];
+  // The inputs' part first, apart from the chain from one block's state to the next; a state
+  // too small to matter counts as 0.
+  const SidBlock toBandpass = filterInput_[0] * x;
+  const SidBlock toLowpass = filterInput_[1] * x;
+  const bool rest = std::abs(bp) < FilterRest && std::abs(lp) < FilterRest;
+  s_.Bandpass = (rest ? 0 : filterState_[0][0] * bp + filterState_[0][1] * lp) +
+                ((toBandpass[0] + toBandpass[1]) + (toBandpass[2] + toBandpass[3]));
+  s_.Lowpass = (rest ? 0 : filterState_[1][0] * bp + filterState_[1][1] * lp) +
+               ((toLowpass[0] + toLowpass[1]) + (toLowpass[2] + toLowpass[3]));
+  PushBlock((direct + y + mixerDc_) * volume_);
 }
 
 // What Block gives for a silent block on a filter at rest.
-float SidOutput::SteadyLevel() const { return (0.0f + 0.0f + mixerDc_) * volume_; }
+float SidOutput::SteadyLevel() const { return ((SidBlock{} + 0.0f + mixerDc_) * volume_)[0]; }
 
 void SidOutput::ProcessSilence(int cycles) {
-  static constexpr float Zeros[BlockCycles] = {};
   int blocks = cycles / BlockCycles;
-  for (; blocks > 0 && (s_.Bandpass != 0 || s_.Lowpass != 0); --blocks) Block(Zeros, Zeros);
+  for (; blocks > 0 && (s_.Bandpass != 0 || s_.Lowpass != 0); --blocks) Block(SidBlock{}, SidBlock{});
   const float level = SteadyLevel();
-  static_assert(CombTaps + BlockCycles >= CombRing, "a steady first stage fills its ring");
-  const auto newest = [](const float* ring, int index, int size) {
-    return ring[(index + size - 1) % size];
-  };
-  for (; blocks > 0 && !(s_.CombRun >= CombTaps + BlockCycles &&
-                         newest(s_.Comb, s_.CombIndex, CombRing) == level);
-       --blocks) {
-    for (int k = 0; k < BlockCycles; ++k) PushComb(level);
+  for (; blocks > 0 && !(s_.CombRun >= CombSteady && s_.CombNewest == level); --blocks) {
+    PushBlock(SidBlock{} + level);
   }
-  // The first stage stands still: its whole ring holds the level and its output repeats.
+  // The first stage stands still: its output repeats.
   s_.CombRun = std::min<std::uint32_t>(s_.CombRun + BlockCycles * blocks, 1u << 30);
-  s_.CombIndex = static_cast<std::uint8_t>((s_.CombIndex + BlockCycles * blocks) % CombRing);
   // Skipping needs the whole ring at the value, not only the window.
-  for (; blocks > 0 &&
-         !(s_.SincRun >= SincRing && newest(s_.Sinc, s_.SincIndex, SincRing) == s_.CombOut);
+  for (; blocks > 0 && !(s_.SincRun >= SincRing &&
+                         s_.Sinc[(s_.SincIndex + SincRing - 1) % SincRing] == s_.CombOut);
        --blocks) {
     PushSinc(s_.CombOut);
   }
   SkipSinc(static_cast<std::uint32_t>(blocks));
 }
 
-void SidOutput::PushComb(float value) {
-  const int index = s_.CombIndex;
-  s_.CombRun = value == s_.Comb[(index + CombRing - 1) % CombRing]
-                   ? std::min<std::uint32_t>(s_.CombRun + 1, 1u << 30)
-                   : 1;
-  s_.Comb[index] = s_.Comb[index + CombRing] = value;
-  s_.CombIndex = static_cast<std::uint8_t>((index + 1) % CombRing);
-  if (s_.CombIndex % BlockCycles != 0) return;
-  // With this window and the one before it all one value, the output is the one before.
-  if (s_.CombRun < CombTaps + BlockCycles) {
-    const float* window = &s_.Comb[s_.CombIndex + CombRing - CombTaps];
-    float sum = 0;
-    for (int j = 0; j < CombTaps; ++j) sum += CombWeights[j] * window[j];
-    s_.CombOut = sum;
+// A block's four inputs into the first stage, and its output on to the second. The comb spans
+// four blocks, so each block adds its part to this output and to the next three, which wait in
+// CombPending. Once the inputs have stood at one value for five blocks, every part and every
+// pending sum is what it was a block before, and so is the output.
+void SidOutput::PushBlock(SidBlock values) {
+  // Runs are counted in whole blocks.
+  const float newest = values[BlockCycles - 1];
+  const bool same = values[0] == newest && values[1] == newest && values[2] == newest;
+  s_.CombRun = !same                     ? 0
+               : s_.CombNewest == newest ? std::min<std::uint32_t>(s_.CombRun + BlockCycles, 1u << 30)
+                                         : BlockCycles;
+  s_.CombNewest = newest;
+  if (s_.CombRun < CombSteady) {
+    const SidBlock sums = s_.CombPending + CombWeights[0] * values[3] + CombWeights[1] * values[2] +
+                          CombWeights[2] * values[1] + CombWeights[3] * values[0];
+    s_.CombOut = sums[0];
+    s_.CombPending = __builtin_shuffle(sums, SidBlock{}, ShiftDown);
   }
   PushSinc(s_.CombOut);
 }
@@ -330,8 +347,8 @@ void SidOutput::Fields(Stream& stream, S& s) {
   for (auto& reg : s.Registers) stream.Field(reg);
   stream.Raw(&s.Bandpass, sizeof s.Bandpass);
   stream.Raw(&s.Lowpass, sizeof s.Lowpass);
-  stream.Raw(s.Comb, sizeof s.Comb);
-  stream.Field(s.CombIndex);
+  stream.Raw(&s.CombPending, sizeof s.CombPending);
+  stream.Raw(&s.CombNewest, sizeof s.CombNewest);
   stream.Field(s.CombRun);
   stream.Raw(&s.CombOut, sizeof s.CombOut);
   stream.Raw(s.Sinc, sizeof s.Sinc);
@@ -355,12 +372,9 @@ bool SidOutput::Load(SnapshotReader& in) {
   Fields(in, *loaded);
   const State& s = *loaded;
   bool valid = !in.Failed && std::isfinite(s.Bandpass) && std::isfinite(s.Lowpass) &&
-               std::isfinite(s.CombOut) && s.CombIndex < CombRing &&
-               s.CombIndex % BlockCycles == 0 && s.SincIndex < SincRing && s.Wait >= 1 &&
+               std::isfinite(s.CombOut) && std::isfinite(s.CombNewest) && s.SincIndex < SincRing && s.Wait >= 1 &&
                s.Wait <= 64 && s.Head < QueueCapacity && s.Count <= QueueCapacity;
-  for (int i = 0; valid && i < CombRing; ++i) {
-    valid = std::isfinite(s.Comb[i]) && s.Comb[i] == s.Comb[i + CombRing];
-  }
+  for (int i = 0; valid && i < CombBlocks; ++i) valid = std::isfinite(s.CombPending[i]);
   for (int i = 0; valid && i < SincRing; ++i) {
     valid = std::isfinite(s.Sinc[i]) && s.Sinc[i] == s.Sinc[i + SincRing];
   }

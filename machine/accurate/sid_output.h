@@ -26,6 +26,9 @@ namespace quillon::accurate {
 
 inline constexpr std::uint32_t SidSampleRate = 44100;
 
+// The four cycles of a block side by side, in one SSE register where there is one.
+typedef float SidBlock __attribute__((vector_size(16)));
+
 class SidOutput {
  public:
   static constexpr int BlockCycles = 4;
@@ -54,7 +57,8 @@ class SidOutput {
 
  private:
   static constexpr int CombTaps = 13;
-  static constexpr int CombRing = 16;
+  static constexpr int CombBlocks = 4;  // the blocks a comb output reaches back over
+  static constexpr std::uint32_t CombSteady = (CombBlocks + 1) * BlockCycles;
   static constexpr int SincTaps = 176;
   static constexpr int SincRing = 256;
   static constexpr int Phases = 256;
@@ -63,10 +67,9 @@ class SidOutput {
     std::uint8_t Registers[4];  // $15-$18
     double Bandpass;
     double Lowpass;
-    float Comb[2 * CombRing];  // each value twice, so that every window is contiguous
-    std::uint8_t CombIndex;
-    std::uint32_t CombRun;  // how many of the newest inputs equal the newest
-    float CombLast;
+    SidBlock CombPending;  // the next three outputs' sums so far, and a 0
+    float CombNewest;
+    std::uint32_t CombRun;  // how many of the newest inputs equal the newest, by blocks
     float CombOut;
     float Sinc[2 * SincRing];
     std::uint16_t SincIndex;
@@ -81,8 +84,8 @@ class SidOutput {
   template <class Stream, class S>
   static void Fields(Stream& stream, S& state);
   void Derive();
-  void Block(const float* x, const float* direct);
-  void PushComb(float value);
+  [[gnu::always_inline]] inline void Block(SidBlock x, SidBlock direct);
+  [[gnu::always_inline]] inline void PushBlock(SidBlock values);
   void PushSinc(float value);
   void SkipSinc(std::uint32_t inputs);
   void Emit();
@@ -94,14 +97,15 @@ class SidOutput {
   double clock_;
   // Derived from the registers, the model and the clock.
   bool saturate_ = false;
+  bool unrouted_ = true;  // no voice goes through the filter
   float route_[3] = {};
   float direct_[3] = {};
-  float volume_ = 0;
-  float mixerDc_ = 0;
+  SidBlock mixerDc_ = {};
+  SidBlock volume_ = {};
   double filterState_[2][2] = {};  // the state after four cycles from the state before them
-  double filterInput_[4][2] = {};  // and from each cycle's input
-  double outputState_[4][2] = {};  // each cycle's output from the state before the block
-  double outputInput_[4][4] = {};  // and from each input of the block so far
+  SidBlock filterInput_[2] = {};   // and from each cycle's input
+  SidBlock outputState_[2] = {};  // each cycle's output from the state before the block
+  SidBlock outputInput_[4] = {};  // and from each input of the block so far
   std::uint64_t sincStep_ = 0;     // second-stage inputs per sample, in 2^-32
   std::vector<float> sincTaps_;
   // What the second stage gives for each phase on an input that has stood at cacheValue for

@@ -164,81 +164,29 @@ void SidVoice::TakeGate() {
   }
 }
 
-// The cycles between rate ticks run with a constant envelope level, the oscillator and the
-// waveform specialised for the selected waveforms; the ring source's accumulator is counted
-// alongside, as nothing synchronises it.
-template <int Waves, bool Late>
-void SidVoice::RunWaves(int cycles, const SidVoice& source, const SidModelTables& tables,
-                        float* out) {
-  const bool test = (Control & SidTest) != 0;
-  const std::uint32_t step = test ? 0 : Frequency;
-  const std::uint32_t sourceStep = (source.Control & SidTest) ? 0 : source.Frequency;
-  const std::uint32_t ringMask = (Control & SidRing) ? MsbBit : 0;
-  const std::uint16_t width = PulseWidth;
-  std::uint32_t accumulator = Accumulator;
-  std::uint32_t previous = Previous;
-  std::uint32_t noise = Noise;
-  std::uint32_t sourceAccumulator = source.Accumulator;
-  bool clock = NoiseClock;
-  bool pulse = PulseHigh;
-  std::uint16_t wave = Wave;
-  std::uint16_t noiseWave = NoiseWave(noise);
+// The envelope over `cycles` cycles: `span(from, to, gain)` for each stretch of cycles with one
+// level, the rate ticks' cycles included (the tick comes first in its cycle).
+template <class Span>
+void SidVoice::RunEnvelope(int cycles, const SidModelTables& tables, Span&& span) {
   int done = 0;
-  const auto cycle = [&](float gain) {
-    if (clock) {
-      noise = NextNoise(noise);
-      if constexpr ((Waves & 8) != 0) noiseWave = NoiseWave(noise);
-    }
-    pulse = test || (accumulator >> 12) >= width;
-    previous = accumulator;
-    accumulator = (accumulator + step) & SidAccumulatorMask;
-    clock = (accumulator & ~previous & NoiseClockBit) != 0;
-    const std::uint32_t sourcePrevious = sourceAccumulator;
-    sourceAccumulator = (sourceAccumulator + sourceStep) & SidAccumulatorMask;
-    const std::uint32_t phase = Late ? previous : accumulator;
-    const std::uint32_t ring = (Late ? sourcePrevious : sourceAccumulator) & ringMask;
-    wave = WaveOf<Waves>(phase, ring, pulse, noiseWave, wave, tables);
-    out[done++] = tables.Wave[wave] * gain;
-  };
   while (done < cycles) {
     const int quiet = std::min(CyclesToTick(RatePosition, RatePeriod()) - 1, cycles - done);
-    const float gain = tables.Envelope[Level];
-    for (int i = 0; i < quiet; ++i) cycle(gain);
+    span(done, done + quiet, tables.Envelope[Level]);
+    done += quiet;
     RatePosition = AdvancedQuietly(RatePosition, quiet);
     if (done == cycles) break;
     RatePosition = 0;
     Tick();
-    cycle(tables.Envelope[Level]);
+    span(done, done + 1, tables.Envelope[Level]);
+    ++done;
   }
-  Accumulator = accumulator;
-  Previous = previous;
-  Noise = noise;
-  NoiseClock = clock;
-  PulseHigh = pulse;
-  Wave = wave;
 }
 
-namespace {
-
-using RunFunction = void (SidVoice::*)(int, const SidVoice&, const SidModelTables&, float*);
-
-}  // namespace
-
-void SidVoice::Run(int cycles, const SidVoice& source, bool late, const SidModelTables& tables,
-                   float* out) {
-  static constexpr auto functions = []<std::size_t... Waves>(std::index_sequence<Waves...>) {
-    return std::array<std::array<RunFunction, 2>, 16>{
-        {{&SidVoice::RunWaves<static_cast<int>(Waves), false>,
-          &SidVoice::RunWaves<static_cast<int>(Waves), true>}...}};
-  }(std::make_index_sequence<16>{});
-  (this->*functions[Control >> 4][late ? 1 : 0])(cycles, source, tables, out);
-}
-
-// A silent voice's oscillator and noise register are counted forward in one step; its
-// envelope, held at 0, only moves its prescaler. The selector's output is worked out for the
-// last cycle, where $1B reads it.
-void SidVoice::RunSilent(int cycles, const SidVoice& source, bool late,
-                         const SidModelTables& tables) {
+// The oscillator `cycles` cycles on in one step, as nothing synchronises it: the accumulator,
+// the noise register's shifts (one for each rise of bit 19, a cycle after it), the comparator's
+// latch and the selector's output in the last cycle.
+void SidVoice::AdvanceOscillator(int cycles, const SidVoice& source, bool late,
+                                 const SidModelTables& tables) {
   const bool test = (Control & SidTest) != 0;
   const std::uint64_t step = test ? 0 : Frequency;
   const std::uint64_t start = Accumulator;
@@ -259,7 +207,88 @@ void SidVoice::RunSilent(int cycles, const SidVoice& source, bool late,
   const std::uint32_t ring = (Control & SidRing) ? (late ? sourcePrevious : sourceLast) & MsbBit : 0;
   Wave = WaveFunctions[Control >> 4](late ? Previous : Accumulator, ring, PulseHigh,
                                      NoiseWave(Noise), Wave, tables);
+}
 
+// Without noise a cycle's output is a function of its place in the batch alone: the
+// accumulator before and after the cycle's addition, the ring source's likewise. The loop has
+// no state to carry and the compiler can run it several cycles at a time.
+template <int Waves, bool Late>
+void SidVoice::RunWaves(int cycles, const SidVoice& source, const SidModelTables& tables,
+                        float* out) {
+  const bool test = (Control & SidTest) != 0;
+  const std::uint32_t start = Accumulator;
+  const std::uint32_t step = test ? 0 : Frequency;
+  const std::uint32_t sourceStart = source.Accumulator;
+  const std::uint32_t sourceStep = (source.Control & SidTest) ? 0 : source.Frequency;
+  const std::uint32_t ringMask = (Control & SidRing) ? MsbBit : 0;
+  const std::uint32_t width = PulseWidth;
+  const std::uint16_t held = Wave;
+  RunEnvelope(cycles, tables, [&](int from, int to, float gain) {
+    for (int i = from; i < to; ++i) {
+      const auto n = static_cast<std::uint32_t>(i);
+      const std::uint32_t previous = (start + n * step) & SidAccumulatorMask;
+      const std::uint32_t accumulator = (previous + step) & SidAccumulatorMask;
+      std::uint32_t ring = 0;
+      if constexpr ((Waves & 1) != 0) {
+        const std::uint32_t sourcePrevious = (sourceStart + n * sourceStep) & SidAccumulatorMask;
+        ring = (Late ? sourcePrevious : (sourcePrevious + sourceStep) & SidAccumulatorMask) & ringMask;
+      }
+      const bool pulse = test || (previous >> 12) >= width;
+      const std::uint16_t wave =
+          WaveOf<Waves>(Late ? previous : accumulator, ring, pulse, 0, held, tables);
+      out[i] = tables.Wave[wave] * gain;
+    }
+  });
+  AdvanceOscillator(cycles, source, Late, tables);
+}
+
+// Noise alone: the register shifts between cycles and each shift changes the output.
+void SidVoice::RunNoise(int cycles, const SidVoice& source, bool late,
+                        const SidModelTables& tables, float* out) {
+  const std::uint32_t step = (Control & SidTest) ? 0 : Frequency;
+  std::uint32_t accumulator = Accumulator;
+  std::uint32_t noise = Noise;
+  bool clock = NoiseClock;
+  std::uint16_t wave = NoiseWave(noise);
+  RunEnvelope(cycles, tables, [&](int from, int to, float gain) {
+    for (int i = from; i < to; ++i) {
+      if (clock) {
+        noise = NextNoise(noise);
+        wave = NoiseWave(noise);
+      }
+      const std::uint32_t previous = accumulator;
+      accumulator = (accumulator + step) & SidAccumulatorMask;
+      clock = (accumulator & ~previous & NoiseClockBit) != 0;
+      out[i] = tables.Wave[wave] * gain;
+    }
+  });
+  AdvanceOscillator(cycles, source, late, tables);
+}
+
+namespace {
+
+using RunFunction = void (SidVoice::*)(int, const SidVoice&, const SidModelTables&, float*);
+
+}  // namespace
+
+void SidVoice::Run(int cycles, const SidVoice& source, bool late, const SidModelTables& tables,
+                   float* out) {
+  static constexpr auto functions = []<std::size_t... Waves>(std::index_sequence<Waves...>) {
+    return std::array<std::array<RunFunction, 2>, 8>{
+        {{&SidVoice::RunWaves<static_cast<int>(Waves), false>,
+          &SidVoice::RunWaves<static_cast<int>(Waves), true>}...}};
+  }(std::make_index_sequence<8>{});
+  if (Control & SidNoise) {
+    RunNoise(cycles, source, late, tables, out);
+  } else {
+    (this->*functions[Control >> 4][late ? 1 : 0])(cycles, source, tables, out);
+  }
+}
+
+// A silent voice's envelope, held at 0, only moves its prescaler.
+void SidVoice::RunSilent(int cycles, const SidVoice& source, bool late,
+                         const SidModelTables& tables) {
+  AdvanceOscillator(cycles, source, late, tables);
   const std::uint16_t period = RatePeriod();
   const int toTick = CyclesToTick(RatePosition, period);
   RatePosition = cycles < toTick ? AdvancedQuietly(RatePosition, cycles)

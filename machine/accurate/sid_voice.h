@@ -84,8 +84,14 @@ struct SidVoice {
 
  private:
   void Tick();
+  template <class Span>
+  void RunEnvelope(int cycles, const SidModelTables& tables, Span&& span);
+  void AdvanceOscillator(int cycles, const SidVoice& source, bool late,
+                         const SidModelTables& tables);
   template <int Waves, bool Late>
   void RunWaves(int cycles, const SidVoice& source, const SidModelTables& tables, float* out);
+  void RunNoise(int cycles, const SidVoice& source, bool late, const SidModelTables& tables,
+                float* out);
 };
 
 }  // namespace quillon::accurate
