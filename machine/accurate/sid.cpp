@@ -28,8 +28,7 @@ bool ValidVoice(const SidVoice& v) {
 
 }  // namespace
 
-Sid::Sid(SidModel model, double clock)
-    : s_{}, output_(model, clock), tables_(&TablesFor(model)) {
+Sid::Sid(SidModel model, double clock) : s_{}, output_(model, clock), tables_(&TablesFor(model)) {
   s_.Model = model;
   s_.Clock = clock;
   for (SidVoice& voice : s_.Voices) {
@@ -154,7 +153,8 @@ void Sid::Flush(int cycles) {
     const float* const levels[3] = {s_.Levels[0], s_.Levels[1], s_.Levels[2]};
     output_.Process(levels, cycles);
     for (auto& voice : s_.Levels) {
-      std::memmove(voice, voice + cycles, sizeof(float) * static_cast<std::size_t>(s_.Staged - cycles));
+      std::memmove(voice, voice + cycles,
+                   sizeof(float) * static_cast<std::size_t>(s_.Staged - cycles));
     }
   }
   s_.Staged = static_cast<std::uint16_t>(s_.Staged - cycles);
@@ -229,7 +229,8 @@ void Sid::Write(int reg, std::uint8_t value, std::uint64_t cycle) {
       voice.PulseWidth = static_cast<std::uint16_t>((voice.PulseWidth & 0x0F00) | value);
       break;
     case SidPulseHigh:
-      voice.PulseWidth = static_cast<std::uint16_t>((voice.PulseWidth & 0x00FF) | ((value & 0x0F) << 8));
+      voice.PulseWidth =
+          static_cast<std::uint16_t>((voice.PulseWidth & 0x00FF) | ((value & 0x0F) << 8));
       break;
     case SidControl: voice.Control = value; break;
     case SidAttackDecay: voice.AttackDecay = value; break;

@@ -114,8 +114,8 @@ void SidOutput::Configure(SidModel model, double clock) {
         const double arg = std::numbers::pi * 2 * cutoff * t;
         const double sinc = t == 0 ? 1 : std::sin(arg) / arg;
         const double edge = t / half;
-        const double window = BesselI0(KaiserBeta * std::sqrt(std::max(0.0, 1 - edge * edge))) /
-                              BesselI0(KaiserBeta);
+        const double window =
+            BesselI0(KaiserBeta * std::sqrt(std::max(0.0, 1 - edge * edge))) / BesselI0(KaiserBeta);
         taps[j] = static_cast<float>(sinc * window);
         sum += taps[j];
       }
@@ -182,8 +182,9 @@ void SidOutput::Derive() {
   }
   for (int k = 0; k < 4; ++k) {
     for (int j = 0; j < 4; ++j) {
-      outputInput_[j][k] =
-          static_cast<float>(j == k ? through : j < k ? outputInput[k - 1 - j] : 0);
+      outputInput_[j][k] = static_cast<float>(j == k  ? through
+                                              : j < k ? outputInput[k - 1 - j]
+                                                      : 0);
     }
   }
 }
@@ -227,7 +228,8 @@ float SidOutput::SteadyLevel() const { return ((SidBlock{} + 0.0f + mixerDc_) * 
 
 void SidOutput::ProcessSilence(int cycles) {
   int blocks = cycles / BlockCycles;
-  for (; blocks > 0 && (s_.Bandpass != 0 || s_.Lowpass != 0); --blocks) Block(SidBlock{}, SidBlock{});
+  for (; blocks > 0 && (s_.Bandpass != 0 || s_.Lowpass != 0); --blocks)
+    Block(SidBlock{}, SidBlock{});
   const float level = SteadyLevel();
   for (; blocks > 0 && !(s_.CombRun >= CombSteady && s_.CombNewest == level); --blocks) {
     PushBlock(SidBlock{} + level);
@@ -251,9 +253,10 @@ void SidOutput::PushBlock(SidBlock values) {
   // Runs are counted in whole blocks.
   const float newest = values[BlockCycles - 1];
   const bool same = values[0] == newest && values[1] == newest && values[2] == newest;
-  s_.CombRun = !same                     ? 0
-               : s_.CombNewest == newest ? std::min<std::uint32_t>(s_.CombRun + BlockCycles, 1u << 30)
-                                         : BlockCycles;
+  s_.CombRun = !same ? 0
+               : s_.CombNewest == newest
+                   ? std::min<std::uint32_t>(s_.CombRun + BlockCycles, 1u << 30)
+                   : BlockCycles;
   s_.CombNewest = newest;
   if (s_.CombRun < CombSteady) {
     const SidBlock sums = s_.CombPending + CombWeights[0] * values[3] + CombWeights[1] * values[2] +
@@ -372,8 +375,8 @@ bool SidOutput::Load(SnapshotReader& in) {
   Fields(in, *loaded);
   const State& s = *loaded;
   bool valid = !in.Failed && std::isfinite(s.Bandpass) && std::isfinite(s.Lowpass) &&
-               std::isfinite(s.CombOut) && std::isfinite(s.CombNewest) && s.SincIndex < SincRing && s.Wait >= 1 &&
-               s.Wait <= 64 && s.Head < QueueCapacity && s.Count <= QueueCapacity;
+               std::isfinite(s.CombOut) && std::isfinite(s.CombNewest) && s.SincIndex < SincRing &&
+               s.Wait >= 1 && s.Wait <= 64 && s.Head < QueueCapacity && s.Count <= QueueCapacity;
   for (int i = 0; valid && i < CombBlocks; ++i) valid = std::isfinite(s.CombPending[i]);
   for (int i = 0; valid && i < SincRing; ++i) {
     valid = std::isfinite(s.Sinc[i]) && s.Sinc[i] == s.Sinc[i + SincRing];

@@ -104,8 +104,8 @@ class SidOutput {
   SidBlock volume_ = {};
   double filterState_[2][2] = {};  // the state after four cycles from the state before them
   SidBlock filterInput_[2] = {};   // and from each cycle's input
-  SidBlock outputState_[2] = {};  // each cycle's output from the state before the block
-  SidBlock outputInput_[4] = {};  // and from each input of the block so far
+  SidBlock outputState_[2] = {};   // each cycle's output from the state before the block
+  SidBlock outputInput_[4] = {};   // and from each input of the block so far
   std::uint64_t sincStep_ = 0;     // second-stage inputs per sample, in 2^-32
   std::vector<float> sincTaps_;
   // What the second stage gives for each phase on an input that has stood at cacheValue for

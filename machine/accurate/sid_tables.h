@@ -15,15 +15,15 @@ enum class SidModel : std::uint8_t {
 // Cycles per rate tick of the 15-bit prescaler for each attack, decay or release value. The
 // prescaler is a maximal-length LFSR, so a compare state already passed is met again only after
 // the whole sequence of 32,767 states.
-inline constexpr std::uint16_t SidRatePeriods[16] = {9,   32,  63,   95,   149,  220,   267,   313,
-                                                     392, 977, 1954, 3126, 3907, 11720, 19532, 31251};
+inline constexpr std::uint16_t SidRatePeriods[16] = {
+    9, 32, 63, 95, 149, 220, 267, 313, 392, 977, 1954, 3126, 3907, 11720, 19532, 31251};
 inline constexpr std::uint16_t SidRateCycle = 32767;
 
 // The exponential divider that slows decay and release as the level falls: the levels at which
 // it switches (in either direction, and it stays switched) and the rate ticks per step from there.
 inline constexpr int SidExponentialSteps = 7;
 inline constexpr std::uint8_t SidExponentialLevels[SidExponentialSteps] = {0xFF, 0x5D, 0x36, 0x1A,
-                                                                          0x0E, 0x06, 0x00};
+                                                                           0x0E, 0x06, 0x00};
 inline constexpr std::uint8_t SidExponentialDividers[SidExponentialSteps] = {1, 2, 4, 8, 16, 30, 1};
 
 // The 23-bit noise register: taps 22 and 17, and the eight bits that drive waveform bits 11-4.

@@ -192,7 +192,8 @@ void SidVoice::AdvanceOscillator(int cycles, const SidVoice& source, bool late,
   const std::uint64_t start = Accumulator;
   const std::uint64_t beforeLast = start + step * static_cast<std::uint64_t>(cycles - 1);
   const std::uint64_t last = beforeLast + step;
-  std::uint64_t shifts = (NoiseClock ? 1 : 0) + NoiseClocksUpTo(beforeLast) - NoiseClocksUpTo(start);
+  std::uint64_t shifts =
+      (NoiseClock ? 1 : 0) + NoiseClocksUpTo(beforeLast) - NoiseClocksUpTo(start);
   for (; shifts != 0; --shifts) Noise = NextNoise(Noise);
   NoiseClock = NoiseClocksUpTo(last) != NoiseClocksUpTo(beforeLast);
   Previous = static_cast<std::uint32_t>(beforeLast) & SidAccumulatorMask;
@@ -204,7 +205,8 @@ void SidVoice::AdvanceOscillator(int cycles, const SidVoice& source, bool late,
       (source.Accumulator + sourceStep * static_cast<std::uint32_t>(cycles - 1)) &
       SidAccumulatorMask;
   const std::uint32_t sourceLast = (sourcePrevious + sourceStep) & SidAccumulatorMask;
-  const std::uint32_t ring = (Control & SidRing) ? (late ? sourcePrevious : sourceLast) & MsbBit : 0;
+  const std::uint32_t ring =
+      (Control & SidRing) ? (late ? sourcePrevious : sourceLast) & MsbBit : 0;
   Wave = WaveFunctions[Control >> 4](late ? Previous : Accumulator, ring, PulseHigh,
                                      NoiseWave(Noise), Wave, tables);
 }
@@ -231,7 +233,8 @@ void SidVoice::RunWaves(int cycles, const SidVoice& source, const SidModelTables
       std::uint32_t ring = 0;
       if constexpr ((Waves & 1) != 0) {
         const std::uint32_t sourcePrevious = (sourceStart + n * sourceStep) & SidAccumulatorMask;
-        ring = (Late ? sourcePrevious : (sourcePrevious + sourceStep) & SidAccumulatorMask) & ringMask;
+        ring =
+            (Late ? sourcePrevious : (sourcePrevious + sourceStep) & SidAccumulatorMask) & ringMask;
       }
       const bool pulse = test || (previous >> 12) >= width;
       const std::uint16_t wave =
@@ -243,8 +246,8 @@ void SidVoice::RunWaves(int cycles, const SidVoice& source, const SidModelTables
 }
 
 // Noise alone: the register shifts between cycles and each shift changes the output.
-void SidVoice::RunNoise(int cycles, const SidVoice& source, bool late,
-                        const SidModelTables& tables, float* out) {
+void SidVoice::RunNoise(int cycles, const SidVoice& source, bool late, const SidModelTables& tables,
+                        float* out) {
   const std::uint32_t step = (Control & SidTest) ? 0 : Frequency;
   std::uint32_t accumulator = Accumulator;
   std::uint32_t noise = Noise;
@@ -277,7 +280,8 @@ void SidVoice::Run(int cycles, const SidVoice& source, bool late, const SidModel
     return std::array<std::array<RunFunction, 2>, 8>{
         {{&SidVoice::RunWaves<static_cast<int>(Waves), false>,
           &SidVoice::RunWaves<static_cast<int>(Waves), true>}...}};
-  }(std::make_index_sequence<8>{});
+  }
+  (std::make_index_sequence<8>{});
   if (Control & SidNoise) {
     RunNoise(cycles, source, late, tables, out);
   } else {

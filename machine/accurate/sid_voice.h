@@ -47,8 +47,8 @@ struct SidVoice {
   std::uint32_t Accumulator;
   std::uint32_t Previous;  // the accumulator before the last cycle's addition
   std::uint32_t Noise;
-  bool NoiseClock;  // bit 19 rose in the last addition: the noise register shifts next cycle
-  bool PulseHigh;   // the comparator's latch
+  bool NoiseClock;     // bit 19 rose in the last addition: the noise register shifts next cycle
+  bool PulseHigh;      // the comparator's latch
   std::uint16_t Wave;  // the selector's output in the last cycle, held while nothing drives it
   // Envelope.
   std::uint8_t Level;
@@ -77,8 +77,7 @@ struct SidVoice {
   // that is not synchronised and whose noise is not combined: the level at the output of each
   // cycle into `out`. `source` is the ring modulation source as it stood before the first of
   // them (not synchronised either).
-  void Run(int cycles, const SidVoice& source, bool late, const SidModelTables& tables,
-           float* out);
+  void Run(int cycles, const SidVoice& source, bool late, const SidModelTables& tables, float* out);
   // The same for a silent voice, whose output is 0 throughout.
   void RunSilent(int cycles, const SidVoice& source, bool late, const SidModelTables& tables);
 
