@@ -78,10 +78,16 @@ void Sid::RunBefore(std::uint64_t cycle) {
   }
 }
 
+// Cycle by cycle: while a write settles, while noise is combined (its write-back), and where a
+// synchronised voice is itself the sync or ring source of another.
 bool Sid::NeedsSteps() const {
   if (s_.Settle != 0) return true;
-  for (const SidVoice& voice : s_.Voices) {
-    if ((voice.Control & SidSync) || voice.NoiseCombined()) return true;
+  for (int v = 0; v < 3; ++v) {
+    const SidVoice& voice = s_.Voices[v];
+    const bool sourceSynced = (s_.Voices[SourceOf(v)].Control & SidSync) != 0;
+    if (voice.NoiseCombined() || (sourceSynced && (voice.Control & (SidSync | SidRing)))) {
+      return true;
+    }
   }
   return false;
 }
@@ -109,18 +115,21 @@ void Sid::Step() {
   StageCycles(1);
 }
 
-// Each voice on its own: the ring sources as they stood before the batch, since nothing
-// synchronises them.
+// Each voice on its own: the sync and ring sources as they stood before the batch, since
+// nothing synchronises them.
 void Sid::RunBatch(int cycles) {
   const SidModelTables& tables = *tables_;
   const SidVoice start[3] = {s_.Voices[0], s_.Voices[1], s_.Voices[2]};
-  const bool silent = std::all_of(std::begin(start), std::end(start),
-                                  [](const SidVoice& voice) { return voice.Silent(); });
+  const bool silent = std::all_of(std::begin(start), std::end(start), [](const SidVoice& voice) {
+    return voice.Silent() && !(voice.Control & SidSync);
+  });
   if (!silent) MakeStagedLoud();
   for (int v = 0; v < 3; ++v) {
     SidVoice& voice = s_.Voices[v];
     float* levels = &s_.Levels[v][s_.Staged];
-    if (voice.Silent()) {
+    if (voice.Control & SidSync) {
+      voice.RunSynced(cycles, start[SourceOf(v)], Late(), tables, levels);
+    } else if (voice.Silent()) {
       voice.RunSilent(cycles, start[SourceOf(v)], Late(), tables);
       if (!s_.StagedSilent) std::fill(levels, levels + cycles, 0.0f);
     } else {

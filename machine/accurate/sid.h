@@ -13,16 +13,18 @@
 // AdvanceTo(c) runs up to the end of cycle c, so every access of cycle c must come before it.
 //
 // Cost. Between writes the chip runs in batches: a voice between two envelope steps is a tight
-// loop specialised for its waveform, a silent voice is counted forward in one step, and a chip
-// that is silent throughout hands the analog side nothing to compute. Each write is followed by
-// two cycles run one at a time, in which the gate and the pipelines settle; synchronised
-// voices and noise mixed with another waveform (whose zeros are written back into the noise
-// register) run cycle by cycle as well. Step() is the per-cycle reference the batches match
-// exactly, samples included.
+// loop specialised for its waveform, a synchronised voice follows its source's MSB in a loop of
+// its own, a silent voice is counted forward in one step, and a chip that is silent throughout
+// hands the analog side nothing to compute. Each write is followed by two cycles run one at a
+// time, in which the gate and the pipelines settle; noise mixed with another waveform (whose
+// zeros are written back into the noise register) and a synchronised voice that is itself the
+// source of sync or ring modulation run cycle by cycle as well. Step() is the per-cycle
+// reference the batches match exactly, samples included.
 //
 // Sound. TakeSamples returns 16-bit samples at 44,100 Hz, the chip's AUDIO OUT with its DC
-// (the C64's coupling capacitor is the owner's); they lag the cycles run by up to 256 cycles
-// plus the resampler's delay of about 0.4 ms.
+// (the C64's coupling capacitor is the owner's). They lag the cycles run by at most three
+// cycles plus the resampler's delay of about 0.4 ms; up to 16,384 wait for the owner, who
+// should take them at least every 0.3 s.
 #pragma once
 
 #include <cstddef>

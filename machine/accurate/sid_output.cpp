@@ -46,17 +46,13 @@ constexpr float SaturationLevel = 1.0f;
 typedef int SidLanes __attribute__((vector_size(16)));
 constexpr SidLanes ShiftDown = {1, 2, 3, 4};
 
-SidBlock Saturate(SidBlock x) {
+// Vectors go by reference: by value they would change the calling convention where a 32-bit
+// build has no SSE registers to pass them in.
+void Saturate(SidBlock& x) {
   SidBlock u = x * (1.5f / SaturationLevel);
   u = u < -1.0f ? -1.0f : u;
   u = u > 1.0f ? 1.0f : u;
-  return (u - u * u * u * (1.0f / 3)) * (SaturationLevel * 1.5f);
-}
-
-SidBlock LoadBlock(const float* values) {
-  SidBlock block;
-  std::memcpy(&block, values, sizeof block);
-  return block;
+  x = (u - u * u * u * (1.0f / 3)) * (SaturationLevel * 1.5f);
 }
 
 // The cutoff frequency for an 11-bit FC. The 8580's follows FC in a straight line. The 6581's
@@ -191,17 +187,21 @@ void SidOutput::Derive() {
 
 void SidOutput::Process(const float* const voices[3], int cycles) {
   for (int block = 0; block < cycles; block += BlockCycles) {
-    const SidBlock a = LoadBlock(voices[0] + block);
-    const SidBlock b = LoadBlock(voices[1] + block);
-    const SidBlock c = LoadBlock(voices[2] + block);
-    const SidBlock x = route_[0] * a + route_[1] * b + route_[2] * c;
-    Block(saturate_ ? Saturate(x) : x, direct_[0] * a + direct_[1] * b + direct_[2] * c);
+    SidBlock a;
+    SidBlock b;
+    SidBlock c;
+    std::memcpy(&a, voices[0] + block, sizeof a);
+    std::memcpy(&b, voices[1] + block, sizeof b);
+    std::memcpy(&c, voices[2] + block, sizeof c);
+    SidBlock x = route_[0] * a + route_[1] * b + route_[2] * c;
+    if (saturate_) Saturate(x);
+    Block(x, direct_[0] * a + direct_[1] * b + direct_[2] * c);
   }
 }
 
 // With no voice routed into it and its state at rest, the filter stays at rest and gives 0,
 // which is what the arithmetic would give too.
-void SidOutput::Block(SidBlock x, SidBlock direct) {
+void SidOutput::Block(const SidBlock& x, const SidBlock& direct) {
   const double bp = s_.Bandpass;
   const double lp = s_.Lowpass;
   if (unrouted_ && bp == 0 && lp == 0) {
@@ -249,7 +249,7 @@ void SidOutput::ProcessSilence(int cycles) {
 // four blocks, so each block adds its part to this output and to the next three, which wait in
 // CombPending. Once the inputs have stood at one value for five blocks, every part and every
 // pending sum is what it was a block before, and so is the output.
-void SidOutput::PushBlock(SidBlock values) {
+void SidOutput::PushBlock(const SidBlock& values) {
   // Runs are counted in whole blocks.
   const float newest = values[BlockCycles - 1];
   const bool same = values[0] == newest && values[1] == newest && values[2] == newest;

@@ -84,8 +84,8 @@ class SidOutput {
   template <class Stream, class S>
   static void Fields(Stream& stream, S& state);
   void Derive();
-  [[gnu::always_inline]] inline void Block(SidBlock x, SidBlock direct);
-  [[gnu::always_inline]] inline void PushBlock(SidBlock values);
+  [[gnu::always_inline]] inline void Block(const SidBlock& x, const SidBlock& direct);
+  [[gnu::always_inline]] inline void PushBlock(const SidBlock& values);
   void PushSinc(float value);
   void SkipSinc(std::uint32_t inputs);
   void Emit();

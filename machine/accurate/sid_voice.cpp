@@ -245,6 +245,48 @@ void SidVoice::RunWaves(int cycles, const SidVoice& source, const SidModelTables
   AdvanceOscillator(cycles, source, Late, tables);
 }
 
+// Hard sync: the accumulator restarts whenever the source's MSB rises, so it is counted cycle by
+// cycle, the noise register with it; the source is not synchronised itself.
+template <int Waves>
+void SidVoice::RunSyncedWaves(int cycles, const SidVoice& source, bool late,
+                              const SidModelTables& tables, float* out) {
+  const bool test = (Control & SidTest) != 0;
+  const std::uint32_t step = test ? 0 : Frequency;
+  const std::uint32_t sourceStep = (source.Control & SidTest) ? 0 : source.Frequency;
+  const std::uint32_t ringMask = (Control & SidRing) ? MsbBit : 0;
+  std::uint32_t sourceAccumulator = source.Accumulator;
+  std::uint16_t noiseWave = NoiseWave(Noise);
+  RunEnvelope(cycles, tables, [&](int from, int to, float gain) {
+    for (int i = from; i < to; ++i) {
+      if (NoiseClock) {
+        Noise = NextNoise(Noise);
+        noiseWave = NoiseWave(Noise);
+      }
+      PulseHigh = test || (Accumulator >> 12) >= PulseWidth;
+      Previous = Accumulator;
+      Accumulator = (Accumulator + step) & SidAccumulatorMask;
+      NoiseClock = (Accumulator & ~Previous & NoiseClockBit) != 0;
+      const std::uint32_t sourcePrevious = sourceAccumulator;
+      sourceAccumulator = (sourceAccumulator + sourceStep) & SidAccumulatorMask;
+      if (sourceAccumulator & ~sourcePrevious & MsbBit) Accumulator = 0;
+      const std::uint32_t ring = (late ? sourcePrevious : sourceAccumulator) & ringMask;
+      Wave = WaveOf<Waves>(late ? Previous : Accumulator, ring, PulseHigh, noiseWave, Wave, tables);
+      out[i] = tables.Wave[Wave] * gain;
+    }
+  });
+}
+
+void SidVoice::RunSynced(int cycles, const SidVoice& source, bool late,
+                         const SidModelTables& tables, float* out) {
+  using SyncedFunction =
+      void (SidVoice::*)(int, const SidVoice&, bool, const SidModelTables&, float*);
+  static constexpr auto functions = []<std::size_t... Waves>(std::index_sequence<Waves...>) {
+    return std::array<SyncedFunction, 16>{&SidVoice::RunSyncedWaves<static_cast<int>(Waves)>...};
+  }
+  (std::make_index_sequence<16>{});
+  (this->*functions[Control >> 4])(cycles, source, late, tables, out);
+}
+
 // Noise alone: the register shifts between cycles and each shift changes the output.
 void SidVoice::RunNoise(int cycles, const SidVoice& source, bool late, const SidModelTables& tables,
                         float* out) {

@@ -80,6 +80,9 @@ struct SidVoice {
   void Run(int cycles, const SidVoice& source, bool late, const SidModelTables& tables, float* out);
   // The same for a silent voice, whose output is 0 throughout.
   void RunSilent(int cycles, const SidVoice& source, bool late, const SidModelTables& tables);
+  // The same for a synchronised voice whose source is not.
+  void RunSynced(int cycles, const SidVoice& source, bool late, const SidModelTables& tables,
+                 float* out);
 
  private:
   void Tick();
@@ -91,6 +94,9 @@ struct SidVoice {
   void RunWaves(int cycles, const SidVoice& source, const SidModelTables& tables, float* out);
   void RunNoise(int cycles, const SidVoice& source, bool late, const SidModelTables& tables,
                 float* out);
+  template <int Waves>
+  void RunSyncedWaves(int cycles, const SidVoice& source, bool late, const SidModelTables& tables,
+                      float* out);
 };
 
 }  // namespace quillon::accurate
