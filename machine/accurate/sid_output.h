@@ -56,7 +56,6 @@ class SidOutput {
   bool Load(SnapshotReader& in);
 
  private:
-  static constexpr int CombTaps = 13;
   static constexpr int CombBlocks = 4;  // the blocks a comb output reaches back over
   static constexpr std::uint32_t CombSteady = (CombBlocks + 1) * BlockCycles;
   static constexpr int SincTaps = 176;
