@@ -47,10 +47,10 @@ void Sid::SetModel(SidModel model) {
   output_.Configure(model, s_.Clock);
 }
 
-void Sid::SetClock(double cycles_per_second) {
-  if (!(cycles_per_second >= LowestClock && cycles_per_second <= HighestClock)) return;
+void Sid::SetClock(double cyclesPerSecond) {
+  if (!(cyclesPerSecond >= LowestClock && cyclesPerSecond <= HighestClock)) return;
   FlushBlocks();
-  s_.Clock = cycles_per_second;
+  s_.Clock = cyclesPerSecond;
   output_.Configure(s_.Model, s_.Clock);
 }
 

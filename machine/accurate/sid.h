@@ -70,15 +70,18 @@ class Sid {
   explicit Sid(SidModel model = SidModel::Mos6581, double clock = PalSidClock);
 
   SidModel Model() const { return s_.Model; }
-  // Both take effect from the current cycle on; the samples already made stay as they are.
+  // Both take effect from the current cycle on; the samples already made stay as they are. A
+  // clock outside 100 kHz to 10 MHz is ignored.
   void SetModel(SidModel model);
   double Clock() const { return s_.Clock; }
-  void SetClock(double cycles_per_second);
+  void SetClock(double cyclesPerSecond);
 
   // /RES held low in `cycle`: every register 0 (and so silence), the envelopes at 0, the noise
   // register at its reset value, the bus at 0. The accumulators keep running.
   void Reset(std::uint64_t cycle);
 
+  // An access in `cycle` to register `reg` (only its low five bits count: the chip repeats
+  // every 32 bytes), after the chip has run up to the cycle before.
   std::uint8_t Read(int reg, std::uint64_t cycle);
   void Write(int reg, std::uint8_t value, std::uint64_t cycle);
 
@@ -95,6 +98,7 @@ class Sid {
 
   // The samples made so far, oldest first: up to `max` of them into `out`; returns how many.
   std::size_t TakeSamples(std::int16_t* out, std::size_t max);
+  // How many wait; those of the last few hundred cycles run join them at the next TakeSamples.
   std::size_t SamplesReady() const { return output_.Ready(); }
 
   void Save(SnapshotWriter& out) const;
