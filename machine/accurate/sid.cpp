@@ -9,6 +9,7 @@ namespace quillon::accurate {
 namespace {
 
 constexpr std::uint8_t SettleCycles = 2;
+constexpr std::uint64_t LongestBatch = 1 << 24;
 constexpr std::uint64_t PotPeriod = 512;
 constexpr double LowestClock = 1e5;
 constexpr double HighestClock = 1e7;
@@ -68,14 +69,22 @@ void Sid::Reset(std::uint64_t cycle) {
 
 void Sid::AdvanceTo(std::uint64_t cycle) { RunBefore(cycle + 1); }
 
+// A silent chip with nothing staged needs no staging room: its batch runs to the end.
 void Sid::RunBefore(std::uint64_t cycle) {
   while (s_.NextStep < cycle) {
     if (NeedsSteps()) {
       Step();
       continue;
     }
-    RunBatch(static_cast<int>(std::min<std::uint64_t>(cycle - s_.NextStep, Chunk - s_.Staged)));
+    const std::uint64_t room = s_.StagedSilent && Silent() ? LongestBatch : Chunk - s_.Staged;
+    RunBatch(static_cast<int>(std::min<std::uint64_t>(cycle - s_.NextStep, room)));
   }
+}
+
+bool Sid::Silent() const {
+  return std::all_of(std::begin(s_.Voices), std::end(s_.Voices), [](const SidVoice& voice) {
+    return voice.Silent() && !(voice.Control & SidSync);
+  });
 }
 
 // Cycle by cycle: while a write settles, while noise is combined (its write-back), and where a
@@ -120,10 +129,7 @@ void Sid::Step() {
 void Sid::RunBatch(int cycles) {
   const SidModelTables& tables = *tables_;
   const SidVoice start[3] = {s_.Voices[0], s_.Voices[1], s_.Voices[2]};
-  const bool silent = std::all_of(std::begin(start), std::end(start), [](const SidVoice& voice) {
-    return voice.Silent() && !(voice.Control & SidSync);
-  });
-  if (!silent) MakeStagedLoud();
+  if (!Silent()) MakeStagedLoud();
   for (int v = 0; v < 3; ++v) {
     SidVoice& voice = s_.Voices[v];
     float* levels = &s_.Levels[v][s_.Staged];
@@ -142,6 +148,13 @@ void Sid::RunBatch(int cycles) {
 void Sid::StageCycles(int cycles) {
   TakePots(s_.NextStep, cycles);
   s_.NextStep += static_cast<std::uint64_t>(cycles);
+  if (s_.StagedSilent && s_.Staged + cycles >= Chunk) {
+    // Silence has no levels to stage: its whole blocks go out at once.
+    const int total = s_.Staged + cycles;
+    output_.ProcessSilence(total & ~(SidOutput::BlockCycles - 1));
+    s_.Staged = static_cast<std::uint16_t>(total & (SidOutput::BlockCycles - 1));
+    return;
+  }
   s_.Staged = static_cast<std::uint16_t>(s_.Staged + cycles);
   if (s_.Staged == Chunk) Flush(Chunk);
 }

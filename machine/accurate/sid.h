@@ -128,6 +128,7 @@ class Sid {
 
   void RunBefore(std::uint64_t cycle);
   bool NeedsSteps() const;
+  bool Silent() const;
   void RunBatch(int cycles);
   void StageCycles(int cycles);
   void MakeStagedLoud();

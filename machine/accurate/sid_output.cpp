@@ -38,8 +38,8 @@ constexpr double QMinimum = 0.707;
 constexpr double QMaximum6581 = 1.9;
 constexpr double QMaximum8580 = 3.8;
 
-// The 6581's filter input stage runs out of range softly: unity gain near 0, flat at
-// ±SaturationLevel.
+// The 6581's filter input stage runs out of range softly: unity gain near 0, bending over
+// like tanh to about ±SaturationLevel at three times that input, and only creeping on above.
 constexpr float SaturationLevel = 1.0f;
 
 // The lanes one place down, a 0 into the last.
@@ -49,10 +49,9 @@ constexpr SidLanes ShiftDown = {1, 2, 3, 4};
 // Vectors go by reference: by value they would change the calling convention where a 32-bit
 // build has no SSE registers to pass them in.
 void Saturate(SidBlock& x) {
-  SidBlock u = x * (1.5f / SaturationLevel);
-  u = u < -1.0f ? -1.0f : u;
-  u = u > 1.0f ? 1.0f : u;
-  x = (u - u * u * u * (1.0f / 3)) * (SaturationLevel * 1.5f);
+  const SidBlock u = x * (1.0f / SaturationLevel);
+  const SidBlock square = u * u;
+  x = SaturationLevel * u * (27.0f + square) / (27.0f + 9.0f * square);
 }
 
 // The cutoff frequency for an 11-bit FC. The 8580's follows FC in a straight line. The 6581's
@@ -194,7 +193,7 @@ void SidOutput::Process(const float* const voices[3], int cycles) {
     std::memcpy(&b, voices[1] + block, sizeof b);
     std::memcpy(&c, voices[2] + block, sizeof c);
     SidBlock x = route_[0] * a + route_[1] * b + route_[2] * c;
-    if (saturate_) Saturate(x);
+    if (saturate_ && !unrouted_) Saturate(x);
     Block(x, direct_[0] * a + direct_[1] * b + direct_[2] * c);
   }
 }
@@ -304,9 +303,14 @@ float SidOutput::SincAt(std::uint32_t phase) const {
          ((partial[4] + partial[5]) + (partial[6] + partial[7]));
 }
 
+std::int16_t SidOutput::SampleAt(std::uint32_t phase) const {
+  const float level = SincAt(phase) * OutputScale;
+  return static_cast<std::int16_t>(std::lrint(std::clamp(level, -32768.0f, 32767.0f)));
+}
+
 void SidOutput::Emit() {
   const std::uint32_t phase = s_.Fraction >> 24;
-  float level;
+  std::int16_t sample;
   if (s_.SincRun >= SincTaps) {
     const float value = s_.Sinc[(s_.SincIndex + SincRing - 1) % SincRing];
     if (value != cacheValue_) {
@@ -314,19 +318,18 @@ void SidOutput::Emit() {
       std::fill(std::begin(cacheValid_), std::end(cacheValid_), false);
     }
     if (!cacheValid_[phase]) {
-      cache_[phase] = SincAt(phase);
+      cache_[phase] = SampleAt(phase);
       cacheValid_[phase] = true;
     }
-    level = cache_[phase];
+    sample = cache_[phase];
   } else {
-    level = SincAt(phase);
+    sample = SampleAt(phase);
   }
-  const long sample = std::lrint(std::clamp(level * OutputScale, -32768.0f, 32767.0f));
   if (s_.Count == QueueCapacity) {
     s_.Head = static_cast<std::uint16_t>((s_.Head + 1) % QueueCapacity);
     --s_.Count;
   }
-  s_.Queue[(s_.Head + s_.Count) % QueueCapacity] = static_cast<std::int16_t>(sample);
+  s_.Queue[(s_.Head + s_.Count) % QueueCapacity] = sample;
   ++s_.Count;
   // The next sample lies sincStep_ after this one: so many inputs on, at the fraction left.
   const std::uint64_t ahead = sincStep_ - s_.Fraction;

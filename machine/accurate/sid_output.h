@@ -89,6 +89,7 @@ class SidOutput {
   void SkipSinc(std::uint32_t inputs);
   void Emit();
   float SincAt(std::uint32_t phase) const;
+  std::int16_t SampleAt(std::uint32_t phase) const;
   float SteadyLevel() const;
 
   State s_;
@@ -111,7 +112,7 @@ class SidOutput {
   // its whole length.
   float cacheValue_ = 0;
   bool cacheValid_[Phases] = {};
-  float cache_[Phases] = {};
+  std::int16_t cache_[Phases] = {};
 };
 
 }  // namespace quillon::accurate
