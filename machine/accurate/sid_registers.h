@@ -1,7 +1,8 @@
 // The SID of the accurate machine as it stands for now: its register file and what the
-// processor reads back from it, with the sound left silent. The SID chip class that makes the
-// sound takes this one's place in the board (board.h): the same Read, Write, Reset, SoundTick,
-// Save and Load.
+// processor reads back from it, with the sound left silent. The SID chip class (sid.h) takes
+// this one's place in the board (board.h), which calls Read, Write and Reset at their cycles;
+// SoundTick and SoundTail become the chip's samples, taken on the thread that ticks the sound
+// while the emulation runs on its own, and Save and Load its snapshot fields.
 #pragma once
 
 #include <algorithm>
