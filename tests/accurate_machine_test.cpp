@@ -50,6 +50,19 @@ TEST(AccurateMachine, BootsToReadyInEitherStandard) {
   }
 }
 
+// A switch to NTSC below its last line ends the frame at the next line.
+TEST(AccurateMachine, SwitchingToNtscPastItsLastLineEndsTheFrameThere) {
+  auto machine = test::BootAccurate();
+  machine->SetLineFrames(true);
+  machine->RunFrames(280);
+  machine->SetLineFrames(false);
+  machine->SetPal(false);
+  const std::uint64_t before = machine->Clock();
+  EXPECT_EQ(machine->RunFrames(1), 1);
+  EXPECT_LT(machine->Clock() - before, 2u * 63 + 8);
+  EXPECT_EQ(machine->LinesPerFrame(), 263);
+}
+
 int LinesSeen = 0;
 int FramesSeen = 0;
 void CountLine(bool frameEnded) {

@@ -136,9 +136,8 @@ LineEnd VicII::StartCycle(std::uint64_t clock) {
   int cycle = LineCycle(clock);
   if (cycle > Timing().CyclesPerLine) {
     S.LineStart += static_cast<unsigned>(Timing().CyclesPerLine);
-    const bool frame = S.Line + 1 >= LinesPerFrame();
     NewLine();
-    ended = frame ? LineEnd::Frame : LineEnd::Line;
+    ended = S.Line == 0 ? LineEnd::Frame : LineEnd::Line;
     cycle = 1;
   }
   switch (cycle) {
@@ -173,7 +172,7 @@ LineEnd VicII::StartCycle(std::uint64_t clock) {
 }
 
 // The counters move on to the next line, which may be the next frame's first: the video
-// standard switches here.
+// standard switches here, and a line past the new standard's last begins the next frame.
 void VicII::NewLine() {
   S.Pal = S.PendingPal;
   ++S.Line;
