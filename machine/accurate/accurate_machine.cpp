@@ -52,7 +52,7 @@ bool ReadBytes(SnapshotReader& in, std::vector<std::uint8_t>& bytes, std::size_t
 
 class AccurateMachine final : public Machine, private DiskTrapMachine {
  public:
-  explicit AccurateMachine(CiaModel cias) : Cias(cias) {
+  AccurateMachine(CiaModel cias, SidModel sid) : Cias(cias), SidChosen(sid) {
     PictureBuffer.fill(0);
     Borders.fill(0);
     B.Vic.SetPicture(PictureBuffer.data(), Borders.data());
@@ -66,7 +66,7 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
     LoadRomFiles();
     PictureBuffer.fill(0);
     Borders.fill(0);
-    B.PowerOn(PalChosen, Cias);
+    B.PowerOn(PalChosen, Cias, SidChosen);
     Cpu.Registers() = CpuRegisters{};
     ResetRequested = false;
     PlaceCartridge();
@@ -165,9 +165,23 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
   const std::string& DiskPath() const override { return Disk; }
 
   std::uint32_t SampleRate() const override { return SidSampleRate; }
-  std::span<std::int16_t> SoundTick(bool) override { return B.Sid.SoundTick(); }
-  std::span<std::int16_t> SoundTail(std::int32_t samples) override {
-    return B.Sid.SoundTail(static_cast<std::size_t>(std::max(samples, 0)));
+  void SetSoundLive(bool live) override { B.SetSoundLive(live); }
+  // Recorded, the tick comes on the emulation's thread: the chip catches up first. Live, the
+  // emulation's thread has the board, and only the queue is shared.
+  std::span<std::int16_t> SoundTick(bool mix) override {
+    if (!B.Audio.Live()) B.CollectSound();
+    return B.Audio.Tick(mix);
+  }
+  std::span<std::int16_t> SoundTail(std::int32_t) override {
+    B.CollectSound();
+    return B.Audio.Tail();
+  }
+  std::optional<SidChip> SidChipInUse() const override {
+    return B.Sid.Model() == SidModel::Mos8580 ? SidChip::Mos8580 : SidChip::Mos6581;
+  }
+  void SetSidChip(SidChip chip) override {
+    SidChosen = chip == SidChip::Mos8580 ? SidModel::Mos8580 : SidModel::Mos6581;
+    B.SetSidModel(SidChosen);
   }
 
   void SaveState(SnapshotWriter& out, const SnapshotKeyboardPart& keyboard) override;
@@ -181,7 +195,8 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
     ProcessorPort* Port;
     VicII* Vic;
     Cia6526* Cias[2];
-    SidRegisters* Sid;
+    accurate::Sid* Sid;
+    AudioOut* Audio;
     std::uint8_t* Ram;
     std::uint8_t* ColorRam;
     std::uint8_t* Picture;
@@ -244,6 +259,7 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
   Board B;
   Cpu6510<Board> Cpu{B};
   CiaModel Cias;
+  SidModel SidChosen;
   bool PalChosen = true;
   bool ResetRequested = false;
   FetchObserver Fetches = nullptr;
@@ -289,6 +305,7 @@ void AccurateMachine::SaveState(SnapshotWriter& out, const SnapshotKeyboardPart&
   out.EndBlock(block);
   block = out.BeginBlock("SID ");
   B.Sid.Save(out);
+  B.Audio.Save(out);
   out.EndBlock(block);
   block = out.BeginBlock("CART");
   out.U8(Cartridge.Attached ? 1 : 0);
@@ -331,7 +348,8 @@ std::string AccurateMachine::ReadBody(SnapshotReader& in, const SnapshotKeyboard
   const bool cias = parts.Cias[0]->Load(in) && parts.Cias[1]->Load(in);
   if (!cias || !in.CloseBlock(end)) return "is damaged: its CIA block";
   end = in.OpenBlock("SID ");
-  if (!parts.Sid->Load(in) || !in.CloseBlock(end)) return "is damaged: its SID block";
+  const bool sid = parts.Sid->Load(in) && parts.Audio->Load(in);
+  if (!sid || !in.CloseBlock(end)) return "is damaged: its SID block";
   end = in.OpenBlock("CART");
   parts.Cartridge->Attached = in.Flag();
   std::vector<std::uint8_t> path;
@@ -352,7 +370,8 @@ std::string AccurateMachine::ReadBody(SnapshotReader& in, const SnapshotKeyboard
   const std::uint64_t clock = parts.Time->Clock;
   // Every chip stands where the clock is: none has work left behind it, none has run ahead.
   if (!in.CloseBlock(end) || parts.Vic->NextEvent() < clock ||
-      parts.Cias[0]->NextCycle() > clock || parts.Cias[1]->NextCycle() > clock) {
+      parts.Cias[0]->NextCycle() > clock || parts.Cias[1]->NextCycle() > clock ||
+      parts.Sid->NextCycle() > clock) {
     return "is damaged: its counters block";
   }
   if (in.Position != in.Size) return "is damaged: it goes on after its last block";
@@ -369,14 +388,15 @@ std::string AccurateMachine::LoadState(SnapshotReader& in, const SnapshotKeyboar
     VicII vic(VicMemory{});
     Cia6526 cia1;
     Cia6526 cia2;
-    SidRegisters sid;
+    accurate::Sid sid;
+    AudioOut audio(sid);
     auto memory = std::make_unique<std::uint8_t[]>(sizeof B.Ram + sizeof B.ColorRam + PictureSize +
                                                    BorderTableLines);
     std::uint8_t keys[sizeof B.KeyMatrix];
     std::uint8_t joysticks[sizeof B.JoystickLines];
     CartridgeSlot cartridge;
     TimeState time{};
-    Parts spare = {&cpu, &port, &vic, {&cia1, &cia2}, &sid, memory.get(),
+    Parts spare = {&cpu, &port, &vic, {&cia1, &cia2}, &sid, &audio, memory.get(),
                    memory.get() + sizeof B.Ram, memory.get() + sizeof B.Ram + sizeof B.ColorRam,
                    memory.get() + sizeof B.Ram + sizeof B.ColorRam + PictureSize, keys, joysticks,
                    &cartridge, &time, false};
@@ -385,7 +405,7 @@ std::string AccurateMachine::LoadState(SnapshotReader& in, const SnapshotKeyboar
   }
   SnapshotReader again{in.Data, in.Size, start};
   TimeState time{};
-  Parts own = {&Cpu, &B.Port, &B.Vic, {&B.Cia1, &B.Cia2}, &B.Sid, B.Ram, B.ColorRam,
+  Parts own = {&Cpu, &B.Port, &B.Vic, {&B.Cia1, &B.Cia2}, &B.Sid, &B.Audio, B.Ram, B.ColorRam,
                PictureBuffer.data(), Borders.data(), B.KeyMatrix, B.JoystickLines, &Cartridge, &time,
                true};
   ReadBody(again, keyboard, own);
@@ -395,6 +415,7 @@ std::string AccurateMachine::LoadState(SnapshotReader& in, const SnapshotKeyboar
   ResetRequested = time.ResetRequested;
   PalChosen = B.Vic.PendingPal();
   Cias = B.Cia1.Model();
+  SidChosen = B.Sid.Model();
   B.SetCartridgeRom(Cartridge.Attached);
   B.Resynchronise();
   return "";
@@ -402,8 +423,8 @@ std::string AccurateMachine::LoadState(SnapshotReader& in, const SnapshotKeyboar
 
 }  // namespace
 
-std::unique_ptr<Machine> CreateAccurateMachine(CiaModel cias) {
-  return std::make_unique<AccurateMachine>(cias);
+std::unique_ptr<Machine> CreateAccurateMachine(CiaModel cias, SidModel sid) {
+  return std::make_unique<AccurateMachine>(cias, sid);
 }
 
 }  // namespace quillon::accurate
