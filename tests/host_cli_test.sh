@@ -167,7 +167,8 @@ bad-arguments)
     "--headless --realtime=1" "--headless -- --frames" \
     "--headless --screen-text --screenshot $work/never.png $work/missing.prg" \
     "--wav $work/never.wav" "--headless --wav" "--headless --wav $work/no/such/dir.wav" \
-    "--headless --model turbo" "--headless --cia new" "--headless --model accurate --cia 8521"; do
+    "--headless --model turbo" "--headless --cia new" "--headless --model accurate --cia 8521" \
+    "--headless --sid 8580" "--headless --model accurate --sid 6582"; do
     # shellcheck disable=SC2086
     "$quillon" $arguments >"$work/stdout" 2>"$work/stderr"
     status=$?

@@ -46,6 +46,9 @@ inline constexpr MenuItemResource SettingsMenuItems[] = {
     {nullptr, 0, MenuItemSeparator},
     {"C&lassic machine", CommandModelClassic, MenuItemChecked},
     {"&Accurate machine (cycle-exact)", CommandModelAccurate, 0},
+    {nullptr, 0, MenuItemSeparator},
+    {"SID chip &6581", CommandSid6581, MenuItemChecked},
+    {"SID chip &8580 (C64C)", CommandSid8580, 0},
 };
 inline constexpr MenuItemResource HelpMenuItems[] = {
     {"&Help", CommandHelp, MenuItemGrayed},

@@ -24,11 +24,12 @@ struct SettingsState {
   std::string CartridgeFolder;
   std::int32_t SoundOn;  // Settings > Sound: 0 or 1
   MachineModel Model;    // Settings > the machine model
+  SidChip Sid;           // Settings > SID chip, for the accurate model
 };
 inline constexpr std::uint32_t SettingsNtsc = 0;
 inline constexpr std::uint32_t SettingsPal = 1;
 inline const SettingsState DefaultSettings = {SettingsPal, 1, 2, 0, 0, 0, {}, {}, 1,
-                                              MachineModel::Classic};
+                                              MachineModel::Classic, SidChip::Mos6581};
 
 // The settings of this run: loaded at the start, kept up to date by the menu commands and the
 // file dialogs, written at exit.
@@ -52,12 +53,11 @@ SettingsState LoadSettings(const std::string& path);
 // as it was. False when it could not be written.
 bool SaveSettings(const std::string& path, const SettingsState& settings);
 
-// Puts Settings into effect before start-up: machine model, video standard, border, joystick,
-// sound.
+// Puts Settings into effect before start-up: machine model and SID chip, video standard,
+// border, joystick, sound.
 void ApplySettings();
-// Takes the values in effect now into Settings: machine model, video standard, border,
-// joystick, sound and,
-// unless full screen is on, the window's client area.
+// Takes the values in effect now into Settings: machine model and SID chip, video standard,
+// border, joystick, sound and, unless full screen is on, the window's client area.
 void CaptureSettings();
 
 // The open-file dialog's offer for `folder`: the folder with a closing separator when it fits
