@@ -405,9 +405,9 @@ std::string AccurateMachine::LoadState(SnapshotReader& in, const SnapshotKeyboar
   }
   SnapshotReader again{in.Data, in.Size, start};
   TimeState time{};
-  Parts own = {&Cpu, &B.Port, &B.Vic, {&B.Cia1, &B.Cia2}, &B.Sid, &B.Audio, B.Ram, B.ColorRam,
-               PictureBuffer.data(), Borders.data(), B.KeyMatrix, B.JoystickLines, &Cartridge, &time,
-               true};
+  Parts own = {&Cpu, &B.Port, &B.Vic, {&B.Cia1, &B.Cia2}, &B.Sid, &B.Audio, B.Ram,
+               B.ColorRam, PictureBuffer.data(), Borders.data(), B.KeyMatrix, B.JoystickLines,
+               &Cartridge, &time, true};
   ReadBody(again, keyboard, own);
   B.Clock = time.Clock;
   B.KeyboardReads = time.KeyboardReads;

@@ -59,7 +59,9 @@ std::string SetCia(const char* text, CommandLineOptions& options) {
 
 std::string SetSid(const char* text, CommandLineOptions& options) {
   const std::string_view sid = text;
-  if (sid != "6581" && sid != "8580") return "--sid needs 6581 or 8580, not " + QuoteForMessage(text);
+  if (sid != "6581" && sid != "8580") {
+    return "--sid needs 6581 or 8580, not " + QuoteForMessage(text);
+  }
   options.Sid = sid == "8580" ? SidChip::Mos8580 : SidChip::Mos6581;
   options.SidGiven = true;
   return "";
