@@ -42,8 +42,7 @@ class SampleQueue {
 
   // --- The taking thread ---
   std::size_t Ready() const {
-    return PutCount.load(std::memory_order_acquire) -
-           TakenCount.load(std::memory_order_relaxed);
+    return PutCount.load(std::memory_order_acquire) - TakenCount.load(std::memory_order_relaxed);
   }
   // Takes up to `max` samples, oldest first; returns how many.
   std::size_t Take(std::int16_t* out, std::size_t max) {

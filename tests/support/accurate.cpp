@@ -1,5 +1,8 @@
 #include "support/accurate.h"
 
+#include <algorithm>
+#include <iterator>
+
 #include "interface/create_machine.h"
 
 namespace quillon::test {
@@ -68,6 +71,16 @@ Assembler& Assembler::Stop() {
 void Assembler::LoadInto(Machine& machine) const {
   std::uint8_t* ram = machine.Ram();
   for (std::size_t i = 0; i < Code.size(); ++i) ram[(Origin + i) & 0xFFFF] = Code[i];
+}
+
+std::vector<std::uint8_t> Assembler::ProgramFile() const {
+  // The load address, then the line's link to the end marker, its number, SYS and "2061".
+  constexpr std::uint8_t Start[] = {0x01, 0x08, 0x0B, 0x08, 0x0A, 0x00, 0x9E,
+                                    '2',  '0',  '6',  '1',  0x00, 0x00, 0x00};
+  std::vector<std::uint8_t> file(sizeof Start + Code.size());
+  std::copy(std::begin(Start), std::end(Start), file.begin());
+  std::copy(Code.begin(), Code.end(), file.begin() + sizeof Start);
+  return file;
 }
 
 bool RunUntil(Machine& machine, std::uint16_t origin, std::initializer_list<std::uint16_t> ends,

@@ -18,6 +18,9 @@ std::unique_ptr<Machine> BootAccurate(bool newCias = false);
 // Row `row` (0-24) of the text screen the machine shows, as ASCII, trailing blanks removed.
 std::string ScreenRow(const Machine& machine, int row);
 
+// Where the code of a program file that RUN starts begins, right after its BASIC line.
+inline constexpr std::uint16_t RunOrigin = 0x080D;
+
 // 6502 code from `origin` on, one instruction per call.
 class Assembler {
  public:
@@ -46,6 +49,9 @@ class Assembler {
 
   // Copies the code into the machine's RAM.
   void LoadInto(Machine& machine) const;
+  // The code as a program file that RUN starts: loaded at $0801, where the BASIC line
+  // 10 SYS2061 comes before it. For code assembled at RunOrigin.
+  std::vector<std::uint8_t> ProgramFile() const;
 
  private:
   Assembler& Absolute(std::uint8_t opcode, std::uint16_t address);
