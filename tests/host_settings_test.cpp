@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "keyboard/host_keys.h"
+#include "media/file_replace.h"
 #include "cia/keyboard.h"
 #include "core/machine.h"
 #include "app/command_line.h"
@@ -96,7 +97,7 @@ TEST(HostSettings, TheFileLivesInTheConfigFolderAndBadFilesGiveTheDefaults) {
   fs::create_directories(path);
   EXPECT_TRUE(SameSettings(LoadSettings(path), DefaultSettings)) << "a folder in its place";
   EXPECT_FALSE(SaveSettings(path, DefaultSettings));
-  EXPECT_FALSE(fs::exists(path.string() + ".new")) << "no half-written file left behind";
+  EXPECT_FALSE(fs::exists(path.string() + ReplacementSuffix + "1")) << "no half-written file left";
   fs::remove(path);
   std::ofstream(path) << "[Video]\nStandard=NTSC\n" << std::string(70000, ';') << "\n";
   EXPECT_TRUE(SameSettings(LoadSettings(path), DefaultSettings)) << "far too large";

@@ -10,8 +10,9 @@
 #include <sstream>
 #include <system_error>
 
-#include "files/file_replace.h"
 #include "keyboard/host_keys.h"
+#include "media/file_replace.h"
+#include "media/utf8_path.h"
 #include "resources/menu.h"
 #include "session/host_state.h"
 #include "session/session.h"
@@ -88,9 +89,10 @@ bool UsableWindowSize(const SettingsState& settings) {
 
 std::string SettingsFilePath() {
 #ifdef _WIN32
-  const char* appData = std::getenv("APPDATA");
-  if (appData == nullptr || *appData == '\0') return "";
-  return (std::filesystem::path(appData) / "Quillon" / "quillon.ini").string();
+  // The folder's name in the system's own characters, whatever the code page.
+  const wchar_t* appData = _wgetenv(L"APPDATA");
+  if (appData == nullptr || *appData == L'\0') return "";
+  return Utf8FromPath(std::filesystem::path(appData) / "Quillon" / "quillon.ini");
 #else
   std::filesystem::path folder;
   const char* configHome = std::getenv("XDG_CONFIG_HOME");
@@ -158,9 +160,10 @@ SettingsState LoadSettings(const std::string& path) {
   SettingsState settings = DefaultSettings;
   if (path.empty()) return settings;
   std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  const std::filesystem::path name = PathFromUtf8(path);
+  const std::uintmax_t size = std::filesystem::file_size(name, error);
   if (error || size > MaxFileSize) return settings;
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(name, std::ios::binary);
   std::ostringstream text;
   text << file.rdbuf();
   if (!file) return settings;
@@ -171,7 +174,7 @@ SettingsState LoadSettings(const std::string& path) {
 bool SaveSettings(const std::string& path, const SettingsState& settings) {
   if (path.empty()) return false;
   std::error_code error;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+  std::filesystem::create_directories(PathFromUtf8(path).parent_path(), error);
   const std::string text = FormatSettings(settings);
   return ReplaceFile(path, text.data(), text.size()).empty();
 }
@@ -208,7 +211,7 @@ void OfferFolder(const std::string& folder, char* fileName) {
 }
 
 void RememberFolder(std::string& folder, const char* path) {
-  folder = std::filesystem::path(path).parent_path().string();
+  folder = Utf8FromPath(PathFromUtf8(path).parent_path());
 }
 
 }  // namespace quillon
