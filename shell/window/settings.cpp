@@ -13,6 +13,7 @@
 #include "keyboard/host_keys.h"
 #include "media/file_replace.h"
 #include "media/utf8_path.h"
+#include "platform/display_platform.h"
 #include "resources/menu.h"
 #include "session/host_state.h"
 #include "session/session.h"
@@ -70,6 +71,8 @@ bool ReadValue(const std::string& section, const std::string& key, const std::st
   } else if (section == "window" && (key == "width" || key == "height")) {
     if (!ReadNumber(value, 0, MaxWindowSide, number)) return false;
     (key == "width" ? settings.WindowWidth : settings.WindowHeight) = number;
+  } else if (section == "window" && key == "maximized") {
+    if (!ReadNumber(value, 0, 1, settings.WindowMaximized)) return false;
   } else if (section == "sound" && key == "on") {
     if (!ReadNumber(value, 0, 1, settings.SoundOn)) return false;
   } else if (section == "folders" && key == "programs") {
@@ -149,7 +152,8 @@ std::string FormatSettings(const SettingsState& settings) {
        << "On=" << settings.SoundOn << "\n\n"
        << "[Window]\n"
        << "Width=" << settings.WindowWidth << "\n"
-       << "Height=" << settings.WindowHeight << "\n\n"
+       << "Height=" << settings.WindowHeight << "\n"
+       << "Maximized=" << settings.WindowMaximized << "\n\n"
        << "[Folders]\n"
        << "Programs=" << settings.ProgramFolder << "\n"
        << "Cartridges=" << settings.CartridgeFolder << "\n";
@@ -194,11 +198,18 @@ void CaptureSettings() {
   Settings.JoystickPort = JoystickPort;
   Settings.JoystickOnCursorKeys = JoystickOnCursorKeys;
   Settings.SoundOn = Host.SoundOn ? 1 : 0;
-  if (!Host.FullScreenActive) {
-    Settings.WindowWidth = Host.ClientWidth;
-    Settings.WindowHeight = Host.ClientHeight;
-    if (!UsableWindowSize(Settings)) Settings.WindowWidth = Settings.WindowHeight = 0;
+}
+
+void CaptureWindowPlacement() {
+  if (Host.FullScreenActive) return;
+  WindowPlacement placement = {Host.ClientWidth, Host.ClientHeight, false};
+  if (DisplayPlatform.ReadWindowPlacement != nullptr) {
+    placement = DisplayPlatform.ReadWindowPlacement();
   }
+  Settings.WindowWidth = placement.NormalWidth;
+  Settings.WindowHeight = placement.NormalHeight;
+  Settings.WindowMaximized = placement.Maximized ? 1 : 0;
+  if (!UsableWindowSize(Settings)) Settings.WindowWidth = Settings.WindowHeight = 0;
 }
 
 void OfferFolder(const std::string& folder, char* fileName) {

@@ -612,6 +612,9 @@ void UseGtkBackend() {
       .ReadDesktopMode = ReadDesktopMode,
       .ReadMainWindowRect = ReadMainWindowRect,
       .MoveMainWindow = MoveMainWindow,
+      // The window's size is remembered as it is.
+      .ReadWindowPlacement = nullptr,
+      .MaximizeMainWindow = nullptr,
       .AcquireFullScreen = AcquireFullScreen,
       .ReleaseFullScreen = ReleaseFullScreen,
       .SetDisplayMode = nullptr,

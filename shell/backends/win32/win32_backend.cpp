@@ -50,6 +50,8 @@ void UseWin32Backend() {
       .ReadDesktopMode = ReadDesktopMode,
       .ReadMainWindowRect = ReadMainWindowRect,
       .MoveMainWindow = MoveMainWindow,
+      .ReadWindowPlacement = ReadWindowPlacement,
+      .MaximizeMainWindow = MaximizeMainWindow,
       .AcquireFullScreen = AcquireFullScreen,
       .ReleaseFullScreen = ReleaseFullScreen,
       // The desktop's display mode is never changed.

@@ -66,6 +66,8 @@ void ResizeMainWindow(std::int32_t outerWidth, std::int32_t outerHeight);
 void ShowMouseCursor(bool visible);
 WindowRect ReadMainWindowRect();
 void MoveMainWindow(const WindowRect& rect);
+WindowPlacement ReadWindowPlacement();
+void MaximizeMainWindow();
 
 // The performance counter, Sleep and the multimedia timer (win32_clock.cpp).
 void SleepFor(std::uint32_t milliseconds);
