@@ -16,6 +16,7 @@
 #include "app/command_line.h"
 #include "backends/headless/headless_backend.h"
 #include "app/headless_run.h"
+#include "app/window_run.h"
 #include "platform/messages.h"
 #include "window/window_proc.h"
 #include "media/cartridge.h"
@@ -232,9 +233,86 @@ TEST(DiskDrive, DiskAndTapeImagesAutostartTheirFirstProgram) {
     const HeadlessRunResult result = RunHeadless(options);
     std::string text;
     for (const std::string& row : result.ScreenText) text += row + "\n";
-    EXPECT_NE(text.find("RUN\nFROM THE IMAGE\n"), std::string::npos) << file << "\n" << text;
+    EXPECT_NE(text.find("LOAD\"*\",8,1\n\nSEARCHING FOR *\nLOADING\nREADY.\nRUN\nFROM THE IMAGE\n"),
+              std::string::npos)
+        << file << "\n" << text;
     EXPECT_EQ(DiskPath, file) << "the image stays attached";
   }
+}
+
+// Runs `file` as the command line's start file and returns the run.
+HeadlessRunResult Started(const std::string& file, int frames = 300) {
+  test::PowerOnMachine();
+  CommandLineOptions options;
+  options.File = file;
+  options.Frames = frames;
+  return RunHeadless(options);
+}
+
+TEST(DiskDrive, BothKindsOfStartLeaveTheDeviceAndEndAsTheKernalsLoadDoes) {
+  // A program that loads its next part from the device it came from needs $BA; $AE/$AF hold
+  // the end of the load.
+  const Bytes program = test::BasicProgramFile({"10 PRINT PEEK(186);PEEK(174)+256*PEEK(175)"});
+  const std::uint16_t end = static_cast<std::uint16_t>(0x0801 + program.size() - 2);
+  Bytes disk = test::BlankD64("DEVICE", "DV");
+  test::AddD64File(disk, "FIRST", program);
+  for (const std::string& file : {test::WriteTempFile("device.prg", program),
+                                  test::WriteTempFile("device.d64", disk)}) {
+    const HeadlessRunResult result = Started(file);
+    const std::string expected = " 8  " + std::to_string(end);
+    EXPECT_NE(std::find(result.ScreenText.begin(), result.ScreenText.end(), expected),
+              result.ScreenText.end())
+        << file;
+  }
+}
+
+TEST(DiskDrive, ABootFileLoadedOverTheStackStartsItself) {
+  // Loaded to $0110, the file fills the stack with $02 bytes, so that the LOAD's return goes
+  // to $0203: code there writes "OK" to the screen and stays. RUN is never typed.
+  Bytes boot = {0x10, 0x01};
+  boot.insert(boot.end(), 0x0203 - 0x0110, 0x02);
+  const Bytes code = {0xA9, 0x0F, 0x8D, 0x00, 0x04, 0xA9, 0x0B, 0x8D, 0x01, 0x04,  // "OK"
+                      0x4C, 0x0D, 0x02};                                      // JMP *
+  boot.insert(boot.end(), code.begin(), code.end());
+  Bytes disk = test::BlankD64("BOOT", "BT");
+  test::AddD64File(disk, "BOOT", boot);
+  const HeadlessRunResult result = Started(test::WriteTempFile("boot.d64", disk));
+  EXPECT_EQ(result.ExitCode, 0);
+  ASSERT_FALSE(result.ScreenText.empty());
+  EXPECT_EQ(result.ScreenText[0].substr(0, 2), "OK");
+  EXPECT_EQ(std::count(result.ScreenText.begin(), result.ScreenText.end(), "RUN"), 0);
+}
+
+TEST(DiskDrive, AnImageWithNothingToLoadIsSaidToHaveNoneAndNotRun) {
+  Bytes loop = HelloDisk();
+  loop[test::D64Offset(18, 1)] = 18;  // the directory links back to its first block
+  loop[test::D64Offset(18, 1) + 1] = 1;
+  Bytes leaves = HelloDisk();
+  leaves[test::D64Offset(17, 0)] = 40;  // HELLO's chain goes off a 35-track disk
+  const std::pair<Bytes, const char*> cases[] = {
+      {test::BlankD64("EMPTY", "EM"), "LOAD\"*\",8 finds no file"},
+      {loop, "its directory or first file is damaged"},
+      {leaves, "its directory or first file is damaged"}};
+  for (const auto& [disk, reason] : cases) {
+    const std::string file = test::WriteTempFile("nothing.d64", disk);
+    const HeadlessRunResult result = Started(file);
+    EXPECT_EQ(result.ExitCode, 2) << reason;
+    ASSERT_EQ(result.Messages.size(), 1u);
+    EXPECT_EQ(result.Messages[0], "'" + file + "' holds no program to start: " + reason);
+    EXPECT_TRUE(result.Picture.empty()) << "nothing ran";
+  }
+  // In the window the disk stays in the drive and a box says why nothing runs.
+  const std::string file = test::WriteTempFile("empty.d64", test::BlankD64("EMPTY", "EM"));
+  test::PowerOnMachine();
+  UseHeadlessBackend(false);
+  HeadlessPostMessage(MessageCommand, CommandExit, 0);
+  CommandLineOptions options;
+  options.File = file;
+  EXPECT_EQ(RunMainWindow(options), 0);
+  EXPECT_EQ(Headless.MessageBoxes,
+            std::vector<std::string>{"Quillon: '" + file +
+                                     "' holds no program to start: LOAD\"*\",8 finds no file"});
+  EXPECT_EQ(DiskPath, file);
 }
 
 TEST(DiskDrive, CommandLineAndMenuAttachOnlyImagesAndDropsGoByType) {

@@ -238,6 +238,20 @@ TEST(DiskDirectory, TheListingIsABasicProgramInTheDrivesLayout) {
   EXPECT_EQ(program[program.size() - 1] | program[program.size() - 2], 0);
   EXPECT_EQ(ListingLines(DirectoryProgram(directory, Pattern("HE*"))).size(), 3u)
       << "the header, HELLO and the free blocks";
+
+  // Past a name's first padding byte the field's bytes are no part of the name, but the drive
+  // lists them after the closing quote, the padding among them as blanks.
+  const auto field = [](std::string_view text) {
+    Bytes bytes(DiskNameLength, NamePadding);
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      bytes[i] = text[i] == '_' ? NamePadding : static_cast<std::uint8_t>(text[i]);
+    }
+    return DiskNameFrom(bytes, false);
+  };
+  directory.Files = {{field("GAME_,8,1"), 0x82, 30, 0, 0}, {field("AB_C_D"), 0x82, 2, 1, 0}};
+  EXPECT_EQ(ListingLines(DirectoryProgram(directory, {}))[1], "30   \"GAME\",8,1         PRG ");
+  EXPECT_EQ(ListingLines(DirectoryProgram(directory, {}))[2], "2    \"AB\"C D            PRG ");
+  EXPECT_EQ(FindDiskFile(directory, Pattern("GAME"))->Start, 0u) << "the name ends at $A0";
 }
 
 TEST(TapeArchive, FilesComeOutAsPrgWithLengthsCutToTheData) {
@@ -260,13 +274,35 @@ TEST(TapeArchive, FilesComeOutAsPrgWithLengthsCutToTheData) {
   ASSERT_EQ(T64ReadFile(image, *FindDiskFile(directory, Pattern("T*")), data), DiskStatus::Ok);
   EXPECT_EQ(data, (Bytes{0x00, 0xC0, 9, 8, 7})) << "cut where the archive ends";
 
-  // Slots beyond the file, and data offsets outside it, read nothing.
+  // Slots beyond the file, and entries whose data lie outside it, are not listed.
   archive[34] = 0xFF;
   archive[64 + 32 + 8 + 2] = 0x10;  // the second file's offset past the end
   ASSERT_TRUE(T64Open(archive, image));
   T64ReadDirectory(image, directory);
-  EXPECT_EQ(directory.Files.size(), 2u);
-  EXPECT_EQ(T64ReadFile(image, directory.Files[1], data), DiskStatus::Damaged);
+  EXPECT_EQ(directory.Files.size(), 1u);
+  directory.Files[0].Start = 1;
+  EXPECT_EQ(T64ReadFile(image, directory.Files[0], data), DiskStatus::Damaged);
+}
+
+TEST(TapeArchive, OnlyTheUsedEntriesAreListedNotProgramDataTakenForSlots) {
+  // A directory of 100 slots claimed, of which the file holds 2 before the program's data,
+  // whose bytes look like used entries pointing into the file: they are files only as far as
+  // the header counts used entries (a count of 0, from old tools, meaning one).
+  Bytes program(32 * 8, 0x00);
+  for (std::size_t slot = 0; slot < program.size(); slot += 32) {
+    program[slot] = 1;
+    program[slot + 8] = 64;
+  }
+  Bytes archive = test::T64Archive("TAPE", {{"GAME", 0x0801, program, 0}}, 2);
+  archive[34] = 100;
+  T64Image image;
+  DiskDirectory directory;
+  for (const auto& [used, listed] : {std::pair{1, 1u}, {0, 1u}, {3, 3u}}) {
+    archive[36] = static_cast<std::uint8_t>(used);
+    ASSERT_TRUE(T64Open(archive, image));
+    T64ReadDirectory(image, directory);
+    EXPECT_EQ(directory.Files.size(), listed) << "used entries " << used;
+  }
   EXPECT_FALSE(T64Open(Bytes(63, 'C'), image));
   EXPECT_FALSE(T64Open(Bytes(100, 0), image));
 }

@@ -333,7 +333,7 @@ TEST(PngWriter, WritesBottomUpBuffersAndTheFrameImageThroughThePalette) {
   EXPECT_EQ(ReadPngRgb(path), (std::vector<std::uint32_t>{2, 2, 0xAABBCC, 0xDDEEFF, 0x112233, 0x445566}));
   test::PowerOnMachine();
   for (int i = 0; i < PictureWidth * PictureHeight; ++i) FrameImage.Picture[i] = (i / 7) % 16;
-  ASSERT_TRUE(WriteFrameImagePng(path));
+  ASSERT_TRUE(WritePicturePng(path, FrameImage.Picture));
   const std::vector<std::uint32_t> frame = ReadPngRgb(path);
   ASSERT_EQ(frame.size(), 2u + 320 * 200);
   EXPECT_EQ(frame[0] * 1000 + frame[1], 320200u);

@@ -191,10 +191,10 @@ bool ScreenShows(const std::string& line) {
 }
 
 // One pass of the window's loop after a fiftieth of a second, with the work between passes.
-void TickedPass(std::string& program) {
+void TickedPass(Autostart& start) {
   std::int32_t exitCode = -1;
   HeadlessAdvanceCounter(HeadlessManualFrequency / TicksPerSecond);
-  FinishPass(MainLoopPass(&exitCode), program);
+  FinishPass(MainLoopPass(&exitCode), start);
 }
 
 TEST(Autostart, ProgramGivenAtStartRunsInTheWindowLoopOnceBasicWaits) {
@@ -202,28 +202,32 @@ TEST(Autostart, ProgramGivenAtStartRunsInTheWindowLoopOnceBasicWaits) {
       test::WriteTempFile("game.prg", test::BasicProgramFile({"10 PRINT \"AUTOSTARTED\""}));
   test::PowerOnMachine();
   UseHeadlessBackend(false);
-  std::string program = AttachStartFile(path);
-  EXPECT_EQ(program, path);
+  std::string error;
+  Autostart start = AttachStartFile(path, "", {}, error);
+  EXPECT_EQ(start.File, path);
+  EXPECT_EQ(error, "");
   EXPECT_EQ(CartridgeAttached, 0);
   std::int32_t exitCode = -1;
   ASSERT_TRUE(HostStartUp(nullptr, ShowNormal, &exitCode));
 
   // While the KERNAL is still starting, the program waits.
-  TickedPass(program);
-  EXPECT_EQ(program, path);
-  for (int passes = 0; passes < 500 && !program.empty(); ++passes) TickedPass(program);
-  EXPECT_TRUE(program.empty()) << "BASIC never waited for input";
+  TickedPass(start);
+  EXPECT_EQ(start.File, path);
+  for (int passes = 0; passes < 500 && !start.File.empty(); ++passes) TickedPass(start);
+  EXPECT_TRUE(start.File.empty()) << "BASIC never waited for input";
   EXPECT_FALSE(BasicWaitsForInput(CurrentMachine()));  // RUN is in the keyboard buffer
-  for (int more = 0; more < 100 && !ScreenShows("AUTOSTARTED"); ++more) TickedPass(program);
+  for (int more = 0; more < 100 && !ScreenShows("AUTOSTARTED"); ++more) TickedPass(start);
   EXPECT_TRUE(ScreenShows("AUTOSTARTED"));
   HostShutDown();
 }
 
 TEST(Autostart, CartridgeGivenAtStartIsAttachedForTheFirstReset) {
-  EXPECT_EQ(AttachStartFile("/some/where/game.CRT"), "");
+  std::string error;
+  EXPECT_EQ(AttachStartFile("/some/where/game.CRT", "", {}, error).File, "");
   EXPECT_EQ(CartridgeAttached, 1);
   EXPECT_EQ(CartridgePath, "/some/where/game.CRT");
-  EXPECT_EQ(AttachStartFile(""), "");
+  EXPECT_EQ(AttachStartFile("", "", {}, error).File, "");
+  EXPECT_EQ(error, "");
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 #include "session/session.h"
 #include "keyboard/host_keys.h"
@@ -10,6 +12,8 @@
 #include "cpu/cpu.h"
 #include "session/host_state.h"
 #include "app/autostart.h"
+#include "app/command_line.h"
+#include "app/headless_run.h"
 #include "backends/headless/headless_backend.h"
 #include "keyboard/key_queue.h"
 #include "platform/messages.h"
@@ -201,6 +205,61 @@ TEST(HostKeyInput, TheScreenSaverWaitsWhileTheEmulationRunsOrIsTraced) {
   Command(CommandTrace);
   Command(CommandPause);
   EXPECT_EQ(Headless.ScreenSaverHolds, (std::vector<bool>{false, true, false}));
+}
+
+}  // namespace
+}  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// The REM texts of the BASIC program in memory, a line each.
+std::vector<std::string> RemarkLines() {
+  std::vector<std::string> lines;
+  std::uint16_t at = 0x0801;
+  while ((MainRam[at] | MainRam[at + 1]) != 0 && lines.size() < 100) {
+    std::string text;
+    for (std::uint16_t i = at + 5; MainRam[i] != 0; ++i) text += static_cast<char>(MainRam[i]);
+    lines.push_back(text);
+    at = static_cast<std::uint16_t>(MainRam[at] | MainRam[at + 1] << 8);
+  }
+  return lines;
+}
+
+TEST(HostTyping, TextArrivesExactlyOnPalAndNtscWhateverTheKeyboardScansAndFramesDo) {
+  // A shifted key between unshifted ones, each pair the same two keys again: the scan that
+  // sees SHIFT's column before a change and the key's after it would type "12" or '"'.
+  std::string pairs;
+  for (int i = 0; i < 18; ++i) pairs += "!2";
+  // Ten lines of fifty characters with shifted and unshifted keys mixed, as a long paste.
+  std::vector<std::string> remarks;
+  std::string paste;
+  for (int line = 0; line < 10; ++line) {
+    std::string text;
+    for (int i = 0; i < 50; ++i) text += "AB1!2\"#$%&'()*+,-./:;<=>?CDEF34"[(i * 7 + line) % 31];
+    remarks.push_back(text);
+    paste += std::to_string(line + 1) + " REM" + text + "\\n";
+  }
+  for (bool ntsc : {false, true}) {
+    SCOPED_TRACE(ntsc ? "NTSC" : "PAL");
+    test::PowerOnMachine();
+    CommandLineOptions options;
+    options.Ntsc = ntsc;
+    options.Frames = 1500;
+    ASSERT_EQ(TranslateTypedText(pairs, options.TypedKeys), "");
+    HeadlessRunResult result = RunHeadless(options);
+    EXPECT_EQ(result.ExitCode, 0);
+    EXPECT_NE(std::find(result.ScreenText.begin(), result.ScreenText.end(), pairs),
+              result.ScreenText.end());
+
+    test::PowerOnMachine();
+    options.Frames = 4000;
+    options.TypedKeys.clear();
+    ASSERT_EQ(TranslateTypedText(paste, options.TypedKeys), "");
+    result = RunHeadless(options);
+    EXPECT_EQ(result.ExitCode, 0);
+    EXPECT_EQ(RemarkLines(), remarks);
+  }
 }
 
 }  // namespace

@@ -131,12 +131,12 @@ TEST(HostWindowProc, EscLeavesFullScreenAndF12StepsOnlyInTraceMode) {
   EXPECT_TRUE(NoC64KeyDown()) << "the Esc that leaves full screen is no RUN/STOP";
   // Outside full screen Esc is RUN/STOP.
   Send(MessageKeyUp, VirtualKeyEscape);
-  KeyQueueFramesPassed(KeyHoldFrames);
+  KeyQueueFramesPassed(KeyHoldScans);
   Send(MessageKeyDown, VirtualKeyEscape);
   EXPECT_FALSE(Headless.FullScreenHeld);
   EXPECT_EQ(HostKeyDown[VirtualKeyEscape], 1);
   EXPECT_EQ(KeyMatrix[7], 0x7F);
-  KeyQueueFramesPassed(KeyHoldFrames);
+  KeyQueueFramesPassed(KeyHoldScans);
   Send(MessageKeyUp, VirtualKeyEscape);
   EXPECT_TRUE(Headless.MenuChanges.empty()) << "full screen has no check mark";
 
@@ -250,7 +250,7 @@ void ReleaseEverything() {
 // A key message, and then as many frames as the key queue holds a key down.
 void SendAndHold(std::uint32_t message, int key) {
   Send(message, static_cast<std::uintptr_t>(key));
-  KeyQueueFramesPassed(KeyHoldFrames);
+  KeyQueueFramesPassed(KeyHoldScans);
 }
 
 TEST(HostKeyTable, EveryRowPressesAndReleasesItsKeysWithAndWithoutShift) {

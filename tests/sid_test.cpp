@@ -45,7 +45,8 @@ TEST(Sid, GateEventsAndEnvelopeRates) {
   MemWrite(0xD405, 0xFF);
   MemWrite(0xD406, 0x8F);
   MemWrite(0xD404, 0x41);
-  EXPECT_EQ(StepsUntil([&] { return v.EnvState != EnvelopeAttack; }), 497);
+  // Steps of 50 ms: attack 15 rises in 8 s, release 15 falls in 24 s.
+  EXPECT_EQ(StepsUntil([&] { return v.EnvState != EnvelopeAttack; }), 159);
   StepsUntil([&] { return v.EnvState != EnvelopeDecay; });
   EXPECT_EQ(v.Level.load(), 8 << 27) << "decayed to sustain level 8";
   MemWrite(0xD406, 0xFF);
@@ -53,7 +54,7 @@ TEST(Sid, GateEventsAndEnvelopeRates) {
   MemWrite(0xD404, 0x41);
   StepsUntil([&] { return v.EnvState == EnvelopeSustain; });
   MemWrite(0xD404, 0x40);
-  EXPECT_EQ(StepsUntil([] { return ActiveVoices.load() == 0; }), 1489);
+  EXPECT_EQ(StepsUntil([] { return ActiveVoices.load() == 0; }), 477);
   MemWrite(0xD43D, 0x00);
   EXPECT_EQ(MemRead(0xD43D), 0xFF) << "registers past $D41C read $FF";
 }
@@ -71,8 +72,9 @@ TEST(Sid, BasicProgramSeesVoiceThreesEnvelopeRiseAndFallAsTicksRun) {
   test::RunFrames(10);
   ASSERT_EQ(ActiveVoices.load(), 4u);
   EXPECT_EQ(MainRam[0x0400], 0);
-  // Each attack step adds 2 x 10737418 x 16 to the level.
-  for (int expected : {40, 81, 122, 163, 204, 245, 254, 254}) {
+  // Each attack step, one a tick of 50 ms, adds 2 x 10737418 x 50 to the level: attack 8 rises
+  // in 100 ms.
+  for (int expected : {127, 254, 254}) {
     SoundTimerTick();
     test::RunFrames(2);
     ASSERT_EQ(MainRam[0x0400], expected);
@@ -80,15 +82,16 @@ TEST(Sid, BasicProgramSeesVoiceThreesEnvelopeRiseAndFallAsTicksRun) {
   MainRam[251] = 1;
   test::RunFrames(2);
   EXPECT_EQ(MainRam[0x0401], 254);
-  // Each release step takes 2 x floor(4294967 x 16 / 3) off the level.
+  // Each release step takes 2 x floor(4294967 x 50 / 3) off the level: release 9 falls in
+  // 750 ms.
   int steps = 0;
   while (ActiveVoices.load() & 4) {
     SoundTimerTick();
     test::RunFrames(1);
-    const std::int64_t level = std::int64_t{EnvelopeTop} - ++steps * std::int64_t{45812980};
+    const std::int64_t level = std::int64_t{EnvelopeTop} - ++steps * std::int64_t{143165566};
     ASSERT_EQ(MainRam[0x0401], std::max<std::int64_t>(level, 0) >> 23);
   }
-  EXPECT_EQ(steps, 47);
+  EXPECT_EQ(steps, 15);
 }
 
 TEST(SidMixer, TablesAndMixArithmetic) {

@@ -168,6 +168,11 @@ TEST(Snapshot, DamagedCutShortOrNewerSnapshotsAreRefusedAndChangeNothing) {
       {Bytes(good.begin(), good.begin() + 24), "is cut short"},
       {Bytes(good.begin(), good.end() - 1), "is cut short"},
       {changed([](Bytes& b) { b[8] = 2; }), "is a snapshot of format 2 from a newer Quillon"},
+      {changed([](Bytes& b) {
+         b.resize(40);
+         for (std::size_t i = 8; i < b.size(); ++i) b[i] = static_cast<std::uint8_t>(i - 8);
+       }),
+       "is damaged: its header"},
       {changed([](Bytes& b) { b[8] = 0; }), "is damaged: its header"},
       {changed([](Bytes& b) { b.push_back(0); }), "is damaged: it is longer than it says"},
       {changed([](Bytes& b) { b[5000] ^= 0x55; }), "is damaged: its checksum does not match"},

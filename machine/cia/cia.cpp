@@ -70,7 +70,7 @@ std::uint8_t CiaRead(CiaState& cia, std::uint8_t index) {
       if (&cia == &Cia2) cia.Registers[CiaPortA] = value;
       break;
     case CiaPortB:
-      if (&cia == &Cia1) LastKeyboardRead = CycleCounters.Clock;
+      if (&cia == &Cia1) KeyboardReads.NoteRead(CycleCounters.Clock);
       break;
     case CiaInterruptControl:
       // Reading the flags acknowledges them and releases the chip's interrupt line, whoever

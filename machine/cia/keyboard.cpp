@@ -4,7 +4,7 @@ namespace quillon {
 
 std::uint8_t KeyMatrix[8] = {};
 std::uint8_t JoystickLines[2] = {JoystickReleased, JoystickReleased};
-std::uint64_t LastKeyboardRead = 0;
+KeyboardScans KeyboardReads = {};
 
 std::uint8_t KeyboardScan(std::uint8_t columnSelect) {
   // A column is driven when its port A line is low; every held key of a driven column pulls

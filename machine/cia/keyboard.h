@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "interface/keyboard_scans.h"
+
 namespace quillon {
 
 // Byte c is the column that CIA1 port A bit c selects; bit r is the key on port B bit r.
@@ -15,8 +17,9 @@ extern std::uint8_t KeyMatrix[8];
 inline constexpr std::uint8_t JoystickReleased = 0x1F;
 extern std::uint8_t JoystickLines[2];
 
-// The step (CycleCounters.Clock) of the CPU's last read of CIA1 port B, the key matrix's rows.
-extern std::uint64_t LastKeyboardRead;
+// The CPU's reads of CIA1 port B, the key matrix's rows, in scans, by the step
+// (CycleCounters.Clock) of each read.
+extern KeyboardScans KeyboardReads;
 
 // What the joystick in control port 2 puts on CIA1 port A.
 inline std::uint8_t JoystickRead() { return JoystickLines[1]; }

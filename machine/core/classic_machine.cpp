@@ -18,21 +18,15 @@
 namespace quillon {
 namespace {
 
-bool Exists = false;
-
+// A handle to the one classic machine: every handle reaches the same records.
 class ClassicMachine final : public Machine {
  public:
-  ClassicMachine() { Exists = true; }
-  ~ClassicMachine() override {
-    SidShutdown();
-    Exists = false;
-  }
-  ClassicMachine(const ClassicMachine&) = delete;
-  ClassicMachine& operator=(const ClassicMachine&) = delete;
-
   MachineModel Model() const override { return MachineModel::Classic; }
 
-  bool PowerOn() override { return EmulatorInit() != 0; }
+  bool PowerOn() override {
+    ClearMachineRecords();
+    return EmulatorInit() != 0;
+  }
   void RequestReset() override { Cpu.ResetRequest = 1; }
   bool Pal() const override { return VideoStandard != 0; }
   void SetPal(bool pal) override {
@@ -108,7 +102,7 @@ class ClassicMachine final : public Machine {
     JoystickLines[port == 1 ? 0 : 1] = lines & JoystickReleased;
   }
   void PressRestore() override { Cpu.NmiPending = 1; }
-  std::uint64_t LastKeyboardReadCycle() const override { return LastKeyboardRead; }
+  KeyboardScans KeyboardScanCount() const override { return KeyboardReads; }
 
   bool LoadProgram(const std::string& path) override {
     return LoadProgramFile(path.c_str(), MainRam);
@@ -128,6 +122,9 @@ class ClassicMachine final : public Machine {
 
   std::uint32_t SampleRate() const override { return quillon::SampleRate; }
   std::span<std::int16_t> SoundTick(bool mix) override { return SidSoundTick(mix); }
+  std::span<std::int16_t> SoundTail(std::int32_t samples) override {
+    return SidSoundTail(samples);
+  }
 
   void SaveState(SnapshotWriter& out, const SnapshotKeyboardPart& keyboard) override {
     ClassicSaveState(out, keyboard);
@@ -139,9 +136,6 @@ class ClassicMachine final : public Machine {
 
 }  // namespace
 
-std::unique_ptr<Machine> CreateClassicMachine() {
-  if (Exists) return nullptr;
-  return std::make_unique<ClassicMachine>();
-}
+std::unique_ptr<Machine> CreateClassicMachine() { return std::make_unique<ClassicMachine>(); }
 
 }  // namespace quillon

@@ -1,5 +1,5 @@
 // The classic machine behind the machine interface: the chips' global records, run by RunStep
-// and the fast path. Only one exists at a time.
+// and the fast path. There is one classic machine; each object made here is a handle to it.
 #pragma once
 
 #include <memory>
@@ -8,7 +8,6 @@
 
 namespace quillon {
 
-// Null while another classic machine exists.
 std::unique_ptr<Machine> CreateClassicMachine();
 
 }  // namespace quillon

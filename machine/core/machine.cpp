@@ -55,8 +55,32 @@ std::int32_t EmulatorInit() {
   LoadRomFiles();
   std::memset(KeyMatrix, 0xFF, sizeof KeyMatrix);
   HardReset();
-  SidInit(11025, 60);
+  SidInit(11025, SoundTicksPerSecond);
   return 1;
+}
+
+void ClearMachineRecords() {
+  Cpu = CpuPowerOnState;
+  Vic = {};
+  Cia1 = {};
+  Cia2 = {};
+  CycleCounters.LineClock = 0;
+  CycleCounters.FrameCounter = 0;
+  CycleCounters.UnpublishedSteps = 0;
+  CycleCounters.StepCounter = 0;
+  CycleCounters.Clock = 0;
+  CiaClock = 0;
+  ProcessorPortLatch = 0;
+  IdToggle = 0xAA;
+  KeyboardReads = {};
+  DebugExit = {false, -1};
+  RunStopRequested = false;
+  for (SidVoice& voice : Sid.Voices) {
+    voice.Wave = nullptr;
+    voice.Phase = 0;
+    voice.EnvState = EnvelopeAttack;
+    voice.Attack = voice.Decay = voice.Sustain = voice.Release = 0;
+  }
 }
 
 void HardReset() {

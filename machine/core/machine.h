@@ -61,6 +61,11 @@ extern MachineBlockAllocator AllocateMachineBlock;
 // performs the first hard reset and sets up the sound mixer. Returns 1, or 0 when an
 // allocation failed.
 std::int32_t EmulatorInit();
+// Puts the chips' records back to their values at program start, as before the first
+// EmulatorInit: the processor at its reset, the counters at 0, the chips' registers, the debug
+// exit and the SID's voices. The video standard, the attached media and what the shell has set
+// (the observers, slow motion) stay.
+void ClearMachineRecords();
 void HardReset();
 // One step, one clock cycle of every chip: the reference that the fast path must match.
 void RunStep();

@@ -7,8 +7,8 @@
 
 namespace quillon {
 
-// The machine of a model, not yet powered on; null when it cannot be made (the classic model
-// keeps its chips in global records, so only one classic machine exists at a time).
+// The machine of a model, not yet powered on. The classic model keeps its chips in global
+// records: every classic machine made is the same machine.
 std::unique_ptr<Machine> CreateMachine(MachineModel model);
 
 }  // namespace quillon

@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "interface/keyboard_scans.h"
 #include "interface/picture.h"
 #include "interface/snapshot_stream.h"
 #include "media/media_file.h"
@@ -122,10 +123,11 @@ class Machine {
   virtual void SetJoystick(int port, std::uint8_t lines) = 0;
   // RESTORE, which is wired to the NMI line: one press, one NMI.
   virtual void PressRestore() = 0;
-  // The cycle (Clock()) of the last read of CIA 1's port B, the key matrix's rows: a keyboard
-  // scan is a run of such reads, and the typing queue changes keys only between scans, so that
-  // no scan sees half of a change.
-  virtual std::uint64_t LastKeyboardReadCycle() const = 0;
+  // The keyboard as programs scan it: a scan is a run of reads of CIA 1's port B, the key
+  // matrix's rows, each less than KeyboardScanGap cycles after the one before. The typing queue
+  // keeps time by them, and changes keys only between scans, so that no scan sees half of a
+  // change.
+  virtual KeyboardScans KeyboardScanCount() const = 0;
 
   // --- Media ---
   // Loads a program file (PRG or P00) into RAM and types RUN. False when nothing was loaded.
@@ -146,6 +148,9 @@ class Machine {
   // the envelopes stand still and the samples are left as they were). Called from the thread
   // that ticks the sound.
   virtual std::span<std::int16_t> SoundTick(bool mix) = 0;
+  // The end of a recording that stops between two ticks: the samples of the time since the
+  // last tick, `samples` of them.
+  virtual std::span<std::int16_t> SoundTail(std::int32_t samples) = 0;
 
   // --- Snapshots ---
   // The machine's blocks of a snapshot body, with the shell's keyboard part in the keyboard

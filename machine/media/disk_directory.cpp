@@ -1,5 +1,6 @@
 #include "media/disk_directory.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -44,9 +45,14 @@ bool Loadable(std::uint8_t type) {
 
 DiskName DiskNameFrom(std::span<const std::uint8_t> field, bool spaceIsPadding) {
   DiskName name{};
+  field = field.first(std::min(field.size(), DiskNameLength));
   std::size_t length = 0;
-  while (length < field.size() && length < DiskNameLength && field[length] != NamePadding) {
-    ++length;
+  while (length < field.size() && field[length] != NamePadding) ++length;
+  std::size_t end = field.size();
+  while (end > length && field[end - 1] == NamePadding) --end;
+  if (end > length + 1) {
+    std::memcpy(name.Rest, field.data() + length + 1, end - length - 1);
+    name.RestLength = static_cast<std::uint8_t>(end - length - 1);
   }
   while (spaceIsPadding && length > 0 && field[length - 1] == ' ') --length;
   std::memcpy(name.Bytes, field.data(), length);
@@ -97,7 +103,13 @@ std::vector<std::uint8_t> DirectoryProgram(const DiskDirectory& directory,
     // The quotes line up: the block count and the blanks before the name take four places.
     Append(text, file.Blocks < 10 ? "   " : file.Blocks < 100 ? "  " : file.Blocks < 1000 ? " " : "");
     AppendName(text, file.Name);
-    text.insert(text.end(), DiskNameLength - file.Name.Length + 1, ' ');
+    // What the name's field holds past its end follows the closing quote, as the drive lists
+    // it: the padding bytes among it as blanks.
+    const DiskName& name = file.Name;
+    for (std::size_t i = 0; i < name.RestLength; ++i) {
+      text.push_back(name.Rest[i] == NamePadding ? ' ' : name.Rest[i]);
+    }
+    text.insert(text.end(), DiskNameLength + 1 - name.Length - name.RestLength, ' ');
     // A file that was never closed shows a star before its type, a locked one a '<' after it.
     const std::uint8_t kind = file.Type & FileTypeMask;
     text.back() = (file.Type & FileClosed) ? ' ' : '*';

@@ -37,10 +37,14 @@ enum class DiskStatus {
   BadName,         // a name that the drive cannot save under
 };
 
-// A name in PETSCII, without its padding.
+// A name in PETSCII, without its padding. What the field holds past the first padding byte is
+// no part of the name, but the drive's listing shows it after the closing quote (copy-protected
+// disks hide text there): Rest, without the padding at its end.
 struct DiskName {
   std::uint8_t Bytes[DiskNameLength];
   std::uint8_t Length;
+  std::uint8_t Rest[DiskNameLength];
+  std::uint8_t RestLength;
 };
 
 struct DiskFileEntry {
@@ -61,7 +65,8 @@ struct DiskDirectory {
 };
 
 // `name` taken from a padded field of up to 16 bytes: it ends at the first padding byte (and,
-// with `spaceIsPadding`, at trailing blanks, as tape images pad their names).
+// with `spaceIsPadding`, at trailing blanks, as tape images pad their names); what follows that
+// byte is its Rest.
 DiskName DiskNameFrom(std::span<const std::uint8_t> field, bool spaceIsPadding);
 
 // The drive's name match: '?' stands for any one character, '*' for the rest of the name

@@ -104,11 +104,15 @@ void DetachDiskImage() {
   DiskPath.clear();
 }
 
-DiskStatus DiskLoad(std::span<const std::uint8_t> name, std::vector<std::uint8_t>& file) {
+namespace {
+
+// LOAD from the image at `path`, as DiskLoad.
+DiskStatus LoadFrom(const std::string& path, std::span<const std::uint8_t> name,
+                    std::vector<std::uint8_t>& file) {
   file.clear();
   OpenImage image;
   DiskDirectory directory;
-  if (!ReadImage(DiskPath, image).empty() ||
+  if (!ReadImage(path, image).empty() ||
       ReadDirectory(image, directory) != DiskStatus::Ok) {
     return DiskStatus::Damaged;
   }
@@ -129,6 +133,25 @@ DiskStatus DiskLoad(std::span<const std::uint8_t> name, std::vector<std::uint8_t
     return DiskStatus::Damaged;
   }
   return DiskStatus::Ok;
+}
+
+}  // namespace
+
+DiskStatus DiskLoad(std::span<const std::uint8_t> name, std::vector<std::uint8_t>& file) {
+  return LoadFrom(DiskPath, name, file);
+}
+
+std::string CheckDiskHasProgram(const std::string& path) {
+  static constexpr std::uint8_t FirstFile[] = {'*'};
+  std::vector<std::uint8_t> file;
+  switch (LoadFrom(path, FirstFile, file)) {
+    case DiskStatus::Ok:
+      return "";
+    case DiskStatus::NotFound:
+      return "'" + path + "' holds no program to start: LOAD\"*\",8 finds no file";
+    default:
+      return "'" + path + "' holds no program to start: its directory or first file is damaged";
+  }
 }
 
 DiskStatus DiskSave(std::span<const std::uint8_t> name, std::span<const std::uint8_t> file) {

@@ -34,5 +34,9 @@ bool IsDiskImageFile(const std::string& path);
 // 8 can take it, otherwise a line for the user. (The drive's own code reads it:
 // media/disk_drive.cpp.)
 std::string CheckDiskImage(const std::string& path);
+// Whether LOAD"*",8 finds a program on the image at `path` and can read it whole: an empty
+// string, or a line for the user that says why not (an empty disk, a directory that loops, a
+// file's chain that leaves the disk).
+std::string CheckDiskHasProgram(const std::string& path);
 
 }  // namespace quillon

@@ -16,6 +16,10 @@ constexpr std::size_t RamSize = 65536;
 
 // BASIC's pointers to the start of variables, of arrays and the end of arrays.
 constexpr std::uint16_t VariablesStart = 0x2D;
+// What the KERNAL's LOAD leaves behind: the end of the load and the device it came from.
+constexpr std::uint16_t LoadEnd = 0xAE;
+constexpr std::uint16_t DeviceNumber = 0xBA;
+constexpr std::uint8_t DiskDevice = 8;
 constexpr std::uint16_t KeyboardBuffer = 0x0277;
 constexpr std::uint16_t KeyboardBufferCount = 0xC6;
 
@@ -43,14 +47,16 @@ void SetProgramEnd(std::uint8_t* ram, std::uint16_t end) {
   }
 }
 
-}  // namespace
-
+// Makes the program that ends before `end` BASIC's current one (the start of its variables and
+// arrays follow the end) and types RUN into the keyboard buffer.
 void StartLoadedProgram(std::uint8_t* ram, std::uint16_t end) {
   SetProgramEnd(ram, end);
   static constexpr std::uint8_t Keys[] = {'R', 'U', 'N', 13};
   std::memcpy(ram + KeyboardBuffer, Keys, sizeof Keys);
   ram[KeyboardBufferCount] = sizeof Keys;
 }
+
+}  // namespace
 
 bool LoadProgramFile(const char* path, std::uint8_t* ram) {
   std::FILE* file = OpenMediaFile(path);
@@ -63,7 +69,13 @@ bool LoadProgramFile(const char* path, std::uint8_t* ram) {
   if (loaded) {
     const std::uint16_t start = static_cast<std::uint16_t>(loadAddress[0] | loadAddress[1] << 8);
     const std::size_t count = ReadIntoRam(file, ram, start);
-    StartLoadedProgram(ram, static_cast<std::uint16_t>(start + count));
+    const auto end = static_cast<std::uint16_t>(start + count);
+    // As a LOAD from drive 8 leaves them, so that a program that loads its next part from the
+    // device it came from finds one.
+    ram[LoadEnd] = static_cast<std::uint8_t>(end);
+    ram[LoadEnd + 1] = static_cast<std::uint8_t>(end >> 8);
+    ram[DeviceNumber] = DiskDevice;
+    StartLoadedProgram(ram, end);
   }
   std::fclose(file);
   return loaded;

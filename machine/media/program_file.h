@@ -6,13 +6,11 @@
 
 namespace quillon {
 
-// A name whose last character is '0' is a P00 file. A file that is not a regular file, cannot
-// be opened, or ends before its load address, changes nothing and gives false. Past 64 KB of
-// program bytes the rest of a file is not read.
+// A name whose last character is '0' is a P00 file. The program goes to its load address; BASIC
+// takes it as its current one, LOAD's end address and device are set as a LOAD from drive 8
+// leaves them, and RUN is typed into the keyboard buffer. A file that is not a regular file,
+// cannot be opened, or ends before its load address, changes nothing and gives false. Past
+// 64 KB of program bytes the rest of a file is not read.
 bool LoadProgramFile(const char* path, std::uint8_t* ram);
-
-// Makes the program that ends before `end` BASIC's current one (the start of its variables and
-// arrays follow the end) and types RUN into the keyboard buffer.
-void StartLoadedProgram(std::uint8_t* ram, std::uint16_t end);
 
 }  // namespace quillon

@@ -10,6 +10,7 @@ namespace {
 constexpr std::size_t HeaderSize = 64;
 constexpr std::size_t EntrySize = 32;
 constexpr std::size_t MaximumEntriesOffset = 34;
+constexpr std::size_t UsedEntriesOffset = 36;
 constexpr std::size_t TapeNameOffset = 40;
 constexpr std::size_t EntryKind = 0;
 constexpr std::size_t EntryStart = 2;
@@ -28,7 +29,7 @@ std::uint32_t Long(const std::uint8_t* bytes) {
 }
 
 // The directory slots that lie inside the file, however many the header claims.
-std::size_t EntryCount(const T64Image& image) {
+std::size_t SlotCount(const T64Image& image) {
   const std::size_t claimed = Word(image.Bytes.data() + MaximumEntriesOffset);
   return std::min(claimed, (image.Bytes.size() - HeaderSize) / EntrySize);
 }
@@ -37,11 +38,28 @@ const std::uint8_t* Entry(const T64Image& image, std::size_t index) {
   return image.Bytes.data() + HeaderSize + index * EntrySize;
 }
 
+// The slots of the files, in the directory's order: as many as the header counts as used (one
+// where it counts none, as archives of old tools do), each marked used and pointing at data
+// inside the file. Slots past the used ones often lie over the programs' data, whose bytes
+// would read as entries.
+std::vector<std::size_t> UsedEntries(const T64Image& image) {
+  const std::size_t used = std::max<std::size_t>(Word(image.Bytes.data() + UsedEntriesOffset), 1);
+  std::vector<std::size_t> entries;
+  for (std::size_t index = 0; index < SlotCount(image) && entries.size() < used; ++index) {
+    const std::uint8_t* entry = Entry(image, index);
+    const std::uint32_t offset = Long(entry + EntryOffset);
+    if (entry[EntryKind] != 0 && offset >= HeaderSize && offset < image.Bytes.size()) {
+      entries.push_back(index);
+    }
+  }
+  return entries;
+}
+
 // The data offsets of the used entries, in ascending order.
 std::vector<std::uint32_t> DataOffsets(const T64Image& image) {
   std::vector<std::uint32_t> offsets;
-  for (std::size_t index = 0; index < EntryCount(image); ++index) {
-    if (Entry(image, index)[EntryKind] != 0) offsets.push_back(Long(Entry(image, index) + EntryOffset));
+  for (std::size_t index : UsedEntries(image)) {
+    offsets.push_back(Long(Entry(image, index) + EntryOffset));
   }
   std::sort(offsets.begin(), offsets.end());
   return offsets;
@@ -78,14 +96,13 @@ void T64ReadDirectory(const T64Image& image, DiskDirectory& directory) {
   directory.BlocksFree = 0;
   directory.Files.clear();
   const std::vector<std::uint32_t> offsets = DataOffsets(image);
-  for (std::size_t index = 0; index < EntryCount(image); ++index) {
+  for (std::size_t index : UsedEntries(image)) {
     const std::uint8_t* entry = Entry(image, index);
-    if (entry[EntryKind] == 0) continue;
     DiskFileEntry file{};
     file.Name = DiskNameFrom({entry + EntryName, DiskNameLength}, true);
     file.Type = FileClosed | FileTypePrg;
-    file.Blocks = static_cast<std::uint16_t>((DataLength(image, index, offsets) + 2 + BlockDataSize - 1) /
-                                             BlockDataSize);
+    file.Blocks = static_cast<std::uint16_t>(
+        (DataLength(image, index, offsets) + 2 + BlockDataSize - 1) / BlockDataSize);
     file.Start = static_cast<std::uint32_t>(index);
     directory.Files.push_back(file);
   }
@@ -94,7 +111,7 @@ void T64ReadDirectory(const T64Image& image, DiskDirectory& directory) {
 DiskStatus T64ReadFile(const T64Image& image, const DiskFileEntry& file,
                        std::vector<std::uint8_t>& data) {
   data.clear();
-  if (file.Start >= EntryCount(image)) return DiskStatus::Damaged;
+  if (file.Start >= SlotCount(image)) return DiskStatus::Damaged;
   const std::uint8_t* entry = Entry(image, file.Start);
   const std::uint32_t offset = Long(entry + EntryOffset);
   if (offset < HeaderSize || offset >= image.Bytes.size()) return DiskStatus::Damaged;

@@ -108,6 +108,22 @@ void MixVoice(SidVoice& v, std::uint32_t frequency, std::int32_t amp) {
   v.Phase = phase;
 }
 
+// Mixes SamplesPerTick samples of the active voices, each at the level its envelope reaches with
+// this tick's step, or at its present level.
+void MixVoices(bool stepEnvelopes) {
+  if (MixBuffer != nullptr) std::fill_n(MixBuffer, SamplesPerTick, std::int16_t{0});
+  for (int voice = 0; voice < SidVoiceCount; ++voice) {
+    // The whole of a voice's work happens under the lock, so a gate event lands before or
+    // after it, never inside.
+    const std::lock_guard<std::mutex> lock(Sid.VoiceLock);
+    if ((ActiveVoices.load() & (1u << voice)) == 0) continue;
+    const std::int32_t level = stepEnvelopes
+                                   ? EnvelopeStep(voice)
+                                   : Sid.Voices[voice].Level.load(std::memory_order_relaxed);
+    MixVoice(Sid.Voices[voice], SidVoiceFrequency(voice), level >> 23);
+  }
+}
+
 }  // namespace
 
 std::int32_t SidInit(std::uint32_t sampleRate, std::uint32_t ticksPerSecond) {
@@ -134,18 +150,13 @@ std::span<std::int16_t> SidSoundTick(bool mix) {
   return {MixBuffer, static_cast<std::size_t>(SamplesPerTick)};
 }
 
-void SidMix() {
-  if (MixBuffer != nullptr) std::fill_n(MixBuffer, SamplesPerTick, std::int16_t{0});
-  for (int voice = 0; voice < SidVoiceCount; ++voice) {
-    // The whole of a voice's work happens under the lock, so a gate event lands before or
-    // after it, never inside.
-    const std::lock_guard<std::mutex> lock(Sid.VoiceLock);
-    if ((ActiveVoices.load() & (1u << voice)) == 0) continue;
-    const std::int32_t amp = EnvelopeStep(voice) >> 23;
-    MixVoice(Sid.Voices[voice], SidVoiceFrequency(voice), amp);
-  }
-}
+void SidMix() { MixVoices(true); }
 
-void SidShutdown() { FreeSoundBlocks(); }
+std::span<std::int16_t> SidSoundTail(std::int32_t count) {
+  SamplesPerTick = std::clamp(count, 0, static_cast<std::int32_t>(SampleRate / SoundTicksPerSecond));
+  MixVoices(false);
+  if (MixBuffer == nullptr) return {};
+  return {MixBuffer, static_cast<std::size_t>(SamplesPerTick)};
+}
 
 }  // namespace quillon

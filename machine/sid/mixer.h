@@ -54,7 +54,9 @@ std::int32_t SidInit(std::uint32_t sampleRate, std::uint32_t ticksPerSecond);
 std::span<std::int16_t> SidSoundTick(bool mix);
 // Steps the active voices' envelopes and mixes one tick.
 void SidMix();
-// Frees the buffer and tables; the sound must no longer tick.
-void SidShutdown();
+// The samples of a tick cut short, `count` of them (a tick's at most), mixed at the voices'
+// present levels without a step of their envelopes: the end of a recording that stops between
+// two ticks.
+std::span<std::int16_t> SidSoundTail(std::int32_t count);
 
 }  // namespace quillon

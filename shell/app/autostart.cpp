@@ -1,50 +1,63 @@
 #include "app/autostart.h"
 
-#include <cstdint>
-#include <vector>
-
 #include "interface/machine.h"
 #include "keyboard/key_queue.h"
-#include "media/disk_drive.h"
-#include "media/program_file.h"
 #include "session/session.h"
 
 namespace quillon {
+namespace {
 
-std::string AttachStartFile(const std::string& file, const std::string& disk) {
+// Types `text` ahead of everything queued; returns when it will have been typed.
+std::uint64_t TypeAhead(const char* text) {
+  std::vector<TypedKey> keys;
+  TranslateTypedText(text, keys);
+  return KeyQueueTypeAhead(keys);
+}
+
+// The file's next step, once BASIC waits for input; true when the file is started.
+bool StartStep(Autostart& start) {
+  Machine& machine = CurrentMachine();
+  if (!BasicWaitsForInput(machine)) return false;
+  if (!IsDiskImageFile(start.File)) {
+    machine.LoadProgram(start.File);
+    return true;
+  }
+  if (start.LoadTypedAt == 0) {
+    start.LoadTypedAt = TypeAhead("LOAD\"*\",8,1\n");
+    return false;
+  }
+  // BASIC waits again after the LOAD: the program is in memory.
+  if (KeyQueueApplied() < start.LoadTypedAt) return false;
+  TypeAhead("RUN\n");
+  return true;
+}
+
+}  // namespace
+
+Autostart AttachStartFile(const std::string& file, const std::string& disk,
+                          std::vector<TypedKey> text, std::string& error) {
   // The command line has checked both images already.
   Machine& machine = CurrentMachine();
   if (!disk.empty()) machine.AttachDisk(disk);
-  if (IsDiskImageFile(file)) machine.AttachDisk(file);
-  if (!IsCartridgeFile(file)) return file;
-  machine.AttachCartridge(file);
-  return "";
-}
-
-void StartFile(const std::string& file) {
-  Machine& machine = CurrentMachine();
-  if (!IsDiskImageFile(file)) {
-    machine.LoadProgram(file);
-    return;
+  Autostart start{file, std::move(text), 0};
+  if (IsCartridgeFile(file)) {
+    machine.AttachCartridge(file);
+    start.File.clear();
+  } else if (IsDiskImageFile(file)) {
+    machine.AttachDisk(file);
+    error = CheckDiskHasProgram(file);
+    if (!error.empty()) start.File.clear();
   }
-  // The bytes go where the file says, as with secondary address 1; BASIC's pointers then
-  // follow the end as after a LOAD typed in direct mode, and RUN is typed.
-  static constexpr std::uint8_t FirstFile[] = {'*'};
-  std::vector<std::uint8_t> bytes;
-  if (DiskLoad(FirstFile, bytes) != DiskStatus::Ok) return;
-  std::uint8_t* ram = machine.Ram();
-  std::uint16_t address = static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-  for (std::size_t i = 2; i < bytes.size(); ++i) ram[address++] = bytes[i];
-  StartLoadedProgram(ram, address);
+  return start;
 }
 
-void FinishPass(std::int32_t frames, std::string& program) {
-  // Between passes the machine stands at a frame end; sooner or later one finds the KERNAL in
-  // its keyboard wait. A program started there takes BASIC away from the wait, so typed text
-  // that waits for BASIC comes after the program.
-  if (!program.empty() && BasicWaitsForInput(CurrentMachine())) {
-    StartFile(program);
-    program.clear();
+void FinishPass(std::int32_t frames, Autostart& start) {
+  if (!start.File.empty() && StartStep(start)) start.File.clear();
+  // The text waits for BASIC behind the start: a program started first takes BASIC away from
+  // its wait for input until it ends.
+  if (start.File.empty() && !start.Text.empty()) {
+    KeyQueueType(start.Text, true);
+    start.Text.clear();
   }
   KeyQueueFramesPassed(frames);
 }

@@ -1,25 +1,38 @@
-// Starting a file given when the program starts, and the work between two passes of a run: a
-// cartridge goes in before the first reset, a program is started once BASIC has booted and waits
-// for input, and the typing queue hears of the frames that passed.
+// What a run is given to start with, on its way in: a cartridge goes in before the first reset;
+// a program file is loaded and started with RUN once BASIC waits for input; a disk image's first
+// program is loaded by typing LOAD"*",8,1 once BASIC waits, as a person would, and started with
+// RUN once BASIC waits again (a program that starts itself as it loads never sees RUN); and the
+// text given to type follows once the start is done.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "keyboard/typed_text.h"
 
 namespace quillon {
 
-// Attaches `disk`, when not empty, as drive 8's image. Attaches `file` when it is a cartridge
-// image, so that the first reset loads it, and returns an empty string; otherwise returns
-// `file`, to start once BASIC waits for input: a program file, or a disk image, which is
-// attached now.
-std::string AttachStartFile(const std::string& file, const std::string& disk = "");
+struct Autostart {
+  // The program file or disk image still to start; empty once it is started, or when there is
+  // none.
+  std::string File;
+  // The text to type once the file is started; empty once it is queued.
+  std::vector<TypedKey> Text;
+  // A disk image's LOAD"*",8,1 typed ahead: the key queue has typed it whole once it has
+  // applied this many events; 0 before it is typed.
+  std::uint64_t LoadTypedAt;
+};
 
-// Starts `file` as AttachStartFile left it: loads a program file and types RUN; for a disk
-// image, loads its first program as LOAD"*",8,1 would and types RUN.
-void StartFile(const std::string& file);
+// Attaches `disk`, when not empty, as drive 8's image, and `file` as what it is: a cartridge
+// for the first reset, or a program file or disk image (attached now) to start. `text` follows
+// the start. A disk image to start that holds no program LOAD"*",8 could load is attached but
+// not started: `error` then says why.
+Autostart AttachStartFile(const std::string& file, const std::string& disk,
+                          std::vector<TypedKey> text, std::string& error);
 
-// The work after every pass of a run's loop that ran `frames` frames: starts `program` (and
-// empties it) once BASIC waits for input, then lets the typing queue go on.
-void FinishPass(std::int32_t frames, std::string& program);
+// The work after every pass of a run's loop that ran `frames` frames: the start's next step
+// once BASIC waits for input, then the typing queue.
+void FinishPass(std::int32_t frames, Autostart& start);
 
 }  // namespace quillon

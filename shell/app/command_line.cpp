@@ -6,8 +6,7 @@
 #include <fstream>
 
 #include "files/message_text.h"
-#include "media/disk_drive.h"
-#include "media/media_file.h"
+#include "interface/machine.h"
 #include "media/utf8_path.h"
 
 namespace quillon {

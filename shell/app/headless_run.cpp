@@ -34,26 +34,26 @@ char ScreenCodeText(std::uint8_t code) {
 bool RunGoesOn() { return !CurrentMachine().StopRequested() && HeadlessStopSignal == 0; }
 
 // As fast as the machine goes: messages between frames, one conversion at the end.
-std::int32_t RunUnpaced(std::int32_t frames, std::string& program) {
+std::int32_t RunUnpaced(std::int32_t frames, Autostart& start) {
   std::int32_t run = 0;
   std::int32_t exitCode = 0;
   while (run < frames && RunGoesOn() && DeliverPendingMessages(&exitCode)) {
     CurrentMachine().RunFrames(1);
     ++run;
-    FinishPass(1, program);
+    FinishPass(1, start);
   }
   return run;
 }
 
 // The window's own loop against the real clock.
-std::int32_t RunPaced(std::int32_t frames, std::string& program) {
+std::int32_t RunPaced(std::int32_t frames, Autostart& start) {
   std::int32_t run = 0;
   std::int32_t exitCode = 0;
   while (run < frames && RunGoesOn()) {
     const std::int32_t passFrames = MainLoopPass(&exitCode);
     if (passFrames < 0) break;
     run += passFrames;
-    FinishPass(passFrames, program);
+    FinishPass(passFrames, start);
   }
   return run;
 }
@@ -93,7 +93,8 @@ namespace {
 
 // How the run ended, in the exit status and the messages: the guest's own status first, then
 // what was left undone.
-void JudgeEnd(const CommandLineOptions& options, HeadlessRunResult& result) {
+void JudgeEnd(const CommandLineOptions& options, const Autostart& start,
+              HeadlessRunResult& result) {
   const std::int32_t status = CurrentMachine().DebugExitStatus();
   if (status >= 0) {
     result.ExitCode = status;
@@ -104,7 +105,7 @@ void JudgeEnd(const CommandLineOptions& options, HeadlessRunResult& result) {
     result.ExitCode = ExitUnfinished;
     result.Messages.push_back("the program wrote no exit status to $D7FF within " + frames);
   }
-  if (!KeyQueueEmpty()) {
+  if (!KeyQueueEmpty() || !start.Text.empty()) {
     result.ExitCode = ExitUnfinished;
     result.Messages.push_back("the --type text was not typed whole within " + frames);
   }
@@ -118,7 +119,7 @@ void Fail(HeadlessRunResult& result, const std::string& message) {
 // The run on a machine that has started: what it loads and opens first, the frames, then what
 // it writes at the end. A file that cannot be read or written before the run (the WAV file, the
 // snapshot to start from, the trace log) stops it before it begins: nothing is lost.
-void RunStarted(const CommandLineOptions& options, std::string& program,
+void RunStarted(const CommandLineOptions& options, Autostart& start,
                 HeadlessRunResult& result) {
   KeyQueueReset();
   std::string error;
@@ -131,16 +132,13 @@ void RunStarted(const CommandLineOptions& options, std::string& program,
     Fail(result, error);
     return;
   }
-  // The text waits in the key queue behind BASIC's wait for input; a program started first
-  // takes BASIC away from that wait until it ends.
-  if (!options.TypedKeys.empty()) KeyQueueType(options.TypedKeys, true);
   Machine& machine = CurrentMachine();
   machine.EnableDebugExit(options.DebugExit);
   machine.ClearStopRequest();
 
-  result.FramesRun = options.RealTime ? RunPaced(options.Frames, program)
-                                      : RunUnpaced(options.Frames, program);
-  JudgeEnd(options, result);
+  result.FramesRun = options.RealTime ? RunPaced(options.Frames, start)
+                                      : RunUnpaced(options.Frames, start);
+  JudgeEnd(options, start, result);
   machine.EnableDebugExit(false);
   error = TraceLogClose();
   if (error.empty() && !options.SnapshotSavePath.empty()) {
@@ -158,10 +156,15 @@ HeadlessRunResult RunHeadless(const CommandLineOptions& options) {
   Headless.WavPath = options.WavPath;
   Host.SoundOn = options.Mute ? 0 : 1;
   CurrentMachine().SetPal(!options.Ntsc);
-  std::string program = AttachStartFile(options.File, options.Disk);
+  std::string error;
+  Autostart start = AttachStartFile(options.File, options.Disk, options.TypedKeys, error);
+  if (!error.empty()) {
+    Fail(result, error);
+    return result;
+  }
   SoundClock.Enabled = true;
   if (HostStartUp(nullptr, 0, &result.ExitCode)) {
-    RunStarted(options, program, result);
+    RunStarted(options, start, result);
     HostShutDown();
   }
   SoundClock.Enabled = false;

@@ -8,6 +8,7 @@
 #include "window/input_commands.h"
 #include "window/main_loop.h"
 #include "platform/messages.h"
+#include "platform/platform.h"
 #include "window/screen_saver.h"
 #include "window/settings.h"
 #include "window/window_proc.h"
@@ -38,16 +39,19 @@ std::int32_t RunMainWindow(const CommandLineOptions& options, void* previousInst
   Settings = LoadSettings(settingsPath);
   ApplySettings();
   if (options.Mute) Host.SoundOn = 0;
-  std::string program = AttachStartFile(options.File, options.Disk);
+  std::string error;
+  Autostart start = AttachStartFile(options.File, options.Disk, {}, error);
   std::int32_t exitCode = 0;
   if (!HostStartUp(previousInstance, showCommand, &exitCode)) return exitCode;
+  // A disk with nothing to start stays in the drive; the window says why nothing runs.
+  if (!error.empty()) Platform.ShowMessageBox(error.c_str(), "Quillon");
   ShowSettingsInMenu();
   // As the menu command does it, check mark included.
   if (options.Warp) MainWindowProc(nullptr, MessageCommand, CommandWarp, 0);
   RestoreWindowSize();
   FollowScreenSaverHold();
   std::int32_t frames = 0;
-  while ((frames = MainLoopPass(&exitCode)) >= 0) FinishPass(frames, program);
+  while ((frames = MainLoopPass(&exitCode)) >= 0) FinishPass(frames, start);
   ReleaseScreenSaverHold();
   const std::int32_t soundSetting = Settings.SoundOn;
   CaptureSettings();

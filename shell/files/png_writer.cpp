@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "files/crc32.h"
+#include "interface/picture.h"
 #include "media/utf8_path.h"
-#include "vic/frame_image.h"
 
 namespace quillon {
 namespace {
@@ -109,12 +109,10 @@ bool WritePng(const std::string& path, const std::uint32_t* pixels, int width, i
   return static_cast<bool>(out);
 }
 
-bool WriteFrameImagePng(const std::string& path) {
-  if (FrameImage.Picture == nullptr) return false;
+bool WritePicturePng(const std::string& path, const std::uint8_t* picture) {
+  if (picture == nullptr) return false;
   std::vector<std::uint32_t> pixels(static_cast<std::size_t>(PictureWidth) * PictureHeight);
-  for (std::size_t i = 0; i < pixels.size(); ++i) {
-    pixels[i] = Palette[FrameImage.Picture[i] & 0x0F];
-  }
+  for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = Palette[picture[i] & 0x0F];
   return WritePng(path, pixels.data(), PictureWidth, PictureHeight, PictureWidth);
 }
 

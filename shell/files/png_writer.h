@@ -13,8 +13,7 @@ namespace quillon {
 bool WritePng(const std::string& path, const std::uint32_t* pixels, int width, int height,
               int stride);
 
-// Writes the frame image's 320 x 200 picture, its colour numbers turned into the palette's
-// colours.
-bool WriteFrameImagePng(const std::string& path);
+// Writes a machine's 320 x 200 picture of colour numbers, turned into the palette's colours.
+bool WritePicturePng(const std::string& path, const std::uint8_t* picture);
 
 }  // namespace quillon

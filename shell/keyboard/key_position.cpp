@@ -1,6 +1,5 @@
 #include "keyboard/key_position.h"
 
-#include "cia/keyboard.h"
 #include "platform/messages.h"
 
 namespace quillon {

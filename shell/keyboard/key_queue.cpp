@@ -16,8 +16,6 @@ namespace {
 
 enum class KeyAction : std::uint8_t { Down, Up, AwaitBasic };
 
-// The processor's interrupt disable flag: set while an interrupt handler runs.
-constexpr std::uint8_t InterruptDisableFlag = 0x04;
 // The most raster lines a frame has: F11's credit of lines stays below it.
 constexpr std::int32_t MostLinesPerFrame = 312;
 
@@ -25,25 +23,28 @@ struct KeyEvent {
   KeyAction Action;
   std::uint8_t VirtualKey;
   bool FromText;
-  std::uint16_t WaitLimit;  // AwaitBasic: frames to wait at most, 0 for no limit
+  std::uint16_t WaitLimit;  // AwaitBasic: scans to wait at most, 0 for no limit
 };
 
 struct KeyQueueState {
   std::deque<KeyEvent> Events;
-  // Frames counted since the start. It begins at KeyHoldFrames so that the zero times below
-  // lie far enough back.
-  std::int64_t Frame = KeyHoldFrames;
+  // Scans counted since the start. It begins at KeyHoldScans so that the zero times below lie
+  // far enough back.
+  std::int64_t Scan = KeyHoldScans;
   // Raster lines counted as frames while F11 was held, not yet a whole frame.
   std::int32_t LineCredit = 0;
   // When the last key that types something went down, when each key went down, and when each
-  // C64 key position was last let go.
+  // C64 key position was last let go, in scans.
   std::int64_t CharacterDownAt = 0;
   std::int64_t DownAt[256] = {};
   std::int64_t ReleasedAt[64] = {};
   // When the AwaitBasic at the head of the queue began to wait; -1 while none waits.
   std::int64_t AwaitSince = -1;
-  // The frame at which changes were last held back for an interrupt handler; -1 for none.
-  std::int64_t HeldBackAt = -1;
+  // The machine's count of scans begun as last seen, and as the last frame ended.
+  std::uint64_t MachineScans = 0;
+  std::uint64_t MachineScansAtFrameEnd = 0;
+  // Events applied since the start.
+  std::uint64_t Applied = 0;
   bool Down[256] = {};
   // The Shift state each key went down with: its release lets go of what its press pressed,
   // even when Shift was let go in between.
@@ -88,16 +89,16 @@ bool Ready(const KeyEvent& event) {
   // that time was never there. (In trace mode the steps run, and the keys are held as ever.)
   if (!event.FromText && Host.Paused && !Host.TraceMode) return true;
   // A key that types something is seen on its own before anything else changes.
-  if (Queue.Frame < Queue.CharacterDownAt + KeyHoldFrames) return false;
+  if (Queue.Scan < Queue.CharacterDownAt + KeyHoldScans) return false;
   if (event.Action == KeyAction::Up) {
-    return Queue.Frame >= Queue.DownAt[event.VirtualKey] + KeyHoldFrames;
+    return Queue.Scan >= Queue.DownAt[event.VirtualKey] + KeyHoldScans;
   }
   const KeyEffect* effect = Effect(event.VirtualKey, Host.ShiftHeld != 0);
   if (effect == nullptr) return true;
   // The same C64 key again must first have been seen up.
   for (std::uint8_t position : effect->Press) {
     if (position < 64 && !IsModifierPosition(position) &&
-        Queue.Frame < Queue.ReleasedAt[position] + KeyHoldFrames) {
+        Queue.Scan < Queue.ReleasedAt[position] + KeyHoldScans) {
       return false;
     }
   }
@@ -121,8 +122,8 @@ void ApplyDown(int key) {
   }
   Queue.Down[key] = true;
   Queue.DownShifted[key] = Host.ShiftHeld != 0;
-  Queue.DownAt[key] = Queue.Frame;
-  if (!IsModifier(key)) Queue.CharacterDownAt = Queue.Frame;
+  Queue.DownAt[key] = Queue.Scan;
+  if (!IsModifier(key)) Queue.CharacterDownAt = Queue.Scan;
   FollowShift();
 }
 
@@ -130,7 +131,7 @@ void ApplyUp(int key) {
   const bool shifted = ReleaseShift(key);
   if (const KeyEffect* effect = Effect(key, shifted)) {
     for (std::uint8_t position : effect->KeyUp) {
-      if (position < 64) Queue.ReleasedAt[position] = Queue.Frame;
+      if (position < 64) Queue.ReleasedAt[position] = Queue.Scan;
     }
   }
   ApplyKeyUp(key, shifted);
@@ -153,25 +154,31 @@ void Apply(const KeyEvent& event) {
   }
 }
 
-// Applies events from the head of the queue for as long as they may go.
+// Counts the scans begun since the last look. Returns whether no scan is under way: the last
+// read of the rows lies far enough back.
+bool BetweenScans() {
+  const Machine& machine = CurrentMachine();
+  const KeyboardScans scans = machine.KeyboardScanCount();
+  Queue.Scan += static_cast<std::int64_t>(scans.Begun - Queue.MachineScans);
+  Queue.MachineScans = scans.Begun;
+  return scans.LastRead == 0 || machine.Clock() - scans.LastRead >= KeyboardScanGap;
+}
+
+// Applies events from the head of the queue for as long as they may go: changes of the key
+// matrix between two scans only. RESTORE is wired to the NMI line, not to the matrix.
 void Serve() {
-  // The queue changes the keyboard between runs of the emulation, at a frame's end, and a frame
-  // can end while the KERNAL's interrupt handler scans the keyboard: a change then would be seen
-  // half, SHIFT's column read before it and the key's after, or the other way round. So the
-  // changes wait while an interrupt handler runs (the I flag is set), for one frame at most,
-  // since a program may keep interrupts off for good.
   if (Queue.Events.empty()) return;
-  if ((CurrentMachine().Registers().P & InterruptDisableFlag) != 0 &&
-      Queue.HeldBackAt != Queue.Frame - 1) {
-    Queue.HeldBackAt = Queue.Frame;
-    return;
-  }
+  const bool betweenScans = BetweenScans();
   while (!Queue.Events.empty()) {
     const KeyEvent& event = Queue.Events.front();
+    if (!betweenScans && event.Action != KeyAction::AwaitBasic &&
+        event.VirtualKey != VirtualKeyPrior) {
+      return;
+    }
     if (event.Action == KeyAction::AwaitBasic) {
-      if (Queue.AwaitSince < 0) Queue.AwaitSince = Queue.Frame;
+      if (Queue.AwaitSince < 0) Queue.AwaitSince = Queue.Scan;
       const bool timedOut =
-          event.WaitLimit != 0 && Queue.Frame >= Queue.AwaitSince + event.WaitLimit;
+          event.WaitLimit != 0 && Queue.Scan >= Queue.AwaitSince + event.WaitLimit;
       if (!BasicWaitsForInput(CurrentMachine()) && !timedOut) return;
       Queue.AwaitSince = -1;
     } else if (Ready(event)) {
@@ -180,16 +187,37 @@ void Serve() {
       return;
     }
     Queue.Events.pop_front();
+    ++Queue.Applied;
   }
 }
 
-void Post(KeyAction action, int key, bool fromText, std::uint16_t waitLimit = 0) {
-  Queue.Events.push_back({action, static_cast<std::uint8_t>(key), fromText, waitLimit});
+// The events that type `keys`, each with Shift held around it when it needs one; after a
+// RETURN the rest waits for BASIC.
+std::vector<KeyEvent> TypedEvents(const std::vector<TypedKey>& keys) {
+  std::vector<KeyEvent> events;
+  const auto add = [&events](KeyAction action, int key, std::uint16_t waitLimit = 0) {
+    events.push_back({action, static_cast<std::uint8_t>(key), true, waitLimit});
+  };
+  for (const TypedKey& key : keys) {
+    if (key.Shift) add(KeyAction::Down, VirtualKeyShift);
+    add(KeyAction::Down, key.VirtualKey);
+    add(KeyAction::Up, key.VirtualKey);
+    if (key.Shift) add(KeyAction::Up, VirtualKeyShift);
+    if (key.VirtualKey == VirtualKeyReturn) add(KeyAction::AwaitBasic, 0, ReturnWaitScans);
+  }
+  return events;
+}
+
+void Post(KeyAction action, int key, bool fromText) {
+  Queue.Events.push_back({action, static_cast<std::uint8_t>(key), fromText, 0});
 }
 
 }  // namespace
 
-void KeyQueueReset() { Queue = KeyQueueState{}; }
+void KeyQueueReset() {
+  Queue = KeyQueueState{};
+  Queue.MachineScans = Queue.MachineScansAtFrameEnd = CurrentMachine().KeyboardScanCount().Begun;
+}
 
 void KeyQueuePress(int virtualKey) {
   Post(KeyAction::Down, virtualKey, false);
@@ -203,17 +231,20 @@ void KeyQueueRelease(int virtualKey) {
 
 void KeyQueueType(const std::vector<TypedKey>& keys, bool waitForBasic) {
   if (waitForBasic) Post(KeyAction::AwaitBasic, 0, true);
-  for (const TypedKey& key : keys) {
-    if (key.Shift) Post(KeyAction::Down, VirtualKeyShift, true);
-    Post(KeyAction::Down, key.VirtualKey, true);
-    Post(KeyAction::Up, key.VirtualKey, true);
-    if (key.Shift) Post(KeyAction::Up, VirtualKeyShift, true);
-    if (key.VirtualKey == VirtualKeyReturn) {
-      Post(KeyAction::AwaitBasic, 0, true, ReturnWaitFrames);
-    }
-  }
+  const std::vector<KeyEvent> events = TypedEvents(keys);
+  Queue.Events.insert(Queue.Events.end(), events.begin(), events.end());
   Serve();
 }
+
+std::uint64_t KeyQueueTypeAhead(const std::vector<TypedKey>& keys) {
+  const std::vector<KeyEvent> events = TypedEvents(keys);
+  Queue.Events.insert(Queue.Events.begin(), events.begin(), events.end());
+  const std::uint64_t done = Queue.Applied + events.size();
+  Serve();
+  return done;
+}
+
+std::uint64_t KeyQueueApplied() { return Queue.Applied; }
 
 void KeyQueueFramesPassed(std::int32_t frames) {
   if (frames <= 0) return;
@@ -223,8 +254,17 @@ void KeyQueueFramesPassed(std::int32_t frames) {
     frames = Queue.LineCredit / lines;
     Queue.LineCredit %= lines;
   }
-  Queue.Frame += frames;
+  // Frames in which the program scanned no keys count as scans: nothing can see a change half.
+  BetweenScans();
+  if (frames > 0) {
+    if (Queue.MachineScans == Queue.MachineScansAtFrameEnd) Queue.Scan += frames;
+    Queue.MachineScansAtFrameEnd = Queue.MachineScans;
+  }
   Serve();
+}
+
+void KeyQueueRasterLine() {
+  if (!Queue.Events.empty()) Serve();
 }
 
 bool KeyQueueEmpty() { return Queue.Events.empty(); }
@@ -237,7 +277,7 @@ void KeyQueueSave(SnapshotWriter& out) {
     out.U8(event.FromText);
     out.U16(event.WaitLimit);
   }
-  out.U64(static_cast<std::uint64_t>(Queue.Frame));
+  out.U64(static_cast<std::uint64_t>(Queue.Scan));
   out.U32(static_cast<std::uint32_t>(Queue.LineCredit));
   out.U64(static_cast<std::uint64_t>(Queue.CharacterDownAt));
   for (std::int64_t at : Queue.DownAt) out.U64(static_cast<std::uint64_t>(at));
@@ -266,7 +306,7 @@ bool KeyQueueLoad(SnapshotReader& in, bool apply) {
     if (action > static_cast<std::uint8_t>(KeyAction::AwaitBasic)) return false;
     queue.Events.push_back({static_cast<KeyAction>(action), key, fromText, waitLimit});
   }
-  queue.Frame = static_cast<std::int64_t>(in.U64());
+  queue.Scan = static_cast<std::int64_t>(in.U64());
   queue.LineCredit = static_cast<std::int32_t>(in.U32());
   queue.CharacterDownAt = static_cast<std::int64_t>(in.U64());
   for (std::int64_t& at : queue.DownAt) at = static_cast<std::int64_t>(in.U64());
@@ -283,6 +323,9 @@ bool KeyQueueLoad(SnapshotReader& in, bool apply) {
     return false;
   }
   if (apply) {
+    // The scans to come are counted from the machine's count as it stands.
+    queue.Applied = Queue.Applied;
+    queue.MachineScans = queue.MachineScansAtFrameEnd = CurrentMachine().KeyboardScanCount().Begun;
     Queue = std::move(queue);
     Host.ShiftHeld = shiftHeld;
   }

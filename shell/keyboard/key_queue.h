@@ -1,10 +1,14 @@
 // The keys on their way to the C64's keyboard matrix. The KERNAL looks at the keyboard sixty
 // times a second, so a key pressed and let go between two looks would never be seen, and a key
 // let go and pressed again between two looks would be seen only once. Every key event
-// therefore passes through one queue: a key that goes down stays down, and nothing else
-// changes, for at least KeyHoldFrames frames; a key that goes down where one was just let go
-// waits until it has been seen up. The keyboard's own events, the command line's --type and
-// Edit > Paste all join the same queue, in the order they come.
+// therefore passes through one queue that keeps time by the keyboard scans themselves: a key
+// that goes down stays down, and nothing else changes, for at least KeyHoldScans scans; a key
+// that goes down where one was just let go waits until it has been seen up; and every change
+// waits until no scan is under way, so that no scan sees half of it (SHIFT's column read
+// before the change and the key's after). A scan is a run of reads of the key matrix's rows;
+// where a program reads no keys for a whole frame, each frame counts as a scan. The keyboard's
+// own events, the command line's --type and Edit > Paste all join the same queue, in the order
+// they come.
 #pragma once
 
 #include <cstdint>
@@ -17,11 +21,11 @@ namespace quillon {
 struct SnapshotWriter;
 struct SnapshotReader;
 
-// Two frames span at least one keyboard scan, on a PAL or an NTSC machine.
-inline constexpr int KeyHoldFrames = 2;
-// After a typed RETURN the rest of the text waits for BASIC to be back at its input wait, two
-// seconds at most (a program that reads keys its own way gets them after that).
-inline constexpr int ReturnWaitFrames = 100;
+// Scans a key is held down, and a C64 key seen up before it goes down again.
+inline constexpr int KeyHoldScans = 2;
+// After a typed RETURN the rest of the text waits for BASIC to be back at its input wait, about
+// two seconds of scans at most (a program that reads keys its own way gets them after that).
+inline constexpr int ReturnWaitScans = 120;
 
 // Empties the queue and forgets every key it pressed and every time it noted.
 void KeyQueueReset();
@@ -36,9 +40,18 @@ void KeyQueueRelease(int virtualKey);
 // long that takes.
 void KeyQueueType(const std::vector<TypedKey>& keys, bool waitForBasic);
 
+// Types `keys` ahead of everything queued: the start of a disk image, which comes before text
+// given to type. Returns the count of events applied (KeyQueueApplied) at which they will all
+// have gone.
+std::uint64_t KeyQueueTypeAhead(const std::vector<TypedKey>& keys);
+// Events applied since the program started.
+std::uint64_t KeyQueueApplied();
+
 // Tells the queue that the emulation ran `frames` frames, as the main loop counts them (with
 // F11 held each raster line counts as a frame; the queue turns those back into frames).
 void KeyQueueFramesPassed(std::int32_t frames);
+// The end of a raster line: a scan that has ended is counted, and what may go now goes.
+void KeyQueueRasterLine();
 
 // True when nothing waits: every key event and all typed text have reached the keyboard.
 bool KeyQueueEmpty();

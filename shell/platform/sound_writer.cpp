@@ -93,4 +93,35 @@ void SoundWriterStop(SoundWriter& writer, std::uint32_t maxWaitMilliseconds) {
   }
 }
 
+namespace {
+
+// How long the shutdown waits for a device that does not answer.
+constexpr std::uint32_t StopWaitMilliseconds = 1000;
+
+SoundWriter OutputWriter;
+SoundDevice OutputDevice;
+
+bool OpenOutput(std::uint32_t sampleRate) {
+  return SoundWriterStart(OutputWriter, OutputDevice, sampleRate);
+}
+
+void WriteOutput(const std::int16_t* samples, std::int32_t count) {
+  SoundWriterPut(OutputWriter, samples, count);
+}
+
+void CloseOutput() { SoundWriterStop(OutputWriter, StopWaitMilliseconds); }
+
+}  // namespace
+
+bool SoundOutputStopRequested() {
+  return OutputWriter.StopRequested.load(std::memory_order_acquire);
+}
+
+SoundPlatformOps SoundOutputThroughWriter(const SoundDevice& device) {
+  OutputDevice = device;
+  return {.OpenSoundOutput = OpenOutput,
+          .WriteSoundSamples = WriteOutput,
+          .CloseSoundOutput = CloseOutput};
+}
+
 }  // namespace quillon

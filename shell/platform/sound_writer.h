@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <thread>
 
+#include "platform/sound_platform.h"
+
 namespace quillon {
 
 // What a sound device does, each on the writer's thread. Open and Write return null, or a short
@@ -58,5 +60,13 @@ bool SoundWriterPut(SoundWriter& writer, const std::int16_t* samples, std::int32
 // Ends the thread: what is still queued is dropped, the device closed. Waits at most
 // `maxWaitMilliseconds` for a device stuck in a write, then leaves the thread to it.
 void SoundWriterStop(SoundWriter& writer, std::uint32_t maxWaitMilliseconds);
+
+// The platform's sound output made of a device fed by a writer's thread, as the desktop
+// backends have it: the operations for SoundPlatform. One such output exists at a time; its
+// shutdown waits a second at most for a device that does not answer.
+SoundPlatformOps SoundOutputThroughWriter(const SoundDevice& device);
+// Whether that output's writer has been told to stop: a device that waits in a loop of its own
+// looks at it and lets its samples go.
+bool SoundOutputStopRequested();
 
 }  // namespace quillon

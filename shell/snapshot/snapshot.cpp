@@ -52,7 +52,11 @@ std::string SnapshotLoad(const std::uint8_t* data, std::size_t size) {
   const std::uint32_t version = ReadWord(data + 8);
   const std::uint32_t headerSize = ReadWord(data + 12);
   const std::uint32_t bodySize = ReadWord(data + 16);
-  if (version > SnapshotFormatVersion) {
+  // A newer format is believed only where the file is framed as every format is, the header's
+  // and the body's sizes filling it: the magic followed by junk is a damaged file.
+  const bool framed = headerSize >= SnapshotHeaderSize && headerSize <= size &&
+                      bodySize == size - headerSize;
+  if (version > SnapshotFormatVersion && framed) {
     return "is a snapshot of format " + std::to_string(version) +
            " from a newer Quillon; this one reads format " +
            std::to_string(SnapshotFormatVersion);

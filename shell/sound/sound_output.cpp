@@ -17,10 +17,22 @@ namespace {
 
 bool OutputOpen = false;
 
+// Emulated time runs at fifty frames a second, PAL and NTSC alike.
+constexpr std::int64_t FramesPerSecond = 50;
+
 // The speed reading counts cycles per tick against the machine's cycles in a sixtieth of a
 // second, a hundredth of them per percent.
 constexpr std::int32_t PalSpeedDivisor = 9867 / 60;
 constexpr std::int32_t NtscSpeedDivisor = 10227 / 60;
+
+// Hands the samples to the output: as they are when the machine should be heard, as silence
+// otherwise. The machine mixes its buffer afresh at the next tick that should be heard, so
+// silence can go out in it.
+void HandOver(std::span<std::int16_t> samples) {
+  if (!OutputOpen || samples.empty()) return;
+  if (!SoundAudible()) std::fill(samples.begin(), samples.end(), std::int16_t{0});
+  SoundPlatform.WriteSoundSamples(samples.data(), static_cast<std::int32_t>(samples.size()));
+}
 
 void CloseOutput() {
   if (!OutputOpen) return;
@@ -52,12 +64,7 @@ void SoundTimerTick() {
   // tick, as silence.
   const bool running = !Host.Paused.load(std::memory_order_relaxed);
   if (running) UpdateSpeed();
-  const std::span<std::int16_t> samples = CurrentMachine().SoundTick(running);
-  if (!OutputOpen || samples.empty()) return;
-  // The buffer is mixed afresh by the next tick that should be heard, so silence can go out
-  // in it.
-  if (!SoundAudible()) std::fill(samples.begin(), samples.end(), std::int16_t{0});
-  SoundPlatform.WriteSoundSamples(samples.data(), static_cast<std::int32_t>(samples.size()));
+  HandOver(CurrentMachine().SoundTick(running));
 }
 
 void SoundClockLine() {
@@ -69,6 +76,15 @@ void SoundClockLine() {
 
 void SoundShutdown() {
   if (!SoundStarted) return;
+  // A recording on emulated time lasts as long as the run, to the sample: the lines since the
+  // last tick are a part of a tick.
+  if (SoundClock.Enabled && OutputOpen) {
+    Machine& machine = CurrentMachine();
+    const std::int64_t lines = SoundClock.Lines;
+    const auto samples = static_cast<std::int32_t>(lines * machine.SampleRate() /
+                                                   (machine.LinesPerFrame() * FramesPerSecond));
+    HandOver(machine.SoundTail(samples));
+  }
   CloseOutput();
   SoundStarted = 0;
 }

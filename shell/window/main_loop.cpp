@@ -5,6 +5,7 @@
 
 #include "debug/status_line.h"
 #include "keyboard/host_keys.h"
+#include "keyboard/key_queue.h"
 #include "platform/messages.h"
 #include "platform/platform.h"
 #include "resources/menu.h"
@@ -29,13 +30,16 @@ std::int64_t (*ReadPacingCounter)() = PlatformCounter;
 void OnSoundTimer() { SoundTimerTick(); }
 
 // The end of every raster line: the status line drawn at a frame's end while Scroll Lock is
-// held, the raster marker after every line while F11 is held, and the sound's emulated clock.
+// held, the raster marker after every line while F11 is held, the typing queue, and the sound's
+// emulated clock.
 void OnRasterLine(bool frameEnded) {
   if (frameEnded && HostKeyDown[VirtualKeyScrollLock]) {
     DrawStatusLine(Host.SpeedPercent.load(std::memory_order_relaxed),
                    Host.FrameSkip.load(std::memory_order_relaxed));
   }
   if (HostKeyDown[VirtualKeyF11]) DrawRasterMarker(CurrentMachine().RasterCompare());
+  // Keys change between two keyboard scans, which a frame's end may fall within.
+  KeyQueueRasterLine();
   // Headless runs hear the machine on emulated time rather than on the timer thread.
   if (SoundClock.Enabled) SoundClockLine();
 }

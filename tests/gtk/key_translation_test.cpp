@@ -136,7 +136,7 @@ void Deliver(bool pressed, int scanCode, std::uint32_t label, bool altHeld = fal
     MainWindowProc(nullptr, key.Message, static_cast<std::uintptr_t>(key.VirtualKey),
                    key.LParam);
   }
-  KeyQueueFramesPassed(KeyHoldFrames);
+  KeyQueueFramesPassed(KeyHoldScans);
 }
 
 TEST(GtkKeyTranslation, KeysReachTheMatrixOnlyWithoutAlt) {

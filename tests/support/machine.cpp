@@ -76,35 +76,15 @@ UnallocatedMachine::~UnallocatedMachine() {
 void PowerOnMachine() {
   RomImages = BuiltInRomImages;
   ResetHostRecord();
-  Cpu = CpuPowerOnState;
-  Vic = {};
-  Cia1 = {};
-  Cia2 = {};
   VideoStandard = VideoStandardPal;
-  CycleCounters.LineClock = 0;
-  CycleCounters.FrameCounter = 0;
-  CycleCounters.UnpublishedSteps = 0;
-  CycleCounters.StepCounter = 0;
-  CycleCounters.Clock = 0;
-  CiaClock = 0;
   SoundClock.Enabled = false;
   RasterLineEnd = {};
   FrameImage.Target = FrameImage.Picture;
-  ProcessorPortLatch = 0;
-  IdToggle = 0xAA;
   CartridgeAttached = 0;
   CartridgePath.clear();
   CartridgeImage.clear();
   CartridgeImageKept = 0;
-  DebugExit = {false, -1};
-  RunStopRequested = false;
   FetchObserver = nullptr;
-  for (SidVoice& voice : Sid.Voices) {
-    voice.Wave = nullptr;
-    voice.Phase = 0;
-    voice.EnvState = EnvelopeAttack;
-    voice.Attack = voice.Decay = voice.Sustain = voice.Release = 0;
-  }
   ASSERT_TRUE(StartMachine());
   // As after the main window's class was registered: messages reach the window procedure.
   MainWindowProcedure = MainWindowProc;

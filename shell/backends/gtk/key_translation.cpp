@@ -2,7 +2,6 @@
 
 #include <gdk/gdk.h>
 
-#include "cia/keyboard.h"
 #include "keyboard/key_position.h"
 #include "platform/messages.h"
 

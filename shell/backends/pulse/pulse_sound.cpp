@@ -13,10 +13,6 @@ namespace {
 // does not run it dry, and with the tick's own wait a register write is heard within about
 // 150 ms.
 constexpr std::uint32_t QueuedMilliseconds = 100;
-// How long the shutdown waits for a server that does not answer.
-constexpr std::uint32_t StopWaitMilliseconds = 1000;
-
-SoundWriter Writer;
 pa_simple* Stream = nullptr;
 
 const char* PulseOpen(std::uint32_t sampleRate) {
@@ -46,24 +42,10 @@ void PulseClose() {
   Stream = nullptr;
 }
 
-bool OpenSoundOutput(std::uint32_t sampleRate) {
-  return SoundWriterStart(Writer, {PulseOpen, PulseWrite, PulseClose}, sampleRate);
-}
-
-void WriteSoundSamples(const std::int16_t* samples, std::int32_t count) {
-  SoundWriterPut(Writer, samples, count);
-}
-
-void CloseSoundOutput() { SoundWriterStop(Writer, StopWaitMilliseconds); }
-
 }  // namespace
 
 void UsePulseSound() {
-  SoundPlatform = {
-      .OpenSoundOutput = OpenSoundOutput,
-      .WriteSoundSamples = WriteSoundSamples,
-      .CloseSoundOutput = CloseSoundOutput,
-  };
+  SoundPlatform = SoundOutputThroughWriter({PulseOpen, PulseWrite, PulseClose});
 }
 
 }  // namespace quillon

@@ -10,6 +10,7 @@
 #include "platform/display_platform.h"
 #include "platform/platform.h"
 #include "platform/sound_platform.h"
+#include "platform/sound_writer.h"
 
 namespace quillon {
 
@@ -64,11 +65,7 @@ void UseWin32Backend() {
       .CreatePictureBuffer = CreatePictureBuffer,
       .FreePictureBuffer = FreePictureBuffer,
   };
-  SoundPlatform = {
-      .OpenSoundOutput = OpenSoundOutput,
-      .WriteSoundSamples = WriteSoundSamples,
-      .CloseSoundOutput = CloseSoundOutput,
-  };
+  SoundPlatform = SoundOutputThroughWriter({WaveOutOpen, WaveOutWrite, WaveOutClose});
 }
 
 std::vector<std::string> ReadCommandLine() {

@@ -23,8 +23,6 @@ constexpr int DeviceBlocks = 2;
 constexpr ULONGLONG StallMilliseconds = 2000;
 // While it waits for the device, the writer looks this often whether it is to stop.
 constexpr DWORD WaitSliceMilliseconds = 50;
-// How long the shutdown waits for a driver that does not answer.
-constexpr std::uint32_t StopWaitMilliseconds = 1000;
 
 // What a device that has run dry is given ahead of the next block.
 constexpr std::int16_t Silence[SoundBlockCapacity] = {};
@@ -38,7 +36,6 @@ struct WaveOutState {
   char Error[MAXERRORLENGTH];
 };
 WaveOutState WaveOut;
-SoundWriter Writer;
 
 const char* ErrorText(MMRESULT result) {
   if (waveOutGetErrorTextA(result, WaveOut.Error, sizeof WaveOut.Error) != MMSYSERR_NOERROR) {
@@ -110,7 +107,7 @@ const char* WaveOutWrite(const std::int16_t* samples, std::int32_t count) {
   const ULONGLONG deadline = GetTickCount64() + StallMilliseconds;
   WAVEHDR* header = FreeHeader();
   while (header == nullptr) {
-    if (Writer.StopRequested.load(std::memory_order_acquire)) return nullptr;
+    if (SoundOutputStopRequested()) return nullptr;
     if (GetTickCount64() >= deadline) return "the sound device stopped playing";
     WaitForSingleObject(WaveOut.BlockDone, WaitSliceMilliseconds);
     header = FreeHeader();
@@ -131,15 +128,5 @@ void WaveOutClose() {
   CloseHandle(WaveOut.BlockDone);
   WaveOut.BlockDone = nullptr;
 }
-
-bool OpenSoundOutput(std::uint32_t sampleRate) {
-  return SoundWriterStart(Writer, {WaveOutOpen, WaveOutWrite, WaveOutClose}, sampleRate);
-}
-
-void WriteSoundSamples(const std::int16_t* samples, std::int32_t count) {
-  SoundWriterPut(Writer, samples, count);
-}
-
-void CloseSoundOutput() { SoundWriterStop(Writer, StopWaitMilliseconds); }
 
 }  // namespace quillon::win32

@@ -101,10 +101,10 @@ bool ReadClipboardText(std::string* text);
 bool TakeDroppedFile(std::uintptr_t drop, char* path, std::size_t capacity);
 void HoldOffScreenSaver(bool hold);
 
-// The sound through waveOut (win32_sound.cpp).
-bool OpenSoundOutput(std::uint32_t sampleRate);
-void WriteSoundSamples(const std::int16_t* samples, std::int32_t count);
-void CloseSoundOutput();
+// The waveOut device, which the sound writer's thread opens and feeds (win32_sound.cpp).
+const char* WaveOutOpen(std::uint32_t sampleRate);
+const char* WaveOutWrite(const std::int16_t* samples, std::int32_t count);
+void WaveOutClose();
 
 }  // namespace win32
 }  // namespace quillon
