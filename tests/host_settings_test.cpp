@@ -45,12 +45,12 @@ bool SameSettings(const SettingsState& a, const SettingsState& b) {
          a.WindowWidth == b.WindowWidth && a.WindowHeight == b.WindowHeight &&
          a.WindowMaximized == b.WindowMaximized &&
          a.ProgramFolder == b.ProgramFolder && a.CartridgeFolder == b.CartridgeFolder &&
-         a.SoundOn == b.SoundOn;
+         a.SoundOn == b.SoundOn && a.Model == b.Model;
 }
 
 TEST(HostSettings, WrittenSettingsReadBackAndDamagedTextIsRefusedWhole) {
   const SettingsState changed = {VideoStandardNtsc, 0, 1, 1, 720, 480, 1, "/home/c64/games",
-                                 "/home/c64/cartridges with spaces", 0};
+                                 "/home/c64/cartridges with spaces", 0, MachineModel::Accurate};
   SettingsState read = DefaultSettings;
   ASSERT_TRUE(ParseSettings(FormatSettings(changed), read));
   EXPECT_TRUE(SameSettings(read, changed));
@@ -74,7 +74,8 @@ TEST(HostSettings, WrittenSettingsReadBackAndDamagedTextIsRefusedWhole) {
       "[Joystick]\nPort=1x\n",           "[Joystick]\nCursorKeys=-1\n",
       "[Window]\nWidth=99999999999\n",   "[Video]\nthis is no setting\n",
       "[Video]\n=PAL\n",                 "[Video]\nStandard=NTSC\n\x01\x02\n",
-      "[Sound]\nOn=2\n",                "[Window]\nMaximized=yes\n",
+      "[Sound]\nOn=2\n",                "[Machine]\nModel=Exact\n",
+      "[Window]\nMaximized=yes\n",
   };
   for (const char* text : damaged) {
     SettingsState settings = changed;

@@ -33,7 +33,7 @@
 #include <cstdint>
 
 #include "accurate/cpu6510_alu.h"
-#include "accurate/snapshot_fields.h"
+#include "interface/snapshot_stream.h"
 
 namespace quillon::accurate {
 
@@ -46,19 +46,20 @@ struct CpuState {
   bool ResetPending = true;   // power-on is a reset
   bool Jammed = false;
 
-  template <class Self, class Visit>
-  static void Fields(Self& state, Visit visit) {
-    visit(state.Registers.A);
-    visit(state.Registers.X);
-    visit(state.Registers.Y);
-    visit(state.Registers.S);
-    visit(state.Registers.P);
-    visit(state.Registers.PC);
-    visit(state.NmiLineSeen);
-    visit(state.NmiPending);
-    visit(state.InterruptDue);
-    visit(state.ResetPending);
-    visit(state.Jammed);
+  // The fields of a snapshot, in both directions (see interface/snapshot_stream.h).
+  template <class Stream, class Self>
+  static void Fields(Stream& s, Self& state) {
+    s.Field(state.Registers.A);
+    s.Field(state.Registers.X);
+    s.Field(state.Registers.Y);
+    s.Field(state.Registers.S);
+    s.Field(state.Registers.P);
+    s.Field(state.Registers.PC);
+    s.Flag(state.NmiLineSeen);
+    s.Flag(state.NmiPending);
+    s.Flag(state.InterruptDue);
+    s.Flag(state.ResetPending);
+    s.Flag(state.Jammed);
   }
 };
 
@@ -90,6 +91,11 @@ class Cpu6510 {
 
   bool Jammed() const { return State.Jammed; }
 
+  // The next Step fetches an opcode: no reset, interrupt or jam comes first.
+  bool AtInstruction() const {
+    return !State.ResetPending && !State.Jammed && !State.InterruptDue;
+  }
+
   // The next Step runs an IRQ or NMI sequence (the trace view steps into the handler with it).
   bool InterruptDue() const {
     return State.InterruptDue && !State.Jammed && !State.ResetPending;
@@ -99,9 +105,15 @@ class Cpu6510 {
   CpuRegisters& Registers() { return State.Registers; }
   const CpuRegisters& Registers() const { return State.Registers; }
 
-  void Save(SnapshotWriter& out) const { SaveFields(State, out); }
+  void Save(SnapshotWriter& out) const { CpuState::Fields(out, State); }
   // False for damaged data, which leave the processor as it was.
-  bool Load(SnapshotReader& in) { return LoadFields(State, in); }
+  bool Load(SnapshotReader& in) {
+    CpuState loaded = State;
+    CpuState::Fields(in, loaded);
+    if (in.Failed) return false;
+    State = loaded;
+    return true;
+  }
 
  private:
   // Whether an indexed access makes its dummy read at the uncorrected page always (stores and

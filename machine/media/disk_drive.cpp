@@ -104,15 +104,12 @@ void DetachDiskImage() {
   DiskPath.clear();
 }
 
-namespace {
-
-// LOAD from the image at `path`, as DiskLoad.
-DiskStatus LoadFrom(const std::string& path, std::span<const std::uint8_t> name,
+DiskStatus DiskLoad(const std::string& imagePath, std::span<const std::uint8_t> name,
                     std::vector<std::uint8_t>& file) {
   file.clear();
   OpenImage image;
   DiskDirectory directory;
-  if (!ReadImage(path, image).empty() ||
+  if (!ReadImage(imagePath, image).empty() ||
       ReadDirectory(image, directory) != DiskStatus::Ok) {
     return DiskStatus::Damaged;
   }
@@ -135,16 +132,10 @@ DiskStatus LoadFrom(const std::string& path, std::span<const std::uint8_t> name,
   return DiskStatus::Ok;
 }
 
-}  // namespace
-
-DiskStatus DiskLoad(std::span<const std::uint8_t> name, std::vector<std::uint8_t>& file) {
-  return LoadFrom(DiskPath, name, file);
-}
-
 std::string CheckDiskHasProgram(const std::string& path) {
   static constexpr std::uint8_t FirstFile[] = {'*'};
   std::vector<std::uint8_t> file;
-  switch (LoadFrom(path, FirstFile, file)) {
+  switch (DiskLoad(path, FirstFile, file)) {
     case DiskStatus::Ok:
       return "";
     case DiskStatus::NotFound:
@@ -154,7 +145,8 @@ std::string CheckDiskHasProgram(const std::string& path) {
   }
 }
 
-DiskStatus DiskSave(std::span<const std::uint8_t> name, std::span<const std::uint8_t> file) {
+DiskStatus DiskSave(const std::string& imagePath, std::span<const std::uint8_t> name,
+                    std::span<const std::uint8_t> file) {
   const bool replace = StartsWith(name, "@");
   std::span<const std::uint8_t> plain = WithoutDrive(replace ? name.subspan(1) : name);
   if (!SavableName(plain)) return DiskStatus::BadName;
@@ -163,17 +155,17 @@ DiskStatus DiskSave(std::span<const std::uint8_t> name, std::span<const std::uin
   const DiskName diskName = DiskNameFrom(plain, false);
 
   std::error_code error;
-  const fs::path target = fs::canonical(PathFromUtf8(DiskPath), error);
-  if (error || IsTapeArchive(DiskPath) || !WriteAllowed(target) ||
+  const fs::path target = fs::canonical(PathFromUtf8(imagePath), error);
+  if (error || IsTapeArchive(imagePath) || !WriteAllowed(target) ||
       !WriteAllowed(target.parent_path())) {
     return DiskStatus::WriteProtected;
   }
   OpenImage image;
-  if (!ReadImage(DiskPath, image).empty()) return DiskStatus::Damaged;
+  if (!ReadImage(imagePath, image).empty()) return DiskStatus::Damaged;
   const DiskStatus status = D64WriteFile(image.Disk, diskName, replace, file);
   if (status != DiskStatus::Ok) return status;
   const std::vector<std::uint8_t>& bytes = image.Disk.Bytes;
-  return ReplaceFile(DiskPath, bytes.data(), bytes.size()).empty() ? DiskStatus::Ok
+  return ReplaceFile(imagePath, bytes.data(), bytes.size()).empty() ? DiskStatus::Ok
                                                                    : DiskStatus::WriteProtected;
 }
 

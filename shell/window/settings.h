@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+#include "interface/machine.h"
+
 namespace quillon {
 
 struct SettingsState {
@@ -23,10 +25,12 @@ struct SettingsState {
   std::string ProgramFolder;
   std::string CartridgeFolder;
   std::int32_t SoundOn;  // Settings > Sound: 0 or 1
+  MachineModel Model;    // Settings > the machine model
 };
 inline constexpr std::uint32_t SettingsNtsc = 0;
 inline constexpr std::uint32_t SettingsPal = 1;
-inline const SettingsState DefaultSettings = {SettingsPal, 1, 2, 0, 0, 0, 0, {}, {}, 1};
+inline const SettingsState DefaultSettings = {SettingsPal, 1, 2, 0, 0, 0, 0, {}, {}, 1,
+                                              MachineModel::Classic};
 
 // The settings of this run: loaded at the start, kept up to date by the menu commands and the
 // file dialogs, written at exit.
@@ -50,9 +54,11 @@ SettingsState LoadSettings(const std::string& path);
 // as it was. False when it could not be written.
 bool SaveSettings(const std::string& path, const SettingsState& settings);
 
-// Puts Settings into effect before start-up: video standard, border, joystick, sound.
+// Puts Settings into effect before start-up: machine model, video standard, border, joystick,
+// sound.
 void ApplySettings();
-// Takes the values in effect now into Settings: video standard, border, joystick, sound.
+// Takes the values in effect now into Settings: machine model, video standard, border,
+// joystick, sound.
 void CaptureSettings();
 // Takes the window's placement into Settings as the window goes, while it still exists: its
 // normal client area and whether it is maximised, or only its client area where the platform

@@ -37,7 +37,9 @@ constexpr std::uint32_t CheckedCommands[] = {CommandPause,
                                              CommandSound,
                                              CommandJoystickPort1,
                                              CommandJoystickPort2,
-                                             CommandJoystickCursorKeys};
+                                             CommandJoystickCursorKeys,
+                                             CommandModelClassic,
+                                             CommandModelAccurate};
 
 struct MenuItemWidget {
   int SubMenu;
