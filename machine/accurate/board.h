@@ -21,9 +21,9 @@
 #include <cstdint>
 #include <string>
 
+#include "accurate/audio_out.h"
 #include "accurate/cia6526.h"
 #include "accurate/memory_map.h"
-#include "accurate/audio_out.h"
 #include "accurate/processor_port.h"
 #include "accurate/sid.h"
 #include "accurate/vic_ii.h"

@@ -161,9 +161,9 @@ class Machine {
   // emulation's own thread between two cycles. Recorded until set; set between runs, with the
   // timer stopped.
   virtual void SetSoundLive(bool live) = 0;
-  // One sound tick, a twentieth of a second: the tick's samples, mixed when `mix` (otherwise,
-  // paused, the machine's sound stands still and the tick is silence). Called from the thread
-  // that ticks the sound. The classic model mixes exactly a twentieth of a second of its
+  // One sound tick, a twentieth of a second: the tick's samples, mixed when `mix`; otherwise
+  // (paused) the machine's sound stands still and the tick's samples are not to be heard.
+  // Called from the thread that ticks the sound. The classic model mixes exactly a twentieth of a second of its
   // voices. A model whose chip makes its samples as it is clocked hands over what the chip has
   // made since the tick before: recorded, every sample of it at the chip's own clock; live,
   // at the pace of the window, at most SoundTickMaxSamples, and a tick of silence when the
