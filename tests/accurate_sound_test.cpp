@@ -559,6 +559,48 @@ TEST(AccurateSoundRegisters, D41CFollowsTheEnvelope) {
   }
 }
 
+// --- Snapshots ----------------------------------------------------------------------------
+
+constexpr SnapshotKeyboardPart NoKeyboard = {[](SnapshotWriter&) {},
+                                             [](SnapshotReader&, bool) { return true; }};
+
+// Eight ticks of three frames, as a recording takes them.
+std::vector<std::int16_t> RecordTicks(Machine& machine) {
+  std::vector<std::int16_t> samples;
+  for (int tick = 0; tick < 8; ++tick) {
+    machine.RunFrames(3);
+    const std::span<std::int16_t> taken = machine.SoundTick(true);
+    samples.insert(samples.end(), taken.begin(), taken.end());
+  }
+  return samples;
+}
+
+// A snapshot keeps the chip, its model and the charge of the output's coupling: loaded into a
+// machine with the other chip, it goes on sample for sample as the machine it was taken from.
+TEST(AccurateSoundSnapshot, TheChipGoesOnSampleForSampleWithItsModel) {
+  auto machine = test::BootAccurate();
+  machine->SetSidChip(SidChip::Mos8580);
+  Assembler code(0xC000);
+  code.Poke({0xD416}, 0x30).Poke({0xD417}, 0xF1).Poke({0xD418}, 0x1F);
+  code.Poke({0xD400, 0xD40E}, 0x31).Poke({0xD401, 0xD40F}, 0x0B).Poke({0xD406, 0xD414}, 0xC8);
+  code.Poke({0xD412}, 0x41).Poke({0xD405}, 0x59).Poke({0xD404}, 0x21).Stop();
+  code.LoadInto(*machine);
+  ASSERT_TRUE(test::RunUntil(*machine, 0xC000, {code.End()}));
+  machine->RunFrames(2);
+  machine->SoundTick(true);
+  SnapshotWriter out;
+  machine->SaveState(out, NoKeyboard);
+  const std::vector<std::int16_t> uninterrupted = RecordTicks(*machine);
+  EXPECT_GT(test::Loudness(uninterrupted, 0, uninterrupted.size()), 1000);
+
+  auto resumed = CreateMachine(MachineModel::Accurate, {.Sid = SidChip::Mos6581});
+  ASSERT_TRUE(resumed->PowerOn());
+  SnapshotReader in{out.Bytes.data(), out.Bytes.size()};
+  ASSERT_EQ(resumed->LoadState(in, NoKeyboard), "");
+  EXPECT_EQ(resumed->SidChipInUse(), SidChip::Mos8580);
+  EXPECT_TRUE(RecordTicks(*resumed) == uninterrupted);
+}
+
 // --- Live: the handover to the window's sound timer --------------------------------------------
 
 // A booted machine of the standard whose sound plays live, voice 1 sounding a sawtooth of
