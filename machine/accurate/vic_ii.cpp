@@ -1,6 +1,7 @@
 #include "accurate/vic_ii.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "accurate/vic_constants.h"
 
@@ -30,10 +31,6 @@ constexpr int NtscLastX = 0x194;
 
 // --- Cycle masks -----------------------------------------------------------------------------
 
-bool VicII::CycleMask::Test(int cycle) const {
-  return cycle < 64 ? (Low >> cycle) & 1 : (High >> (cycle - 64)) & 1;
-}
-
 void VicII::CycleMask::Set(int cycle) {
   if (cycle < 64) {
     Low |= std::uint64_t{1} << cycle;
@@ -42,10 +39,21 @@ void VicII::CycleMask::Set(int cycle) {
   }
 }
 
+int VicII::CycleMask::Next(int cycle, bool set) const {
+  for (int word = cycle >> 6; word < 2; ++word) {
+    std::uint64_t bits = word == 0 ? Low : High;
+    if (!set) bits = ~bits;
+    if (word == cycle >> 6) bits &= ~std::uint64_t{0} << (cycle & 63);
+    if (bits != 0) return 64 * word + std::countr_zero(bits);
+  }
+  return 128;
+}
+
 // --- Power and time ---------------------------------------------------------------------------
 
 void VicII::PowerOn(bool pal, std::uint64_t clock) {
   S = State{};
+  SettingStale = true;
   S.Pal = S.PendingPal = pal;
   S.LineStart = clock;
   S.Rc = 7;
@@ -92,11 +100,6 @@ void VicII::UpdateBadLine(int cycle) {
   }
 }
 
-bool VicII::BaLowAt(int cycle) const {
-  return (S.BadLine && cycle >= FirstBadLineBaCycle && cycle <= LastCAccessCycle) ||
-         S.SpriteBa.Test(cycle);
-}
-
 int VicII::NextFixedEvent(int cycle) const {
   const int fixed[] = {S.Line == 0 ? LineZeroCompareCycle : 0, VideoCounterCycle,
                        SpriteBaseCycle, SpriteDmaCycle, SpriteDmaAgainCycle,
@@ -113,18 +116,15 @@ int VicII::NextFixedEvent(int cycle) const {
 // rises, so that what the chip fetched meanwhile is drawn before the processor runs again. While
 // a sprite collision could raise an interrupt, every cycle is drawn as it ends.
 void VicII::Schedule(int cycle) {
-  const int end = Timing().CyclesPerLine + 1;
-  int run = cycle;
-  while (run < end && BaLowAt(run)) ++run;
+  CycleMask low = S.SpriteBa;
+  if (S.BadLine) {
+    low.Low |= (~std::uint64_t{0} << FirstBadLineBaCycle) &
+               (~std::uint64_t{0} >> (63 - LastCAccessCycle));
+  }
+  const int run = std::min(low.Next(cycle, false), Timing().CyclesPerLine + 1);
   S.BaLowUntil = run > cycle ? ClockOf(run) : 0;
   int next = NextFixedEvent(cycle);
-  if (run > cycle) {
-    next = std::min(next, run);
-  } else {
-    int fall = cycle + 1;
-    while (fall < next && !BaLowAt(fall)) ++fall;
-    next = fall;
-  }
+  next = std::min(next, run > cycle ? run : low.Next(cycle + 1, true));
   if (CollisionInterruptDue()) next = std::min(next, cycle + 1);
   S.NextEventClock = ClockOf(next);
 }
@@ -200,6 +200,7 @@ LineEnd VicII::StartCycle(std::uint64_t clock) {
 // standard switches here, and a line past the new standard's last begins the next frame. The
 // light pen may fire again in a new frame.
 void VicII::NewLine() {
+  if (S.Pal != S.PendingPal) SettingStale = true;
   S.Pal = S.PendingPal;
   ++S.Line;
   if (S.Line >= LinesPerFrame()) S.Line = 0;
@@ -358,6 +359,7 @@ void VicII::Write(int reg, std::uint8_t value, std::uint64_t clock) {
       break;
   }
   S.Registers[reg] = value;
+  SettingStale = true;
   if (reg == SpriteExpandY) {
     // A sprite that is not Y-expanded keeps its flip-flop set. Set in cycle 15, while the chip
     // moves MCBASE on, it mixes MCBASE with MC: OR in bits 0, 2 and 4, AND in bits 1, 3 and 5.
@@ -530,6 +532,7 @@ bool VicII::Load(SnapshotReader& in) {
   }
   if (!valid) return false;
   S = loaded;
+  SettingStale = true;
   UpdateWatch();
   return true;
 }

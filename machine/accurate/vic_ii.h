@@ -144,8 +144,9 @@ class VicII {
   struct CycleMask {
     std::uint64_t Low = 0;   // cycles 0-63
     std::uint64_t High = 0;  // cycles 64-127
-    bool Test(int cycle) const;
     void Set(int cycle);
+    // The first cycle from `cycle` on whose bit is `set`, or 128.
+    int Next(int cycle, bool set) const;
   };
 
   struct Sprite {
@@ -215,6 +216,25 @@ class VicII {
     std::uint32_t WatchSize;
   };
 
+  // What the drawing takes from the registers, worked out again after a write.
+  struct DrawSetting {
+    unsigned Mode;  // ECM | BMM | MCM
+    int Offset;     // where a byte's first pixel lies in the slot after its fetch: 1-8
+    std::uint64_t Background[4];  // $D021-$D024 in all eight pixels
+    std::uint64_t Outside;        // what the sequencer shows without a byte
+    std::uint64_t BorderWord;
+    std::uint8_t Border;
+    bool Csel;
+    bool Den;
+    int Top;     // the vertical border's lines for RSEL
+    int Bottom;
+    unsigned Matrix;
+    unsigned IdleAddress;
+    unsigned GraphicsBase;
+    unsigned AddressMask;
+    int StartPixel[8];  // the line pixel where the X counter meets each sprite's X
+  };
+
   template <class Stream, class Self>
   static void Fields(Stream& s, Self& state);
 
@@ -229,7 +249,6 @@ class VicII {
   void SpriteDmaCheck(bool toggleFlops);
   void SpriteCounters();
   void DisplayCheck();
-  bool BaLowAt(int cycle) const;
   int NextFixedEvent(int cycle) const;
   void Schedule(int cycle);
   void UpdateWatch();
@@ -240,14 +259,18 @@ class VicII {
   // The drawing (vic_draw.cpp): every cycle up to `cycle` of the line, and the finished line
   // into the pictures.
   void DrawUpTo(int cycle);
+  void Fetches(int cycle, unsigned kind);
   void FinishLine();
   bool CollisionInterruptDue() const;
+  void UpdateSetting();
 
   VicMemory Memory;
   std::uint8_t* Window = nullptr;
   std::uint8_t* Borders = nullptr;
   std::uint8_t* Bordered = nullptr;
   State S{};
+  DrawSetting Setting{};
+  bool SettingStale = true;
 };
 
 }  // namespace quillon::accurate
