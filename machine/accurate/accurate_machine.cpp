@@ -38,19 +38,6 @@ struct TimeState {
   bool ResetRequested;
 };
 
-void WriteBytes(SnapshotWriter& out, const void* data, std::size_t size) {
-  out.U32(static_cast<std::uint32_t>(size));
-  out.Block(data, size);
-}
-
-bool ReadBytes(SnapshotReader& in, std::vector<std::uint8_t>& bytes, std::size_t limit) {
-  const std::uint32_t size = in.U32();
-  if (in.Failed || size > limit || size > in.Size - in.Position) return false;
-  bytes.resize(size);
-  in.Block(bytes.data(), size);
-  return true;
-}
-
 class AccurateMachine final : public Machine, private DiskTrapMachine {
  public:
   explicit AccurateMachine(CiaModel cias) : Cias(cias) {
@@ -301,8 +288,8 @@ void AccurateMachine::SaveState(SnapshotWriter& out, const SnapshotKeyboardPart&
   out.EndBlock(block);
   block = out.BeginBlock("CART");
   out.U8(Cartridge.Attached ? 1 : 0);
-  WriteBytes(out, Cartridge.Path.data(), Cartridge.Path.size());
-  WriteBytes(out, Cartridge.Image.data(), Cartridge.Image.size());
+  out.Sized(Cartridge.Path.data(), Cartridge.Path.size());
+  out.Sized(Cartridge.Image.data(), Cartridge.Image.size());
   out.EndBlock(block);
   block = out.BeginBlock("KEYS");
   out.Block(B.KeyMatrix, sizeof B.KeyMatrix);
@@ -345,8 +332,8 @@ std::string AccurateMachine::ReadBody(SnapshotReader& in, const SnapshotKeyboard
   end = in.OpenBlock("CART");
   parts.Cartridge->Attached = in.Flag();
   std::vector<std::uint8_t> path;
-  if (!ReadBytes(in, path, MaxPathLength) ||
-      !ReadBytes(in, parts.Cartridge->Image, CartridgeImageMaxSize) || !in.CloseBlock(end)) {
+  if (!in.Sized(path, MaxPathLength) ||
+      !in.Sized(parts.Cartridge->Image, CartridgeImageMaxSize) || !in.CloseBlock(end)) {
     return "is damaged: its cartridge block";
   }
   parts.Cartridge->Path.assign(path.begin(), path.end());

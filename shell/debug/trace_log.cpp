@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "debug/disassembly_table.h"
+#include "media/utf8_path.h"
 #include "session/session.h"
 
 namespace quillon {
@@ -100,7 +101,7 @@ void LogInstruction() {
 
 std::string TraceLogOpen(const std::string& path) {
   TraceLogClose();
-  std::FILE* file = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
+  std::FILE* file = path == "-" ? stdout : OpenUtf8File(path, "wb");
   if (file == nullptr) {
     return "cannot write the trace log to '" + path + "': " + std::strerror(errno);
   }

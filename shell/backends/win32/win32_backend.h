@@ -5,14 +5,22 @@
 // the window, the screen saver held off, and the sound through waveOut.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace quillon {
 
 // Makes Windows the platform: fills Platform, DisplayPlatform and SoundPlatform.
 void UseWin32Backend();
 
+// The program's arguments in UTF-8, its own name first, as the system splits its command line:
+// names in any script, whatever the code page.
+std::vector<std::string> ReadCommandLine();
+
 // A program of the Windows subsystem starts without a console. Output that was redirected (to
 // a file or a pipe) goes there already; the rest goes to the console of the command prompt that
-// started the program, when there is one.
-void ConnectToParentConsole();
+// started the program, when there is one. False when what goes to stderr reaches no one (the
+// program was started from Explorer or a shortcut).
+bool ConnectToParentConsole();
 
 }  // namespace quillon
