@@ -63,11 +63,6 @@ double HzOf(std::uint16_t frequency, double clock) { return frequency * clock / 
 // The opcode the programs branch with.
 constexpr std::uint8_t Bne = 0xD0;
 
-// A relative branch from here to `target`.
-void Branch(Assembler& code, std::uint8_t opcode, std::uint16_t target) {
-  code.Bytes({opcode, static_cast<std::uint8_t>(target - (code.Here() + 2))});
-}
-
 // A sound test's program, started by RUN: interrupts off and the screen blanked, so that nothing
 // takes cycles from it; register writes between waits of whole frames counted on the raster;
 // and the end of the run through the debug exit port. A recording's last sample is that end,
@@ -102,7 +97,7 @@ class SoundProgram {
       Code.Bytes({0xA2, static_cast<std::uint8_t>(std::min(left, 255))});  // LDX
       const std::uint16_t loop = Code.Here();
       Code.WaitRaster(0x80).WaitRaster(0x81).Bytes({0xCA});  // DEX
-      Branch(Code, Bne, loop);
+      Code.Branch(Bne, loop, false);
     }
     return *this;
   }
@@ -122,7 +117,7 @@ class SoundProgram {
     Code.Bytes({0xE8, 0x8A, 0x29, 0x0F, 0xAA});                    // INX TXA AND #$0F TAX
     Code.Bytes({0xA5, 0xFB, 0xD0, 0x02, 0xC6, 0xFC, 0xC6, 0xFB});  // the count down by one
     Code.Bytes({0xA5, 0xFB, 0x05, 0xFC});                          // LDA $FB ORA $FC
-    Branch(Code, Bne, loop);
+    Code.Branch(Bne, loop, false);
     return *this;
   }
   std::vector<std::uint8_t> File() const {
@@ -138,7 +133,7 @@ class SoundProgram {
   std::vector<Part> Parts;
 
  private:
-  Assembler Code{test::RunOrigin};
+  Assembler Code{Assembler::ProgramOrigin};
 };
 
 // A headless run of the program on the accurate machine, recorded.
@@ -469,9 +464,9 @@ std::vector<std::uint8_t> RunReads(Assembler& code, std::size_t count,
 // `pages` are full.
 void StoreAndLoop(Assembler& code, std::uint16_t loop, int pages) {
   code.Bytes({0x91, 0xFB, 0xC8});  // STA ($FB),Y  INY
-  Branch(code, Bne, loop);
+  code.Branch(Bne, loop);
   code.Bytes({0xE6, 0xFC, 0xA5, 0xFC, 0xC9, static_cast<std::uint8_t>(0x20 + pages)});
-  Branch(code, Bne, loop);
+  code.Branch(Bne, loop);
 }
 
 Assembler ReadingProgram() {
@@ -486,7 +481,7 @@ TEST(AccurateSoundRegisters, D41BNoiseLooksRandom) {
   code.Poke({0xD40E, 0xD40F}, 0xFF).Poke({0xD412}, 0x80);
   const std::uint16_t loop = code.Here();
   code.Bytes({0xA2, 0x4C, 0xCA});  // LDX #76, DEX ...
-  Branch(code, Bne, static_cast<std::uint16_t>(code.Here() - 1));
+  code.Branch(Bne, static_cast<std::uint16_t>(code.Here() - 1));
   code.Lda(0xD41B);
   StoreAndLoop(code, loop, 8);
   const std::vector<std::uint8_t> values = RunReads(code, 2048);
@@ -539,7 +534,7 @@ TEST(AccurateSoundRegisters, D41CFollowsTheEnvelope) {
     for (const int pages : {16, 32}) {
       const std::uint16_t loop = code.Here();
       code.Bytes({0xA2, 0x11, 0xCA});  // LDX #17, DEX ...
-      Branch(code, Bne, static_cast<std::uint16_t>(code.Here() - 1));
+      code.Branch(Bne, static_cast<std::uint16_t>(code.Here() - 1));
       code.Lda(0xD41C);
       StoreAndLoop(code, loop, pages);
       code.Poke({0xD412}, 0x00);

@@ -17,6 +17,7 @@ namespace quillon::accurate {
 namespace {
 
 constexpr std::size_t PictureSize = PictureWidth * PictureHeight;
+constexpr std::size_t BorderedPictureSize = BorderedWidth * BorderedHeight;
 constexpr std::size_t MaxPathLength = 4096;
 
 // The cartridge as the machine keeps it: attached or not, its file, and the image last read
@@ -42,7 +43,8 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
   AccurateMachine(CiaModel cias, SidModel sid) : Cias(cias), SidChosen(sid) {
     PictureBuffer.fill(0);
     Borders.fill(0);
-    B.Vic.SetPicture(PictureBuffer.data(), Borders.data());
+    BorderedBuffer.fill(0);
+    B.Vic.SetPicture(PictureBuffer.data(), Borders.data(), BorderedBuffer.data());
   }
   AccurateMachine(const AccurateMachine&) = delete;
   AccurateMachine& operator=(const AccurateMachine&) = delete;
@@ -53,6 +55,7 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
     LoadRomFiles();
     PictureBuffer.fill(0);
     Borders.fill(0);
+    BorderedBuffer.fill(0);
     B.PowerOn(PalChosen, Cias, SidChosen);
     Cpu.Registers() = CpuRegisters{};
     ResetRequested = false;
@@ -118,14 +121,17 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
 
   std::uint8_t* Picture() override { return PictureBuffer.data(); }
   const std::uint8_t* LineBorderColors() const override { return Borders.data(); }
+  const std::uint8_t* BorderedPicture() const override { return BorderedBuffer.data(); }
   void SetPictureTarget(std::uint8_t* target) override {
-    B.Vic.SetPicture(target != nullptr ? target : PictureBuffer.data(), Borders.data());
+    B.Vic.SetPicture(target != nullptr ? target : PictureBuffer.data(), Borders.data(),
+                     BorderedBuffer.data());
   }
   std::uint16_t RasterCompare() const override { return B.Vic.RasterCompare(); }
 
   std::uint8_t* KeyMatrix() override { return B.KeyMatrix; }
   void SetJoystick(int port, std::uint8_t lines) override {
     B.JoystickLines[port == 1 ? 0 : 1] = lines & 0x1F;
+    B.FollowLightPen();
   }
   void PressRestore() override { B.PressRestore(); }
   KeyboardScans KeyboardScanCount() const override { return B.KeyboardReads; }
@@ -188,6 +194,7 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
     std::uint8_t* ColorRam;
     std::uint8_t* Picture;
     std::uint8_t* Borders;
+    std::uint8_t* Bordered;
     std::uint8_t* KeyMatrix;
     std::uint8_t* JoystickLines;
     CartridgeSlot* Cartridge;
@@ -254,6 +261,7 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
   std::string Disk;
   std::array<std::uint8_t, PictureSize> PictureBuffer;
   std::array<std::uint8_t, BorderTableLines> Borders;
+  std::array<std::uint8_t, BorderedPictureSize> BorderedBuffer;
 };
 
 // --- Snapshots ------------------------------------------------------------------------------
@@ -285,6 +293,7 @@ void AccurateMachine::SaveState(SnapshotWriter& out, const SnapshotKeyboardPart&
   B.Vic.Save(out);
   out.Block(PictureBuffer.data(), PictureBuffer.size());
   out.Block(Borders.data(), Borders.size());
+  out.Block(BorderedBuffer.data(), BorderedBuffer.size());
   out.EndBlock(block);
   block = out.BeginBlock("CIA ");
   B.Cia1.Save(out);
@@ -330,6 +339,7 @@ std::string AccurateMachine::ReadBody(SnapshotReader& in, const SnapshotKeyboard
   const bool vic = parts.Vic->Load(in);
   in.Block(parts.Picture, PictureSize);
   in.Block(parts.Borders, BorderTableLines);
+  in.Block(parts.Bordered, BorderedPictureSize);
   if (!vic || !in.CloseBlock(end)) return "is damaged: its VIC-II block";
   end = in.OpenBlock("CIA ");
   const bool cias = parts.Cias[0]->Load(in) && parts.Cias[1]->Load(in);
@@ -378,23 +388,24 @@ std::string AccurateMachine::LoadState(SnapshotReader& in, const SnapshotKeyboar
     accurate::Sid sid;
     AudioOut audio(sid);
     auto memory = std::make_unique<std::uint8_t[]>(sizeof B.Ram + sizeof B.ColorRam + PictureSize +
-                                                   BorderTableLines);
+                                                   BorderTableLines + BorderedPictureSize);
     std::uint8_t keys[sizeof B.KeyMatrix];
     std::uint8_t joysticks[sizeof B.JoystickLines];
     CartridgeSlot cartridge;
     TimeState time{};
     Parts spare = {&cpu, &port, &vic, {&cia1, &cia2}, &sid, &audio, memory.get(),
                    memory.get() + sizeof B.Ram, memory.get() + sizeof B.Ram + sizeof B.ColorRam,
-                   memory.get() + sizeof B.Ram + sizeof B.ColorRam + PictureSize, keys, joysticks,
-                   &cartridge, &time, false};
+                   memory.get() + sizeof B.Ram + sizeof B.ColorRam + PictureSize,
+                   memory.get() + sizeof B.Ram + sizeof B.ColorRam + PictureSize + BorderTableLines,
+                   keys, joysticks, &cartridge, &time, false};
     const std::string error = ReadBody(in, keyboard, spare);
     if (!error.empty()) return error;
   }
   SnapshotReader again{in.Data, in.Size, start};
   TimeState time{};
   Parts own = {&Cpu, &B.Port, &B.Vic, {&B.Cia1, &B.Cia2}, &B.Sid, &B.Audio, B.Ram,
-               B.ColorRam, PictureBuffer.data(), Borders.data(), B.KeyMatrix, B.JoystickLines,
-               &Cartridge, &time, true};
+               B.ColorRam, PictureBuffer.data(), Borders.data(), BorderedBuffer.data(),
+               B.KeyMatrix, B.JoystickLines, &Cartridge, &time, true};
   ReadBody(again, keyboard, own);
   B.Clock = time.Clock;
   B.KeyboardReads = time.KeyboardReads;

@@ -18,12 +18,6 @@ FullScreenState FullScreen = {};
 
 namespace {
 
-// The bordered picture shows raster lines 30-269: 20 lines above and below the display window
-// and 20 pixels on either side of it.
-constexpr std::int32_t BorderSize = 20;
-constexpr std::int32_t BorderedWidth = PictureWidth + 2 * BorderSize;
-constexpr std::int32_t BorderedHeight = PictureHeight + 2 * BorderSize;
-constexpr int FirstBorderedLine = FirstPictureLine - BorderSize;
 constexpr DisplayMode FullScreenMode = {FullScreenWidth, FullScreenHeight, 8};
 // A flip that keeps failing (the display was taken away) is given up for this pass.
 constexpr int PresentAttempts = 4;
@@ -35,8 +29,26 @@ void SetCursorVisible(bool visible) {
   if (DisplayPlatform.ShowMouseCursor != nullptr) DisplayPlatform.ShowMouseCursor(visible);
 }
 
+void ConvertPixels(const std::uint8_t* source, int count, std::uint32_t* target) {
+  for (int x = 0; x < count; ++x) target[x] = Palette[source[x] & ColourMask];
+}
+
 void ConvertRow(const std::uint8_t* source, std::uint32_t* target) {
-  for (int x = 0; x < PictureWidth; ++x) target[x] = Palette[source[x] & ColourMask];
+  ConvertPixels(source, PictureWidth, target);
+}
+
+// A bordered row from the machine's bordered picture; the display window's part, which the
+// shell may have drawn over, from `window` (null outside the window).
+void ConvertBorderedRow(const std::uint8_t* bordered, const std::uint8_t* window,
+                        std::uint32_t* target) {
+  if (window == nullptr) {
+    ConvertPixels(bordered, BorderedWidth, target);
+    return;
+  }
+  ConvertPixels(bordered, BorderSize, target);
+  ConvertRow(window, target + BorderSize);
+  ConvertPixels(bordered + BorderSize + PictureWidth, BorderSize,
+                target + BorderSize + PictureWidth);
 }
 
 }  // namespace
@@ -84,12 +96,21 @@ void ConvertFrame(std::uint32_t* pixels) {
     return;
   }
   if (width != BorderedWidth || height != BorderedHeight) return;
+  // A model that draws its border pixel by pixel gives it whole; the window's pixels still come
+  // from Picture(), where the shell draws its text.
+  const std::uint8_t* bordered = machine.BorderedPicture();
   for (int r = 0; r < BorderedHeight; ++r) {
     std::uint32_t* row = pixels + (BorderedHeight - 1 - r) * BorderedWidth;
+    const int y = r - BorderSize;
+    const bool inWindow = y >= 0 && y < PictureHeight;
+    if (bordered != nullptr) {
+      ConvertBorderedRow(bordered + r * BorderedWidth,
+                         inWindow ? picture + y * PictureWidth : nullptr, row);
+      continue;
+    }
     const std::uint32_t border = Palette[machine.LineBorderColors()[r + FirstBorderedLine] &
                                          ColourMask];
-    const int y = r - BorderSize;
-    if (y < 0 || y >= PictureHeight) {
+    if (!inWindow) {
       std::fill_n(row, BorderedWidth, border);
       continue;
     }

@@ -198,18 +198,7 @@ command_line() {
 # --- The window ---
 
 # The Windows program under Wine; its window comes up hidden first.
-start() {
-  wine quillon.exe "$@" 2>"$work/stderr" &
-  pid=$!
-  window=
-  for _ in $(seq 150); do
-    window=$(xdotool search --onlyvisible --name "^${title//|/\\|}\$" 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
-  [ -n "$window" ] || fail "no window titled '$title'"
-  xdotool windowfocus --sync "$window"
-}
+launch=(wine quillon.exe)
 
 visible() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 hidden() { ! visible "$1"; }
@@ -526,20 +515,10 @@ desktop() {
     fail "the screen saver holds were '$(screen_saver_holds)', not held, allowed, held"
 
   # --- Settings kept: border off and NTSC, exit, start again ---
-  menu s b
-  menu s p
-  menu f x
-  ends_with_status_0 "File > Exit"
-  [ "$(screen_saver_holds)" = 1010 ] || fail "the screen saver is still held off at the exit"
-  ini=$(tr -d '\r' <"$(settings_folder)/quillon.ini")
-  grep -qx 'Standard=NTSC' <<<"$ini" && grep -qx 'Border=0' <<<"$ini" ||
-    fail "NTSC and no border not written: $ini"
-  start
-  wait_for_row 0 5 "READY\\."
-  # The KERNAL found NTSC at its first reset, as the status line shows.
-  xdotool keydown Scroll_Lock
-  wait_for_row 0 24 ' *S:[0-9][0-9] - NTSC [0-9]\{4\}%'
-  xdotool keyup Scroll_Lock
+  released_at_exit() {
+    [ "$(screen_saver_holds)" = 1010 ] || fail "the screen saver is still held off at the exit"
+  }
+  check_settings_kept "$(settings_folder)" released_at_exit
 
   # --- File > Load program opens in the folder remembered: the name alone is enough ---
   menu f p
