@@ -460,8 +460,8 @@ std::vector<std::uint8_t> RunReads(Assembler& code, std::size_t count,
   return {ram + 0x2000, ram + 0x2000 + count};
 }
 
-// Stores the accumulator at ($FB),Y, $2000 on, and goes back to `loop` until $2000 + 256
-// `pages` are full.
+// Stores the accumulator at ($FB),Y and goes back to `loop` until `pages` pages from $2000 on
+// are full.
 void StoreAndLoop(Assembler& code, std::uint16_t loop, int pages) {
   code.Bytes({0x91, 0xFB, 0xC8});  // STA ($FB),Y  INY
   code.Branch(Bne, loop);
