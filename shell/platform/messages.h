@@ -8,6 +8,7 @@
 namespace quillon {
 
 // Window messages.
+inline constexpr std::uint32_t MessageNull = 0x0000;  // means nothing; wakes a waiting loop
 inline constexpr std::uint32_t MessageCreate = 0x0001;
 inline constexpr std::uint32_t MessageDestroy = 0x0002;
 inline constexpr std::uint32_t MessageSize = 0x0005;
@@ -54,6 +55,7 @@ inline constexpr std::uint32_t CommandPaste = 40050;
 inline constexpr std::uint32_t CommandJoystickPort1 = 40051;
 inline constexpr std::uint32_t CommandJoystickPort2 = 40052;
 inline constexpr std::uint32_t CommandJoystickCursorKeys = 40053;
+inline constexpr std::uint32_t CommandRemoteMonitor = 40070;
 
 // Virtual-key codes (wParam of the key messages).
 inline constexpr int VirtualKeyBack = 0x08;

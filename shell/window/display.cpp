@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "debug/frame_picture.h"
 #include "debug/status_line.h"
 #include "debug/trace_view.h"
 #include "keyboard/host_keys.h"
@@ -18,18 +19,14 @@ FullScreenState FullScreen = {};
 
 namespace {
 
-// The bordered picture shows raster lines 30-269: 20 lines above and below the display window
-// and 20 pixels on either side of it.
-constexpr std::int32_t BorderSize = 20;
-constexpr std::int32_t BorderedWidth = PictureWidth + 2 * BorderSize;
-constexpr std::int32_t BorderedHeight = PictureHeight + 2 * BorderSize;
-constexpr int FirstBorderedLine = FirstPictureLine - BorderSize;
 constexpr DisplayMode FullScreenMode = {FullScreenWidth, FullScreenHeight, 8};
 // A flip that keeps failing (the display was taken away) is given up for this pass.
 constexpr int PresentAttempts = 4;
 constexpr std::uint8_t ColourMask = 0x0F;
 
 std::vector<std::uint32_t> DisplayBuffer;
+// The bordered picture in colour numbers, on its way into the display buffer.
+std::vector<std::uint8_t> BorderedColours;
 
 void SetCursorVisible(bool visible) {
   if (DisplayPlatform.ShowMouseCursor != nullptr) DisplayPlatform.ShowMouseCursor(visible);
@@ -84,18 +81,12 @@ void ConvertFrame(std::uint32_t* pixels) {
     return;
   }
   if (width != BorderedWidth || height != BorderedHeight) return;
+  BorderedColours.resize(static_cast<std::size_t>(BorderedWidth) * BorderedHeight);
+  BorderedFrame(machine, BorderedColours.data());
   for (int r = 0; r < BorderedHeight; ++r) {
+    const std::uint8_t* colours = BorderedColours.data() + r * BorderedWidth;
     std::uint32_t* row = pixels + (BorderedHeight - 1 - r) * BorderedWidth;
-    const std::uint32_t border = Palette[machine.LineBorderColors()[r + FirstBorderedLine] &
-                                         ColourMask];
-    const int y = r - BorderSize;
-    if (y < 0 || y >= PictureHeight) {
-      std::fill_n(row, BorderedWidth, border);
-      continue;
-    }
-    std::fill_n(row, BorderSize, border);
-    ConvertRow(picture + y * PictureWidth, row + BorderSize);
-    std::fill_n(row + BorderSize + PictureWidth, BorderSize, border);
+    for (int x = 0; x < BorderedWidth; ++x) row[x] = Palette[colours[x]];
   }
 }
 

@@ -37,7 +37,8 @@ constexpr std::uint32_t CheckedCommands[] = {CommandPause,
                                              CommandSound,
                                              CommandJoystickPort1,
                                              CommandJoystickPort2,
-                                             CommandJoystickCursorKeys};
+                                             CommandJoystickCursorKeys,
+                                             CommandRemoteMonitor};
 
 struct MenuItemWidget {
   int SubMenu;
@@ -336,6 +337,14 @@ void WaitMessage() {
   while (Gtk.Queue.empty()) gtk_main_iteration_do(TRUE);
 }
 
+// GTK runs an idle callback on the main thread whichever thread adds it.
+gboolean PostNull(gpointer) {
+  Post(MessageNull, 0, 0);
+  return G_SOURCE_REMOVE;
+}
+
+void WakeMainLoop() { g_idle_add(PostNull, nullptr); }
+
 void PostQuitMessage(std::int32_t exitCode) {
   Post(MessageQuit, static_cast<std::uintptr_t>(exitCode), 0);
 }
@@ -605,6 +614,7 @@ void UseGtkBackend() {
       .ReadClipboardText = ReadClipboardText,
       .HoldOffScreenSaver = GtkHoldOffScreenSaver,
       .TakeDroppedFile = TakeDroppedFile,
+      .WakeMainLoop = WakeMainLoop,
   };
   DisplayPlatform = {
       .ResizeMainWindow = ResizeMainWindow,

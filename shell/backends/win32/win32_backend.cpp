@@ -15,6 +15,7 @@ Win32BackendState Win32;
 void UseWin32Backend() {
   using namespace win32;
   Win32.Instance = GetModuleHandleA(nullptr);
+  Win32.MainThread = GetCurrentThreadId();
   Platform = {
       .RegisterMainWindowClass = RegisterMainWindowClass,
       .LoadMainMenu = LoadMainMenu,
@@ -44,6 +45,7 @@ void UseWin32Backend() {
       .ReadClipboardText = ReadClipboardText,
       .HoldOffScreenSaver = HoldOffScreenSaver,
       .TakeDroppedFile = TakeDroppedFile,
+      .WakeMainLoop = WakeMainLoop,
   };
   DisplayPlatform = {
       .ResizeMainWindow = ResizeMainWindow,
