@@ -43,6 +43,8 @@ inline constexpr MenuItemResource SettingsMenuItems[] = {
     {"Joystick in port &1", CommandJoystickPort1, 0},
     {"Joystick in port &2", CommandJoystickPort2, MenuItemChecked},
     {"Joystick on &cursor keys", CommandJoystickCursorKeys, 0},
+    {nullptr, 0, MenuItemSeparator},
+    {"Remote &monitor", CommandRemoteMonitor, 0},
 };
 inline constexpr MenuItemResource HelpMenuItems[] = {
     {"&Help", CommandHelp, MenuItemGrayed},
