@@ -107,6 +107,9 @@ std::string AssembleLine(std::string_view line, std::uint16_t address, LabelReso
     return "";
   }
   if (byteOpcode >= 0) return QuoteForMessage(value) + " does not fit a byte";
+  bool known = false;
+  for (const char* text : DisassemblyTable) known = known || mnemonic.compare(0, 3, text, 3) == 0;
+  if (!known) return QuoteForMessage(mnemonic) + " is no instruction";
   return mnemonic + " has no such operand: " + QuoteForMessage(operand);
 }
 

@@ -96,6 +96,12 @@ void DeleteCheckpointsOf(MonitorClient owner) {
   CheckpointsChanged();
 }
 
+void ForgetCheckpoints() {
+  State.List.clear();
+  State.LastNumber = 0;
+  CheckpointsChanged();
+}
+
 const std::vector<Checkpoint>& CheckpointList() { return State.List; }
 
 void CheckpointsChanged() {

@@ -47,6 +47,8 @@ Checkpoint* FindCheckpoint(std::uint32_t number);
 bool DeleteCheckpoint(std::uint32_t number);
 // Every checkpoint of `owner`.
 void DeleteCheckpointsOf(MonitorClient owner);
+// Deletes every checkpoint; the next is numbered 1 again (the monitor of a run ends).
+void ForgetCheckpoints();
 // In the order they were made.
 const std::vector<Checkpoint>& CheckpointList();
 // A change made through FindCheckpoint (enabled, condition) takes effect.

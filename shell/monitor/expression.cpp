@@ -53,7 +53,6 @@ class ConditionReader {
     if (Error.empty() && Position < Text.size()) {
       Error = "unexpected " + QuoteForMessage(Text.substr(Position));
     }
-    if (Error.empty() && Out.Count == 0) Error = "the condition is empty";
     return Error;
   }
 

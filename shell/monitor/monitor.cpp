@@ -256,8 +256,7 @@ void MonitorFollowCheckpoints() { InstallObservers(); }
 
 void MonitorShutDown() {
   State.Attached[0] = State.Attached[1] = false;
-  DeleteCheckpointsOf(MonitorClient::Text);
-  DeleteCheckpointsOf(MonitorClient::Remote);
+  ForgetCheckpoints();
   State.Held = false;
   State.RunGoal = Goal::None;
   State.Hits = {};

@@ -428,7 +428,8 @@ bool SetCondition(Checkpoint& c, const std::string& text) {
 
 void AddCheckpointCommand(const Words_& all, const std::string& line, std::uint8_t operations) {
   std::string condition;
-  const Words_ words(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(SplitCondition(all, line, condition)));
+  const std::size_t conditionAt = SplitCondition(all, line, condition);
+  const Words_ words(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(conditionAt));
   std::size_t first = 1;
   if (operations != CheckExec && words.size() > 1) {
     const std::string kind = Lower(words[1]);
@@ -455,7 +456,8 @@ void AddCheckpointCommand(const Words_& all, const std::string& line, std::uint8
     return;
   }
   Condition test{};
-  if (!condition.empty()) {
+  const bool conditional = conditionAt < all.size();
+  if (conditional) {
     const std::string error = CompileCondition(condition, FindLabel, test);
     if (!error.empty()) {
       Complain(error);
@@ -463,7 +465,9 @@ void AddCheckpointCommand(const Words_& all, const std::string& line, std::uint8
     }
   }
   Checkpoint& c = AddCheckpoint(start, end, operations, true, true, false, MonitorClient::Text);
-  if (!condition.empty()) SetCondition(c, condition);
+  c.HasCondition = conditional;
+  c.Test = test;
+  c.ConditionText = condition;
   Say(CheckpointText(c));
 }
 
@@ -550,14 +554,11 @@ void Load(const Words_& words) {
     Complain("cannot read " + QuoteForMessage(path));
     return;
   }
-  std::size_t skip = 0;
+  // A program file: its load address, then its bytes, which ADDRESS moves elsewhere.
+  constexpr std::size_t skip = 2;
   std::uint16_t address = 0;
-  if (words.size() > 2) {
-    if (!Address(words[2], address)) return;
-  } else if (bytes.size() >= 2) {
-    address = static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
-    skip = 2;
-  }
+  if (bytes.size() >= skip) address = static_cast<std::uint16_t>(bytes[0] | bytes[1] << 8);
+  if (words.size() > 2 && !Address(words[2], address)) return;
   if (bytes.size() <= skip) {
     Complain(QuoteForMessage(path) + " holds nothing to load");
     return;
@@ -632,7 +633,7 @@ void Help() {
       "del [N], enable N, disable N, ignore N COUNT, cond N [if] COND",
       "z [COUNT], n [COUNT], ret   step, step over, run until return",
       "g [ADDRESS], x         go; leave the monitor",
-      "l \"FILE\" [ADDRESS], s \"FILE\" START END   load, save memory",
+      "l \"FILE\" [ADDRESS], s \"FILE\" START END   load, save a program file",
       "ll \"FILE\", al ADDRESS .NAME                labels",
       "screen, reset, quit, help",
       "Numbers are hex ($ may lead them, + leads a decimal one); .NAME is a label.",

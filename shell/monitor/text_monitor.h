@@ -17,7 +17,8 @@
 //   del [N] | enable N | disable N | ignore N COUNT | cond N [if] COND
 //   z [COUNT] | n [COUNT] | ret   step into, step over subroutines, run until return
 //   g [ADDRESS] | x               go (from ADDRESS); leave the monitor as the machine runs on
-//   l "FILE" [ADDRESS] | s "FILE" START END   load memory from a file, save it as a program
+//   l "FILE" [ADDRESS] | s "FILE" START END   load a program file (at ADDRESS instead of its
+//                                 own), save memory as one
 //   ll "FILE" | al ADDRESS .NAME  load a label file, name an address
 //   screen | reset | quit | help
 #pragma once
