@@ -13,6 +13,7 @@
 extern "C" int __stdcall WinMain(void* instance, void* previousInstance, char* commandLine,
                                  int showCommand) {
   quillon::UseWin32Backend();
+  quillon::UseWinsockSockets();
   if (__argc <= 1) return quillon::WinMain(instance, previousInstance, commandLine, showCommand);
   quillon::ConnectToParentConsole();
   return quillon::RunProgram(__argc, __argv);

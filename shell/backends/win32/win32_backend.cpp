@@ -67,7 +67,10 @@ void UseWin32Backend() {
 void ConnectToParentConsole() {
   const bool outputOpen = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) != FILE_TYPE_UNKNOWN;
   const bool errorOpen = GetFileType(GetStdHandle(STD_ERROR_HANDLE)) != FILE_TYPE_UNKNOWN;
-  if ((outputOpen && errorOpen) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  // Standard input matters to the text monitor (--monitor) only.
+  const bool inputOpen = GetFileType(GetStdHandle(STD_INPUT_HANDLE)) != FILE_TYPE_UNKNOWN;
+  if ((outputOpen && errorOpen && inputOpen) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (!inputOpen) std::freopen("CONIN$", "r", stdin);
   if (!outputOpen) std::freopen("CONOUT$", "w", stdout);
   if (!errorOpen) std::freopen("CONOUT$", "w", stderr);
 }
