@@ -102,7 +102,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> file;
   const std::uint8_t dollar[] = {'$'};
   const std::uint8_t star[] = {'*'};
-  Check(DiskLoad(dollar, file) != DiskStatus::Ok || file.size() >= 2);
-  Check(DiskLoad(star, file) != DiskStatus::Ok || file.size() >= 2);
+  Check(DiskLoad(input.Path, dollar, file) != DiskStatus::Ok || file.size() >= 2);
+  Check(DiskLoad(input.Path, star, file) != DiskStatus::Ok || file.size() >= 2);
   return 0;
 }

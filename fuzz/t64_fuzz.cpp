@@ -34,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<std::uint8_t> file;
   const std::uint8_t star[] = {'*'};
   const std::uint8_t save[] = {'N', 'E', 'W'};
-  DiskLoad(star, file);
+  DiskLoad(input.Path, star, file);
   // A tape archive is never written.
-  if (DiskSave(save, file) != DiskStatus::WriteProtected) std::abort();
+  if (DiskSave(input.Path, save, file) != DiskStatus::WriteProtected) std::abort();
   return 0;
 }

@@ -130,16 +130,21 @@ trace-log)
   [ "$(head -n "$lines" "$work/out")" = "$(cat "$work/trace.log")" ] || fail "file and stdout differ"
   [ "$(tail -n +$((lines + 1)) "$work/out" | wc -l)" -eq 25 ] || fail "no screen text after the log"
   ;;
-snapshot)
-  # A run resumed from its snapshot ends as the run that never stopped, byte for byte.
-  "$quillon" --headless --type 'PRINT 6*7\n' --frames 260 --screenshot "$work/whole.png" \
-    --screen-text >"$work/whole.txt" || fail "exit status $?"
-  "$quillon" --headless --type 'PRINT 6*7\n' --frames 130 --snapshot-save "$work/half.qsn" ||
-    fail "exit status $?"
-  "$quillon" --headless --snapshot-load "$work/half.qsn" --frames 130 --screenshot "$work/resumed.png" \
-    --screen-text >"$work/resumed.txt" || fail "exit status $?"
-  cmp -s "$work/whole.png" "$work/resumed.png" || fail "the pictures differ"
-  cmp -s "$work/whole.txt" "$work/resumed.txt" || fail "the screens differ"
+snapshot | snapshot-accurate)
+  # A run resumed from its snapshot ends as the run that never stopped, byte for byte, in either
+  # model; the snapshot brings its model, whatever --model says.
+  model=classic other=accurate
+  [ "$case_name" = snapshot-accurate ] && model=accurate other=classic
+  "$quillon" --headless --model $model --type 'PRINT 6*7\n' --frames 260 \
+    --screenshot "$work/whole.png" --screen-text >"$work/whole.txt" || fail "exit status $?"
+  "$quillon" --headless --model $model --type 'PRINT 6*7\n' --frames 130 \
+    --snapshot-save "$work/half.qsn" || fail "exit status $?"
+  for loader in $model $other; do
+    "$quillon" --headless --model $loader --snapshot-load "$work/half.qsn" --frames 130 \
+      --screenshot "$work/resumed.png" --screen-text >"$work/resumed.txt" || fail "exit status $?"
+    cmp -s "$work/whole.png" "$work/resumed.png" || fail "the pictures differ ($loader)"
+    cmp -s "$work/whole.txt" "$work/resumed.txt" || fail "the screens differ ($loader)"
+  done
   grep -q '^ 42$' "$work/resumed.txt" || fail "no 42"
   # Damaged and cut-short snapshots: status 2, one line, nothing run.
   head -c 1000 "$work/half.qsn" >"$work/cut.qsn"
@@ -191,6 +196,7 @@ bad-arguments)
     "--headless --realtime=1" "--headless -- --frames" \
     "--headless --screen-text --screenshot $work/never.png $work/missing.prg" \
     "--wav $work/never.wav" "--headless --wav" "--headless --wav $work/no/such/dir.wav" \
+    "--headless --model turbo" "--headless --cia new" "--headless --model accurate --cia 8521" \
     "--headless --remote-monitor=nowhere" "--remote-monitor=:1" "--monitor=yes"; do
     # shellcheck disable=SC2086
     "$quillon" $arguments >"$work/stdout" 2>"$work/stderr"

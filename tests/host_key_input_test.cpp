@@ -213,20 +213,20 @@ TEST(HostKeyInput, TheScreenSaverWaitsWhileTheEmulationRunsOrIsTraced) {
 namespace quillon {
 namespace {
 
-// The REM texts of the BASIC program in memory, a line each.
-std::vector<std::string> RemarkLines() {
+// The REM texts of the BASIC program in `ram`, a line each.
+std::vector<std::string> RemarkLines(const std::uint8_t* ram) {
   std::vector<std::string> lines;
   std::uint16_t at = 0x0801;
-  while ((MainRam[at] | MainRam[at + 1]) != 0 && lines.size() < 100) {
+  while ((ram[at] | ram[at + 1]) != 0 && lines.size() < 100) {
     std::string text;
-    for (std::uint16_t i = at + 5; MainRam[i] != 0; ++i) text += static_cast<char>(MainRam[i]);
+    for (std::uint16_t i = at + 5; ram[i] != 0; ++i) text += static_cast<char>(ram[i]);
     lines.push_back(text);
-    at = static_cast<std::uint16_t>(MainRam[at] | MainRam[at + 1] << 8);
+    at = static_cast<std::uint16_t>(ram[at] | ram[at + 1] << 8);
   }
   return lines;
 }
 
-TEST(HostTyping, TextArrivesExactlyOnPalAndNtscWhateverTheKeyboardScansAndFramesDo) {
+TEST(HostTyping, TextArrivesExactlyInBothModelsOnPalAndNtsc) {
   // A shifted key between unshifted ones, each pair the same two keys again: the scan that
   // sees SHIFT's column before a change and the key's after it would type "12" or '"'.
   std::string pairs;
@@ -240,10 +240,15 @@ TEST(HostTyping, TextArrivesExactlyOnPalAndNtscWhateverTheKeyboardScansAndFrames
     remarks.push_back(text);
     paste += std::to_string(line + 1) + " REM" + text + "\\n";
   }
-  for (bool ntsc : {false, true}) {
-    SCOPED_TRACE(ntsc ? "NTSC" : "PAL");
+  for (const auto& [model, ntsc] : {std::pair{MachineModel::Classic, false},
+                                    {MachineModel::Classic, true},
+                                    {MachineModel::Accurate, false},
+                                    {MachineModel::Accurate, true}}) {
+    SCOPED_TRACE(std::string(model == MachineModel::Classic ? "classic " : "accurate ") +
+                 (ntsc ? "NTSC" : "PAL"));
     test::PowerOnMachine();
     CommandLineOptions options;
+    options.Model = model;
     options.Ntsc = ntsc;
     options.Frames = 1500;
     ASSERT_EQ(TranslateTypedText(pairs, options.TypedKeys), "");
@@ -258,7 +263,7 @@ TEST(HostTyping, TextArrivesExactlyOnPalAndNtscWhateverTheKeyboardScansAndFrames
     ASSERT_EQ(TranslateTypedText(paste, options.TypedKeys), "");
     result = RunHeadless(options);
     EXPECT_EQ(result.ExitCode, 0);
-    EXPECT_EQ(RemarkLines(), remarks);
+    EXPECT_EQ(RemarkLines(CurrentMachine().Ram()), remarks);
   }
 }
 

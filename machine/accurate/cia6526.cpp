@@ -1,7 +1,6 @@
 #include "accurate/cia6526.h"
 
 #include <algorithm>
-#include <type_traits>
 
 namespace quillon::accurate {
 
@@ -542,82 +541,65 @@ void Cia6526::SetMainsPeriod(std::uint32_t cycles) {
 
 // --- Snapshots ------------------------------------------------------------------------------
 
-template <typename S, typename F>
-void Cia6526::ForEachField(S& s, F&& field) {
-  field(s.Model);
-  field(s.NextStep);
-  field(s.MainsPeriod);
-  field(s.NextMainsTick);
-  for (auto& timer : s.Timers) {
-    field(timer.Counter);
-    field(timer.Latch);
-    field(timer.Control);
-    field(timer.CountNext);
-    field(timer.CountNow);
-    field(timer.LoadRequest);
-    field(timer.LoadArmed);
-    field(timer.Reloading);
-    field(timer.OneShotBefore);
-    field(timer.Toggle);
-    field(timer.Pulse);
+// The model is a flag: 0 for the 6526, 1 for the 6526A.
+template <class Stream, class Self>
+void Cia6526::Fields(Stream& s, Self& state) {
+  s.Flag(state.Model);
+  s.Field(state.NextStep);
+  s.Field(state.MainsPeriod);
+  s.Field(state.NextMainsTick);
+  for (auto& timer : state.Timers) {
+    s.Field(timer.Counter);
+    s.Field(timer.Latch);
+    s.Field(timer.Control);
+    s.Flag(timer.CountNext);
+    s.Flag(timer.CountNow);
+    s.Flag(timer.LoadRequest);
+    s.Flag(timer.LoadArmed);
+    s.Flag(timer.Reloading);
+    s.Flag(timer.OneShotBefore);
+    s.Flag(timer.Toggle);
+    s.Flag(timer.Pulse);
   }
   for (int port = 0; port < 2; ++port) {
-    field(s.PortLatch[port]);
-    field(s.PortDirection[port]);
+    s.Field(state.PortLatch[port]);
+    s.Field(state.PortDirection[port]);
   }
-  field(s.InterruptFlags);
-  field(s.InterruptMask);
-  field(s.Ir);
-  field(s.IrPending);
-  field(s.LineNow);
-  field(s.LineNext);
-  field(s.PendingFlags);
-  field(s.IcrReadNow);
-  field(s.SerialData);
-  field(s.ShiftRegister);
-  field(s.ShiftCount);
-  field(s.SerialLoaded);
-  field(s.CntOut);
-  field(s.SpOut);
-  field(s.CntIn);
-  field(s.SpIn);
-  field(s.FlagIn);
-  field(s.CntEdge);
-  field(s.CntSync);
+  s.Field(state.InterruptFlags);
+  s.Field(state.InterruptMask);
+  s.Flag(state.Ir);
+  s.Flag(state.IrPending);
+  s.Flag(state.LineNow);
+  s.Flag(state.LineNext);
+  s.Field(state.PendingFlags);
+  s.Flag(state.IcrReadNow);
+  s.Field(state.SerialData);
+  s.Field(state.ShiftRegister);
+  s.Field(state.ShiftCount);
+  s.Flag(state.SerialLoaded);
+  s.Flag(state.CntOut);
+  s.Flag(state.SpOut);
+  s.Flag(state.CntIn);
+  s.Flag(state.SpIn);
+  s.Flag(state.FlagIn);
+  s.Flag(state.CntEdge);
+  s.Flag(state.CntSync);
   for (int i = 0; i < 4; ++i) {
-    field(s.Clock.Time[i]);
-    field(s.Clock.Alarm[i]);
-    field(s.Clock.Frozen[i]);
+    s.Field(state.Clock.Time[i]);
+    s.Field(state.Clock.Alarm[i]);
+    s.Field(state.Clock.Frozen[i]);
   }
-  field(s.Clock.Latched);
-  field(s.Clock.Running);
-  field(s.Clock.Prescaler);
-  field(s.Clock.AlarmMatch);
+  s.Flag(state.Clock.Latched);
+  s.Flag(state.Clock.Running);
+  s.Field(state.Clock.Prescaler);
+  s.Flag(state.Clock.AlarmMatch);
 }
 
-void Cia6526::Save(SnapshotWriter& out) const {
-  ForEachField(s_, [&out](const auto& value) {
-    using Field = std::remove_cvref_t<decltype(value)>;
-    if constexpr (std::is_enum_v<Field>) {
-      out.U8(static_cast<std::uint8_t>(value));
-    } else {
-      out.Unsigned(value, sizeof value);
-    }
-  });
-}
+void Cia6526::Save(SnapshotWriter& out) const { Fields(out, s_); }
 
 bool Cia6526::Load(SnapshotReader& in) {
   State loaded{};
-  ForEachField(loaded, [&in](auto& value) {
-    using Field = std::remove_cvref_t<decltype(value)>;
-    if constexpr (std::is_same_v<Field, bool>) {
-      value = in.Flag();
-    } else if constexpr (std::is_enum_v<Field>) {
-      value = static_cast<Field>(in.U8());
-    } else {
-      value = static_cast<Field>(in.Unsigned(sizeof value));
-    }
-  });
+  Fields(in, loaded);
   bool valid = !in.Failed && loaded.Model <= CiaModel::Mos6526A && loaded.MainsPeriod != 0 &&
                loaded.NextMainsTick >= loaded.NextStep && loaded.InterruptFlags <= FlagSources &&
                loaded.InterruptMask <= FlagSources && loaded.PendingFlags <= FlagSources &&

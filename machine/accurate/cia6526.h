@@ -124,6 +124,10 @@ class Cia6526 {
 
   // The /IRQ output (true = low) as of the last cycle run; see the timing above.
   bool IrqAsserted() const { return s_.LineNow; }
+  // The level during the next cycle: the work up to cycle c fixes the output of cycle c+1, which
+  // no access in c+1 changes. An owner that looks at the line before each cycle's access reads
+  // it here after AdvanceTo(c).
+  bool IrqAssertedNext() const { return s_.LineNext; }
   // The earliest cycle after whose AdvanceTo the interrupt output, PB6/PB7 or the serial lines
   // may have changed without an access, or UINT64_MAX when they stay as they are until the next
   // access or input change. Between now and then the chip needs no AdvanceTo.
@@ -207,8 +211,8 @@ class Cia6526 {
     Tod Clock;
   };
 
-  template <typename S, typename F>
-  static void ForEachField(S& state, F&& field);
+  template <class Stream, class Self>
+  static void Fields(Stream& s, Self& state);
 
   void ResetState();
   void RunBefore(std::uint64_t cycle);

@@ -5,16 +5,9 @@
 
 #include <cstdint>
 
-namespace quillon::accurate {
+#include "interface/status_flags.h"
 
-inline constexpr std::uint8_t FlagN = 0x80;
-inline constexpr std::uint8_t FlagV = 0x40;
-inline constexpr std::uint8_t FlagUnused = 0x20;
-inline constexpr std::uint8_t FlagB = 0x10;
-inline constexpr std::uint8_t FlagD = 0x08;
-inline constexpr std::uint8_t FlagI = 0x04;
-inline constexpr std::uint8_t FlagZ = 0x02;
-inline constexpr std::uint8_t FlagC = 0x01;
+namespace quillon::accurate {
 
 // The registers as a program sees them between instructions. The chip has no storage for bits 5
 // and 4 of P; the core keeps them set, as PHP shows them, and ignores them when it pushes P.

@@ -11,7 +11,7 @@
 
 #include <cstdint>
 
-#include "accurate/snapshot_fields.h"
+#include "interface/snapshot_stream.h"
 
 namespace quillon::accurate {
 
@@ -32,13 +32,14 @@ struct ProcessorPortState {
   std::uint64_t FadesAt[3] = {};
   bool CassetteKeyDown = false;  // a datasette key (PLAY, RECORD, F.FWD, REW) is pressed
 
-  template <class Self, class Visit>
-  static void Fields(Self& state, Visit visit) {
-    visit(state.Direction);
-    visit(state.Latch);
-    visit(state.Floating);
-    for (auto& cycle : state.FadesAt) visit(cycle);
-    visit(state.CassetteKeyDown);
+  // The fields of a snapshot, in both directions (see interface/snapshot_stream.h).
+  template <class Stream, class Self>
+  static void Fields(Stream& s, Self& state) {
+    s.Field(state.Direction);
+    s.Field(state.Latch);
+    s.Field(state.Floating);
+    for (auto& cycle : state.FadesAt) s.Field(cycle);
+    s.Flag(state.CassetteKeyDown);
   }
 };
 
@@ -61,9 +62,15 @@ class ProcessorPort {
   bool CassetteMotorOn() const { return (Lines() & 0x20) == 0; }
   void SetCassetteKeyDown(bool down) { State.CassetteKeyDown = down; }
 
-  void Save(SnapshotWriter& out) const { SaveFields(State, out); }
+  void Save(SnapshotWriter& out) const { ProcessorPortState::Fields(out, State); }
   // False for damaged data, which leave the port as it was.
-  bool Load(SnapshotReader& in) { return LoadFields(State, in); }
+  bool Load(SnapshotReader& in) {
+    ProcessorPortState loaded = State;
+    ProcessorPortState::Fields(in, loaded);
+    if (in.Failed) return false;
+    State = loaded;
+    return true;
+  }
 
  private:
   // The levels of the lines that are driven or pulled: an output's latch bit, or what the board

@@ -37,16 +37,6 @@ const std::uint8_t* RomByte(std::uint16_t address) {
   return nullptr;
 }
 
-// A write without side effects: the RAM, colour RAM or port byte where the processor's write
-// would land; the chips' registers take nothing.
-void StoreQuietly(std::uint16_t address, std::uint8_t value, bool ioShown) {
-  if (!ioShown) {
-    MainRam[address] = value;
-  } else if (address >= ColorRamStart && address <= ColorRamLast) {
-    ColorRam[address & 0x3FF] = value & 0x0F;
-  }
-}
-
 // Whether the processor's view shows the I/O area at `address` now.
 bool CpuSeesIo(std::uint16_t address) {
   return InIoArea(address) && MemoryMap.ReadPages[MemoryMap.CurrentPort & 7][address >> 8] == nullptr;
@@ -154,8 +144,12 @@ class ClassicMachine final : public Machine {
       IoWrite(address, value);
     } else if ((bank == MemoryBank::CpuView || bank == MemoryBank::Io) && sideEffects) {
       MemWriteUnwatched(address, value);
-    } else {
-      StoreQuietly(address, value, io);
+    } else if (io) {
+      // Without side effects the chips' registers take nothing; colour RAM is memory.
+      if (address >= ColorRamStart && address <= ColorRamLast) ColorRam[address & 0x3FF] = value & 0x0F;
+    } else if (bank == MemoryBank::Ram || address > 1) {
+      // The port's two bytes are MainRam's: only the Ram bank reaches them quietly.
+      MainRam[address] = value;
     }
   }
   void SetMemoryWatch(const std::uint8_t* pages, MemoryWatchHook hook) override {

@@ -44,19 +44,6 @@ struct MachineImage {
   std::uint64_t Clock;
 };
 
-void WriteBytes(SnapshotWriter& out, const void* data, std::size_t size) {
-  out.U32(static_cast<std::uint32_t>(size));
-  out.Block(data, size);
-}
-
-bool ReadBytes(SnapshotReader& in, std::vector<std::uint8_t>& bytes, std::size_t limit) {
-  const std::uint32_t size = in.U32();
-  if (in.Failed || size > limit || size > in.Size - in.Position) return false;
-  bytes.resize(size);
-  in.Block(bytes.data(), size);
-  return true;
-}
-
 // The counters of the TIME block, in both directions.
 template <class Stream>
 void TimeFields(Stream& s, std::uint8_t& standard, std::uint16_t& lineClock,
@@ -96,8 +83,8 @@ std::string ReadBody(SnapshotReader& in, MachineImage& image,
   end = in.OpenBlock("CART");
   image.CartridgeAttached = in.Flag();
   std::vector<std::uint8_t> path;
-  if (!ReadBytes(in, path, MaxPathLength) ||
-      !ReadBytes(in, image.CartridgeImage, CartridgeImageMaxSize) || !in.CloseBlock(end)) {
+  if (!in.Sized(path, MaxPathLength) ||
+      !in.Sized(image.CartridgeImage, CartridgeImageMaxSize) || !in.CloseBlock(end)) {
     return "is damaged: its cartridge block";
   }
   image.CartridgePath.assign(path.begin(), path.end());
@@ -178,8 +165,8 @@ void ClassicSaveState(SnapshotWriter& out, const SnapshotKeyboardPart& keyboard)
   out.EndBlock(block);
   block = out.BeginBlock("CART");
   out.U8(CartridgeAttached != 0);
-  WriteBytes(out, CartridgePath.data(), CartridgePath.size());
-  WriteBytes(out, CartridgeImage.data(), CartridgeImage.size());
+  out.Sized(CartridgePath.data(), CartridgePath.size());
+  out.Sized(CartridgeImage.data(), CartridgeImage.size());
   out.EndBlock(block);
   block = out.BeginBlock("KEYS");
   out.Block(KeyMatrix, sizeof KeyMatrix);

@@ -11,6 +11,30 @@ namespace quillon {
 constinit CpuState Cpu = CpuPowerOnState;
 FetchObserverFunction FetchObserver = nullptr;
 
+namespace cpu_internal {
+namespace {
+
+// The disk traps reach the classic machine through its bus and its registers.
+class ClassicTrapMachine final : public DiskTrapMachine {
+ public:
+  std::uint8_t* TrapRam() override { return MainRam; }
+  std::uint8_t TrapRead(std::uint16_t address) override { return MemRead(address); }
+  void TrapWrite(std::uint16_t address, std::uint8_t value) override { MemWrite(address, value); }
+  bool KernalBankedIn() const override { return (MainRam[1] & 0x02) != 0; }
+  std::uint16_t TrapProgramCounter() const override { return Cpu.PC; }
+  void SetTrapProgramCounter(std::uint16_t address) override { Cpu.PC = address; }
+  void TrapPush(std::uint8_t value) override { Push(Cpu, value); }
+};
+
+}  // namespace
+
+void ServeClassicDiskTrap() {
+  ClassicTrapMachine machine;
+  ServeDiskTrap(machine, DiskPath);
+}
+
+}  // namespace cpu_internal
+
 // Everything here but the fetch comes from outside the program's own course: each counts as a
 // side effect of the bus.
 void ServiceStep() {

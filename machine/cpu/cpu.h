@@ -5,6 +5,7 @@
 
 #include "core/memory.h"
 #include "core/rom_images.h"
+#include "interface/status_flags.h"
 
 namespace quillon {
 
@@ -15,15 +16,6 @@ inline constexpr std::uint8_t ServiceMarker = 0x80;
 // The eight conditional branches, $10, $30 ... $F0: the only instructions whose work is split
 // over two calls (a taken branch reads its offset in the second).
 inline constexpr bool IsBranchOpcode(std::uint8_t opcode) { return (opcode & 0x1F) == 0x10; }
-
-inline constexpr std::uint8_t FlagN = 0x80;
-inline constexpr std::uint8_t FlagV = 0x40;
-inline constexpr std::uint8_t FlagUnused = 0x20;
-inline constexpr std::uint8_t FlagB = 0x10;
-inline constexpr std::uint8_t FlagD = 0x08;
-inline constexpr std::uint8_t FlagI = 0x04;
-inline constexpr std::uint8_t FlagZ = 0x02;
-inline constexpr std::uint8_t FlagC = 0x01;
 
 // The registers an instruction works on. The fast path keeps a copy of them in host registers
 // while it runs instructions back to back, so the instructions are written against this part.

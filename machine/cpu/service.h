@@ -25,6 +25,9 @@ inline bool IsAddressTrap(std::uint16_t pc) {
   return pc == ResetEntryTrap || (DiskAttached != 0 && IsDiskTrap(pc));
 }
 
+// Drive 8's traps on the classic machine's records.
+void ServeClassicDiskTrap();
+
 // The traps' work, in the service step with the registers in Cpu: a disk trap changes them.
 inline void RunAddressTraps() {
   if (!IsAddressTrap(Cpu.PC)) return;
@@ -33,7 +36,7 @@ inline void RunAddressTraps() {
     // The mixer's timer thread changes the mask too, so the three bits go in one update.
     ActiveVoices.fetch_and(~AllVoicesMask);
   }
-  if (DiskAttached != 0 && IsDiskTrap(Cpu.PC)) ServeDiskTrap();
+  if (DiskAttached != 0 && IsDiskTrap(Cpu.PC)) ServeClassicDiskTrap();
 }
 
 // A fetched $80, a two-byte NOP, is kept as $82, which does the same: $80 in Opcode always

@@ -142,10 +142,10 @@ class Machine {
   // interrupt flags); the Ram and Rom banks have none to give. Never handed to a memory watch.
   virtual std::uint8_t ReadMemory(MemoryBank bank, std::uint16_t address, bool sideEffects) = 0;
   // Stores a byte where `bank` shows it. With side effects it is the processor's write, and the
-  // chips act on it (the processor port switches the banking). Without, RAM, colour RAM and the
-  // processor port's two bytes take the byte as it is and the chips' registers are left alone.
-  // Where the bank shows ROM, the RAM beneath takes it, as the processor's writes do. Never
-  // handed to a memory watch.
+  // chips act on it (the processor port switches the banking). Without, RAM and colour RAM take
+  // the byte as it is and the chips' registers are left alone, the processor port's among them
+  // (in the Ram bank, $00/$01 are the RAM beneath the port). Where the bank shows ROM, the RAM
+  // beneath takes it, as the processor's writes do. Never handed to a memory watch.
   virtual void WriteMemory(MemoryBank bank, std::uint16_t address, std::uint8_t value,
                            bool sideEffects) = 0;
   // Watches the processor's data accesses in chosen pages: `pages` holds 256 entries, one per
@@ -181,8 +181,9 @@ class Machine {
   virtual void SetJoystick(int port, std::uint8_t lines) = 0;
   // RESTORE, which is wired to the NMI line: one press, one NMI.
   virtual void PressRestore() = 0;
-  // The levels that hardware on the user port presents on CIA 2's PB0-PB7, read by the port's
-  // input lines; $FF, pulled up, with nothing plugged in.
+  // The levels that hardware on the user port presents on CIA 2's PB0-PB7, which the port reads
+  // on its input lines (what a line held low does to an output of the port is the model's to
+  // say); $FF, pulled up, with nothing plugged in.
   virtual void SetUserPortLines(std::uint8_t lines) = 0;
   // The keyboard as programs scan it: a scan is a run of reads of CIA 1's port B, the key
   // matrix's rows, each less than KeyboardScanGap cycles after the one before. The typing queue

@@ -39,6 +39,11 @@ struct SnapshotWriter {
     U8(static_cast<std::uint8_t>(value));
   }
   void Raw(const void* data, std::size_t size) { Block(data, size); }
+  // A string of bytes behind its 32-bit length.
+  void Sized(const void* data, std::size_t size) {
+    U32(static_cast<std::uint32_t>(size));
+    Block(data, size);
+  }
 
   // A block: a four-letter tag and the size of the data that follow, filled in at its end.
   std::size_t BeginBlock(const char (&tag)[5]) {
@@ -103,6 +108,15 @@ struct SnapshotReader {
     value = static_cast<T>(Flag());
   }
   void Raw(void* data, std::size_t size) { Block(data, size); }
+  // A string of bytes behind its 32-bit length, at most `limit` of them: a longer one is
+  // damage, not a reason to allocate.
+  bool Sized(std::vector<std::uint8_t>& bytes, std::size_t limit) {
+    const std::uint32_t size = U32();
+    if (Failed || size > limit || size > Size - Position) return false;
+    bytes.resize(size);
+    Block(bytes.data(), size);
+    return true;
+  }
 
   // Reads a block's tag and size; the block's data must lie within what is left. Returns where
   // its data end, or 0 when the block is not there.

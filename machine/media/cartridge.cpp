@@ -30,6 +30,8 @@ std::uint16_t BigEndianWord(const std::uint8_t* bytes) {
 // Normal cartridges and type 4 hold plain ROM at a fixed address.
 bool IsPlainRomType(std::uint16_t type) { return type == 0 || type == 4; }
 
+}  // namespace
+
 // The file's header, its first CHIP header and as much of that packet's data as there is. A file
 // of another hardware type gives its header only; a file too short for both headers gives what
 // it has, which places nothing.
@@ -54,7 +56,7 @@ std::vector<std::uint8_t> ReadCartridgeFile(const char* path) {
 
 // The ROM data goes to RAM from the load address on, wrapping at 64 KB. An image whose file
 // ended before its size field says stops there: only bytes actually read reach RAM.
-void PlaceCartridgeImage(const std::vector<std::uint8_t>& image) {
+void PlaceCartridgeImage(const std::vector<std::uint8_t>& image, std::uint8_t* ram) {
   constexpr std::size_t dataStart = FileHeaderSize + ChipHeaderSize;
   if (image.size() < dataStart || !IsPlainRomType(BigEndianWord(image.data() + HardwareTypeOffset))) {
     return;
@@ -63,11 +65,9 @@ void PlaceCartridgeImage(const std::vector<std::uint8_t>& image) {
   const std::size_t size = std::min<std::size_t>(
       BigEndianWord(image.data() + FileHeaderSize + RomSizeOffset), image.size() - dataStart);
   for (std::size_t i = 0; i < size; ++i) {
-    MainRam[(address + i) & 0xFFFF] = image[dataStart + i];
+    ram[(address + i) & 0xFFFF] = image[dataStart + i];
   }
 }
-
-}  // namespace
 
 void AttachCartridge(const std::string& path) {
   CartridgePath = path;
@@ -82,7 +82,7 @@ void DetachCartridge() {
 
 void LoadCartridge(const char* path) {
   if (!CartridgeImageKept) CartridgeImage = ReadCartridgeFile(path);
-  PlaceCartridgeImage(CartridgeImage);
+  PlaceCartridgeImage(CartridgeImage, MainRam);
 }
 
 }  // namespace quillon

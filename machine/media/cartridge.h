@@ -27,4 +27,9 @@ void DetachCartridge();
 // Reads the file at `path` into CartridgeImage (unless the image is kept) and places it.
 void LoadCartridge(const char* path);
 
+// The two halves of a load, for a machine that keeps its own cartridge: the file's bytes as
+// CartridgeImage holds them, and the placing of an image's ROM data into `ram`.
+std::vector<std::uint8_t> ReadCartridgeFile(const char* path);
+void PlaceCartridgeImage(const std::vector<std::uint8_t>& image, std::uint8_t* ram);
+
 }  // namespace quillon

@@ -123,15 +123,12 @@ void DetachDiskImage() {
   DiskPath.clear();
 }
 
-namespace {
-
-// LOAD from the image at `path`, as DiskLoad.
-DiskStatus LoadFrom(const std::string& path, std::span<const std::uint8_t> name,
+DiskStatus DiskLoad(const std::string& imagePath, std::span<const std::uint8_t> name,
                     std::vector<std::uint8_t>& file) {
   file.clear();
   OpenImage image;
   DiskDirectory directory;
-  if (!ReadImage(path, image).empty() ||
+  if (!ReadImage(imagePath, image).empty() ||
       ReadDirectory(image, directory) != DiskStatus::Ok) {
     return DiskStatus::Damaged;
   }
@@ -154,16 +151,10 @@ DiskStatus LoadFrom(const std::string& path, std::span<const std::uint8_t> name,
   return DiskStatus::Ok;
 }
 
-}  // namespace
-
-DiskStatus DiskLoad(std::span<const std::uint8_t> name, std::vector<std::uint8_t>& file) {
-  return LoadFrom(DiskPath, name, file);
-}
-
 std::string CheckDiskHasProgram(const std::string& path) {
   static constexpr std::uint8_t FirstFile[] = {'*'};
   std::vector<std::uint8_t> file;
-  switch (LoadFrom(path, FirstFile, file)) {
+  switch (DiskLoad(path, FirstFile, file)) {
     case DiskStatus::Ok:
       return "";
     case DiskStatus::NotFound:
@@ -173,7 +164,8 @@ std::string CheckDiskHasProgram(const std::string& path) {
   }
 }
 
-DiskStatus DiskSave(std::span<const std::uint8_t> name, std::span<const std::uint8_t> file) {
+DiskStatus DiskSave(const std::string& imagePath, std::span<const std::uint8_t> name,
+                    std::span<const std::uint8_t> file) {
   const bool replace = StartsWith(name, "@");
   std::span<const std::uint8_t> plain = WithoutDrive(replace ? name.subspan(1) : name);
   if (!SavableName(plain)) return DiskStatus::BadName;
@@ -182,13 +174,13 @@ DiskStatus DiskSave(std::span<const std::uint8_t> name, std::span<const std::uin
   const DiskName diskName = DiskNameFrom(plain, false);
 
   std::error_code error;
-  const fs::path target = fs::canonical(DiskPath, error);
-  if (error || IsTapeArchive(DiskPath) || !WriteAllowed(target) ||
+  const fs::path target = fs::canonical(imagePath, error);
+  if (error || IsTapeArchive(imagePath) || !WriteAllowed(target) ||
       !WriteAllowed(target.parent_path())) {
     return DiskStatus::WriteProtected;
   }
   OpenImage image;
-  if (!ReadImage(DiskPath, image).empty()) return DiskStatus::Damaged;
+  if (!ReadImage(imagePath, image).empty()) return DiskStatus::Damaged;
   const DiskStatus status = D64WriteFile(image.Disk, diskName, replace, file);
   if (status != DiskStatus::Ok) return status;
   return ReplaceFile(target, image.Disk.Bytes) ? DiskStatus::Ok : DiskStatus::WriteProtected;

@@ -22,13 +22,15 @@ extern std::string DiskPath;
 std::string AttachDiskImage(const std::string& path);
 void DetachDiskImage();
 
-// LOAD from the attached image: `name` as the KERNAL holds it (PETSCII, with the drive's "0:"
+// LOAD from the image at `imagePath`: `name` as the KERNAL holds it (PETSCII, with the drive's "0:"
 // prefix, '*' and '?'), "$" (optionally "$0:pattern") for the directory. `file` receives the
 // file's bytes, load address first.
-DiskStatus DiskLoad(std::span<const std::uint8_t> name, std::vector<std::uint8_t>& file);
+DiskStatus DiskLoad(const std::string& imagePath, std::span<const std::uint8_t> name,
+                    std::vector<std::uint8_t>& file);
 
-// SAVE to the attached image: `name` may start with "@0:" (or "@:") to replace a file of that
+// SAVE to the image at `imagePath`: `name` may start with "@0:" (or "@:") to replace a file of that
 // name; `file` holds the load address, then the bytes.
-DiskStatus DiskSave(std::span<const std::uint8_t> name, std::span<const std::uint8_t> file);
+DiskStatus DiskSave(const std::string& imagePath, std::span<const std::uint8_t> name,
+                    std::span<const std::uint8_t> file);
 
 }  // namespace quillon

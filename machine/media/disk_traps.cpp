@@ -5,11 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "core/machine.h"
-#include "core/memory.h"
 #include "core/rom_images.h"
-#include "cpu/cpu.h"
-#include "cpu/stack.h"
 #include "media/disk_drive.h"
 
 namespace quillon {
@@ -26,7 +22,6 @@ constexpr std::uint16_t LoadStart = 0xC3;         // the X/Y that LOAD was calle
 constexpr std::uint16_t SaveStart = 0xC1;
 constexpr std::uint16_t EndAddress = 0xAE;        // LOAD: one past the last byte; SAVE: the end
 constexpr std::uint8_t DiskDevice = 8;
-constexpr std::uint8_t ProcessorPortHiram = 0x02;
 
 constexpr std::uint8_t StatusReadTimeout = 0x02;
 constexpr std::uint8_t StatusVerifyError = 0x10;
@@ -80,21 +75,21 @@ bool KernalMatches() {
                      });
 }
 
-std::uint16_t ReadWord(std::uint16_t address) {
-  return static_cast<std::uint16_t>(MainRam[address] | MainRam[address + 1] << 8);
+std::uint16_t ReadWord(const std::uint8_t* ram, std::uint16_t address) {
+  return static_cast<std::uint16_t>(ram[address] | ram[address + 1] << 8);
 }
 
-void WriteWord(std::uint16_t address, std::uint16_t value) {
-  MainRam[address] = static_cast<std::uint8_t>(value);
-  MainRam[address + 1] = static_cast<std::uint8_t>(value >> 8);
+void WriteWord(std::uint8_t* ram, std::uint16_t address, std::uint16_t value) {
+  ram[address] = static_cast<std::uint8_t>(value);
+  ram[address + 1] = static_cast<std::uint8_t>(value >> 8);
 }
 
 // Continues at `routine`, whose RTS goes on at `then`, as a JSR from just before `then` would.
-void CallThen(std::uint16_t routine, std::uint16_t then) {
+void CallThen(DiskTrapMachine& machine, std::uint16_t routine, std::uint16_t then) {
   const std::uint16_t returnAddress = static_cast<std::uint16_t>(then - 1);
-  cpu_internal::Push(Cpu, static_cast<std::uint8_t>(returnAddress >> 8));
-  cpu_internal::Push(Cpu, static_cast<std::uint8_t>(returnAddress));
-  Cpu.PC = routine;
+  machine.TrapPush(static_cast<std::uint8_t>(returnAddress >> 8));
+  machine.TrapPush(static_cast<std::uint8_t>(returnAddress));
+  machine.SetTrapProgramCounter(routine);
 }
 
 std::uint16_t ErrorEntry(std::uint8_t error) {
@@ -103,34 +98,36 @@ std::uint16_t ErrorEntry(std::uint8_t error) {
 
 // LOAD and VERIFY. The bytes go through the bus like the KERNAL's own STA ($AE),Y: under the
 // ROMs into RAM, into the chips where the I/O area is banked in.
-void ServeLoad(std::span<const std::uint8_t> name) {
+void ServeLoad(DiskTrapMachine& machine, const std::string& imagePath,
+               std::span<const std::uint8_t> name) {
+  std::uint8_t* ram = machine.TrapRam();
   std::vector<std::uint8_t> file;
-  const DiskStatus status = DiskLoad(name, file);
+  const DiskStatus status = DiskLoad(imagePath, name, file);
   if (status == DiskStatus::NotFound) {
-    Cpu.PC = ErrorEntry(ErrorFileNotFound);
+    machine.SetTrapProgramCounter(ErrorEntry(ErrorFileNotFound));
     return;
   }
   // Secondary address 0 loads to where the caller asked (BASIC's start), any other to the
   // file's own load address.
-  std::uint16_t address = MainRam[SecondaryAddress] == 0 || file.size() < 2
-                              ? ReadWord(LoadStart)
+  std::uint16_t address = ram[SecondaryAddress] == 0 || file.size() < 2
+                              ? ReadWord(ram, LoadStart)
                               : static_cast<std::uint16_t>(file[0] | file[1] << 8);
   if (status != DiskStatus::Ok) {
     // A damaged image loads nothing and ends like a drive that stopped answering.
-    MainRam[Status] |= StatusReadTimeout | StatusEndOfFile;
+    ram[Status] |= StatusReadTimeout | StatusEndOfFile;
   } else {
-    const bool verify = MainRam[LoadOrVerify] != 0;
+    const bool verify = ram[LoadOrVerify] != 0;
     for (std::size_t i = 2; i < file.size(); ++i, ++address) {
       if (!verify) {
-        MemWrite(address, file[i]);
-      } else if (MemRead(address) != file[i]) {
-        MainRam[Status] |= StatusVerifyError;
+        machine.TrapWrite(address, file[i]);
+      } else if (machine.TrapRead(address) != file[i]) {
+        ram[Status] |= StatusVerifyError;
       }
     }
-    MainRam[Status] |= StatusEndOfFile;
+    ram[Status] |= StatusEndOfFile;
   }
-  WriteWord(EndAddress, address);
-  CallThen(PrintLoading, LoadDone);
+  WriteWord(ram, EndAddress, address);
+  CallThen(machine, PrintLoading, LoadDone);
 }
 
 std::uint8_t SaveError(DiskStatus status) {
@@ -149,36 +146,37 @@ std::uint8_t SaveError(DiskStatus status) {
 
 // SAVE of start ($C1/$C2) up to, not including, the end ($AE/$AF); the bytes are read
 // through the bus like the KERNAL's own LDA ($AC),Y.
-void ServeSave(std::span<const std::uint8_t> name) {
-  const std::uint16_t start = ReadWord(SaveStart);
-  const std::uint16_t end = ReadWord(EndAddress);
+void ServeSave(DiskTrapMachine& machine, const std::string& imagePath,
+               std::span<const std::uint8_t> name) {
+  const std::uint8_t* ram = machine.TrapRam();
+  const std::uint16_t start = ReadWord(ram, SaveStart);
+  const std::uint16_t end = ReadWord(ram, EndAddress);
   std::vector<std::uint8_t> file = {static_cast<std::uint8_t>(start),
                                     static_cast<std::uint8_t>(start >> 8)};
   for (std::uint32_t address = start; address < end; ++address) {
-    file.push_back(MemRead(static_cast<std::uint16_t>(address)));
+    file.push_back(machine.TrapRead(static_cast<std::uint16_t>(address)));
   }
-  const DiskStatus status = DiskSave(name, file);
-  CallThen(PrintSaving, status == DiskStatus::Ok ? SaveDone : ErrorEntry(SaveError(status)));
+  const DiskStatus status = DiskSave(imagePath, name, file);
+  CallThen(machine, PrintSaving,
+           status == DiskStatus::Ok ? SaveDone : ErrorEntry(SaveError(status)));
 }
 
 }  // namespace
 
-void ServeDiskTrap() {
-  if (MainRam[DeviceNumber] != DiskDevice || (MainRam[1] & ProcessorPortHiram) == 0 ||
-      !KernalMatches()) {
-    return;
-  }
+void ServeDiskTrap(DiskTrapMachine& machine, const std::string& imagePath) {
+  const std::uint8_t* ram = machine.TrapRam();
+  if (ram[DeviceNumber] != DiskDevice || !machine.KernalBankedIn() || !KernalMatches()) return;
   // The name as the KERNAL reads it, through the bus.
   std::uint8_t name[256];
-  const std::uint8_t length = MainRam[FileNameLength];
-  const std::uint16_t pointer = ReadWord(FileNamePointer);
+  const std::uint8_t length = ram[FileNameLength];
+  const std::uint16_t pointer = ReadWord(ram, FileNamePointer);
   for (std::uint8_t i = 0; i < length; ++i) {
-    name[i] = MemRead(static_cast<std::uint16_t>(pointer + i));
+    name[i] = machine.TrapRead(static_cast<std::uint16_t>(pointer + i));
   }
-  if (Cpu.PC == KernalLoadTrap) {
-    ServeLoad({name, length});
+  if (machine.TrapProgramCounter() == KernalLoadTrap) {
+    ServeLoad(machine, imagePath, {name, length});
   } else {
-    ServeSave({name, length});
+    ServeSave(machine, imagePath, {name, length});
   }
 }
 

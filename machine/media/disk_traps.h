@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace quillon {
 
@@ -20,11 +21,29 @@ inline bool IsDiskTrap(std::uint16_t address) {
   return address == KernalLoadTrap || address == KernalSaveTrap;
 }
 
-// Called by the CPU's service step when the program counter stands at one of the traps while
-// an image is attached. For device 8, with the KERNAL ROM banked in and unchanged at the
-// places used, it loads or saves and sends the CPU on into the KERNAL's own code for the
-// message and the return; otherwise it changes nothing and the KERNAL goes on to the serial
-// bus.
-void ServeDiskTrap();
+// What the traps need of a machine model, between two instructions: its RAM, its memory as the
+// processor sees it in the present banking (writes reach the chips where the I/O area is banked
+// in; neither reads nor writes take a cycle), whether the KERNAL ROM is banked in, the program
+// counter and the stack.
+class DiskTrapMachine {
+ public:
+  virtual std::uint8_t* TrapRam() = 0;
+  virtual std::uint8_t TrapRead(std::uint16_t address) = 0;
+  virtual void TrapWrite(std::uint16_t address, std::uint8_t value) = 0;
+  virtual bool KernalBankedIn() const = 0;
+  virtual std::uint16_t TrapProgramCounter() const = 0;
+  virtual void SetTrapProgramCounter(std::uint16_t address) = 0;
+  virtual void TrapPush(std::uint8_t value) = 0;
+
+ protected:
+  ~DiskTrapMachine() = default;
+};
+
+// Called between two instructions when the program counter stands at one of the traps while
+// the image at `imagePath` is attached. For device 8, with the KERNAL ROM banked in and
+// unchanged at the places used, it loads or saves and sends the processor on into the KERNAL's
+// own code for the message and the return; otherwise it changes nothing and the KERNAL goes on
+// to the serial bus.
+void ServeDiskTrap(DiskTrapMachine& machine, const std::string& imagePath);
 
 }  // namespace quillon

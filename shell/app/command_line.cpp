@@ -41,6 +41,24 @@ std::string SetPath(const char* text, CommandLineOptions& options) {
   return "";
 }
 
+std::string SetModel(const char* text, CommandLineOptions& options) {
+  const std::string_view model = text;
+  if (model != "classic" && model != "accurate") {
+    return "--model needs classic or accurate, not " + QuoteForMessage(text);
+  }
+  options.Model = model == "accurate" ? MachineModel::Accurate : MachineModel::Classic;
+  options.ModelGiven = true;
+  return "";
+}
+
+std::string SetCia(const char* text, CommandLineOptions& options) {
+  const std::string_view cia = text;
+  if (cia != "old" && cia != "new") return "--cia needs old or new, not " + QuoteForMessage(text);
+  options.NewCias = cia == "new";
+  options.CiaGiven = true;
+  return "";
+}
+
 std::string SetTypedText(const char* text, CommandLineOptions& options) {
   return TranslateTypedText(text, options.TypedKeys);
 }
@@ -66,6 +84,10 @@ constexpr CommandLineOption Table[] = {
      SetFlag<&Options::Warp>},
     {"--mute", nullptr, nullptr, OptionPlace::Anywhere,
      "start with Settings > Sound off (headless: record silence)", SetFlag<&Options::Mute>},
+    {"--model", "MODEL", "a machine model", OptionPlace::Anywhere,
+     "the machine: classic (the default) or accurate, the cycle-exact one", SetModel},
+    {"--cia", "CIA", "a CIA type", OptionPlace::Anywhere,
+     "the accurate machine's CIAs: old (6526, the default) or new (6526A)", SetCia},
     {"--disk", "FILE", "a disk image", OptionPlace::Anywhere,
      "attach the disk image FILE (.d64, .t64) as drive 8, starting nothing",
      SetPath<&Options::Disk>},
@@ -127,6 +149,9 @@ bool LooksLikeOption(const std::string& argument) {
 std::string CheckCombination(const CommandLineOptions& options, const std::string& headlessOnly,
                              const std::string& windowOnly) {
   if (!headlessOnly.empty() && !options.Headless) return headlessOnly + " works only with --headless";
+  if (options.CiaGiven && options.Model != MachineModel::Accurate) {
+    return "--cia works only with --model accurate: the classic machine has one kind of CIA";
+  }
   if (!windowOnly.empty() && options.Headless) {
     return windowOnly + " is for the window; a headless run without --realtime is as fast as it goes";
   }

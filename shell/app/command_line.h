@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "interface/machine.h"
 #include "keyboard/typed_text.h"
 
 namespace quillon {
@@ -24,6 +25,11 @@ struct CommandLineOptions {
   bool Mute = false;
   bool DebugExit = false;
   bool TextMonitor = false;
+  // --model and --cia: the machine model and, for the accurate one, its CIAs.
+  MachineModel Model = MachineModel::Classic;
+  bool ModelGiven = false;
+  bool NewCias = false;
+  bool CiaGiven = false;
   std::int32_t Frames = 300;
   bool FramesGiven = false;
   std::vector<TypedKey> TypedKeys;

@@ -148,7 +148,9 @@ void RunStarted(const CommandLineOptions& options, Autostart& start,
   if (Headless.WavFailed) error = "cannot write " + QuoteForMessage(options.WavPath);
   if (error.empty()) error = StartRemote(options);
   if (error.empty() && !options.SnapshotLoadPath.empty()) {
-    error = SnapshotLoadFile(options.SnapshotLoadPath);
+    std::unique_ptr<Machine> replacement;
+    error = SnapshotLoadFile(options.SnapshotLoadPath, &replacement);
+    if (replacement != nullptr) SwitchMachine(std::move(replacement));
   }
   if (error.empty() && !options.TraceLogPath.empty()) error = TraceLogOpen(options.TraceLogPath);
   if (!error.empty()) {
@@ -184,6 +186,8 @@ HeadlessRunResult RunHeadless(const CommandLineOptions& options) {
   UseHeadlessBackend(options.RealTime);
   Headless.WavPath = options.WavPath;
   Host.SoundOn = options.Mute ? 0 : 1;
+  SessionMachineOptions = {.NewCias = options.NewCias};
+  UseModel(options.Model);
   CurrentMachine().SetPal(!options.Ntsc);
   std::string error;
   Autostart start = AttachStartFile(options.File, options.Disk, options.TypedKeys, error);

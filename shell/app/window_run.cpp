@@ -15,6 +15,7 @@
 #include "platform/messages.h"
 #include "platform/platform.h"
 #include "window/screen_saver.h"
+#include "session/session.h"
 #include "window/settings.h"
 #include "window/window_proc.h"
 
@@ -50,6 +51,11 @@ std::int32_t RunMainWindow(const CommandLineOptions& options, void* previousInst
   // standard they name. --mute silences this run only.
   const std::string settingsPath = SettingsFilePath();
   Settings = LoadSettings(settingsPath);
+  // --model and --cia choose the machine of this run; the settings file keeps its own model
+  // unless the menu chose another.
+  const MachineModel modelSetting = Settings.Model;
+  if (options.ModelGiven) Settings.Model = options.Model;
+  SessionMachineOptions = {.NewCias = options.NewCias};
   ApplySettings();
   if (options.Mute) Host.SoundOn = 0;
   std::string error;
@@ -74,6 +80,7 @@ std::int32_t RunMainWindow(const CommandLineOptions& options, void* previousInst
   ReleaseScreenSaverHold();
   const std::int32_t soundSetting = Settings.SoundOn;
   CaptureSettings();
+  if (options.ModelGiven && Settings.Model == options.Model) Settings.Model = modelSetting;
   // Muted from the command line and left so: the setting stays as the file had it.
   if (options.Mute && !Host.SoundOn) Settings.SoundOn = soundSetting;
   if (!settingsPath.empty() && !SaveSettings(settingsPath, Settings)) {

@@ -55,7 +55,9 @@ inline constexpr std::uint32_t CommandPaste = 40050;
 inline constexpr std::uint32_t CommandJoystickPort1 = 40051;
 inline constexpr std::uint32_t CommandJoystickPort2 = 40052;
 inline constexpr std::uint32_t CommandJoystickCursorKeys = 40053;
-inline constexpr std::uint32_t CommandRemoteMonitor = 40070;
+inline constexpr std::uint32_t CommandModelClassic = 40070;
+inline constexpr std::uint32_t CommandModelAccurate = 40071;
+inline constexpr std::uint32_t CommandRemoteMonitor = 40080;
 
 // Virtual-key codes (wParam of the key messages).
 inline constexpr int VirtualKeyBack = 0x08;

@@ -44,6 +44,9 @@ inline constexpr MenuItemResource SettingsMenuItems[] = {
     {"Joystick in port &2", CommandJoystickPort2, MenuItemChecked},
     {"Joystick on &cursor keys", CommandJoystickCursorKeys, 0},
     {nullptr, 0, MenuItemSeparator},
+    {"C&lassic machine", CommandModelClassic, MenuItemChecked},
+    {"&Accurate machine (cycle-exact)", CommandModelAccurate, 0},
+    {nullptr, 0, MenuItemSeparator},
     {"Remote &monitor", CommandRemoteMonitor, 0},
 };
 inline constexpr MenuItemResource HelpMenuItems[] = {

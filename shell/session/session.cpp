@@ -20,4 +20,11 @@ void UseMachine(std::unique_ptr<Machine> machine) {
   InUse = std::move(machine);
 }
 
+MachineOptions SessionMachineOptions;
+
+void UseModel(MachineModel model) {
+  if (model == MachineModel::Classic && CurrentMachine().Model() == model) return;
+  UseMachine(CreateMachine(model, SessionMachineOptions));
+}
+
 }  // namespace quillon

@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "interface/machine.h"
+#include "interface/create_machine.h"
 
 namespace quillon {
 
@@ -13,5 +13,12 @@ Machine& CurrentMachine();
 // Puts `machine` in use, ending the one before it. Between runs only, with the sound's timer
 // stopped: every room of the shell reaches the machine through CurrentMachine.
 void UseMachine(std::unique_ptr<Machine> machine);
+
+// What the shell builds its machines with: the command line's --cia.
+extern MachineOptions SessionMachineOptions;
+
+// Before the machine starts: puts a new machine of `model` in use, unless the one in use is a
+// classic machine and `model` is the classic model (which has no options).
+void UseModel(MachineModel model);
 
 }  // namespace quillon

@@ -43,7 +43,8 @@ std::vector<std::uint8_t> SnapshotSave() {
   return std::move(out.Bytes);
 }
 
-std::string SnapshotLoad(const std::uint8_t* data, std::size_t size) {
+std::string SnapshotLoad(const std::uint8_t* data, std::size_t size,
+                         std::unique_ptr<Machine>* replacement) {
   if (size < sizeof Magic || std::memcmp(data, Magic, sizeof Magic) != 0) {
     return "is not a Quillon snapshot";
   }
@@ -68,7 +69,17 @@ std::string SnapshotLoad(const std::uint8_t* data, std::size_t size) {
     return "is damaged: its checksum does not match";
   }
   SnapshotReader in{body, bodySize};
-  return CurrentMachine().LoadState(in, KeyboardPart);
+  Machine& current = CurrentMachine();
+  const MachineModel model = SnapshotBodyModel(body, bodySize);
+  if (model == current.Model()) return current.LoadState(in, KeyboardPart);
+  std::unique_ptr<Machine> machine = CreateMachine(model, SessionMachineOptions);
+  if (replacement == nullptr || machine == nullptr) return "is of another machine model";
+  machine->SetPal(current.Pal());
+  if (!machine->PowerOn()) return "cannot be loaded: its machine could not start";
+  if (!current.DiskPath().empty()) machine->AttachDisk(current.DiskPath());
+  const std::string error = machine->LoadState(in, KeyboardPart);
+  if (error.empty()) *replacement = std::move(machine);
+  return error;
 }
 
 std::string SnapshotSaveFile(const std::string& path) {
@@ -76,7 +87,7 @@ std::string SnapshotSaveFile(const std::string& path) {
   return ReplaceFile(path, bytes.data(), bytes.size());
 }
 
-std::string SnapshotLoadFile(const std::string& path) {
+std::string SnapshotLoadFile(const std::string& path, std::unique_ptr<Machine>* replacement) {
   std::error_code error;
   const std::uintmax_t size = std::filesystem::file_size(path, error);
   if (error) return "cannot read '" + path + "': " + error.message();
@@ -85,7 +96,7 @@ std::string SnapshotLoadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
   if (!file) return "cannot read '" + path + "'";
-  const std::string reason = SnapshotLoad(bytes.data(), bytes.size());
+  const std::string reason = SnapshotLoad(bytes.data(), bytes.size(), replacement);
   return reason.empty() ? "" : "'" + path + "' " + reason;
 }
 

@@ -11,8 +11,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
+
+#include "interface/machine.h"
 
 namespace quillon {
 
@@ -27,12 +30,17 @@ std::vector<std::uint8_t> SnapshotSave();
 
 // Puts the machine into the state the snapshot holds. Returns an empty string, or what is
 // wrong with it ("is cut short", ...), to follow the file's name; the machine is then unchanged.
-std::string SnapshotLoad(const std::uint8_t* data, std::size_t size);
+// A snapshot of another model than the machine in use's goes into a new machine of its model,
+// with the same disk in its drive, which `replacement` receives for the caller to put in use
+// (without one such a snapshot is refused).
+std::string SnapshotLoad(const std::uint8_t* data, std::size_t size,
+                         std::unique_ptr<Machine>* replacement = nullptr);
 
 // The same through a file: written to a temporary file that then takes the name. Each returns
 // an empty string or one line that says what went wrong, naming the file.
 std::string SnapshotSaveFile(const std::string& path);
-std::string SnapshotLoadFile(const std::string& path);
+std::string SnapshotLoadFile(const std::string& path,
+                             std::unique_ptr<Machine>* replacement = nullptr);
 
 // The CRC-32 of `size` bytes (the polynomial of zip and PNG).
 std::uint32_t SnapshotChecksum(const std::uint8_t* data, std::size_t size);

@@ -58,6 +58,7 @@ void ShowSettingsInMenu() {
   if (!CurrentMachine().Pal()) SetMenuCheck(SettingsSubMenu, CommandPal, false);
   if (!Host.ShowBorder) SetMenuCheck(SettingsSubMenu, CommandShowBorder, false);
   if (!Host.SoundOn) SetMenuCheck(SettingsSubMenu, CommandSound, false);
+  if (CurrentMachine().Model() != MachineModel::Classic) ShowModelInMenu();
   ShowJoystickInMenu();
 }
 

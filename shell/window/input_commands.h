@@ -11,7 +11,7 @@ namespace quillon {
 void InputMenuCommand(std::uint32_t command);
 
 // Sets the check marks of the settings that a settings file may have changed from the menu's
-// first state: PAL, Show border and the joystick's items.
+// first state: PAL, Show border, the machine model and the joystick's items.
 void ShowSettingsInMenu();
 
 }  // namespace quillon

@@ -28,6 +28,9 @@ std::int64_t PlatformCounter() { return Platform.ReadCounter(); }
 // Where the pacing reads the time: the platform's counter, or the steady clock in its stead.
 std::int64_t (*ReadPacingCounter)() = PlatformCounter;
 
+// Whether the window's sound timer runs, started by HostStartUp.
+bool SoundTimerRunning = false;
+
 void OnSoundTimer() { SoundTimerTick(); }
 
 // The end of every raster line: the status line drawn at a frame's end while Scroll Lock is
@@ -79,6 +82,15 @@ std::int32_t RunWarp() {
   return frames;
 }
 
+// What the shell hears from the machine in use: the end of every raster line, the held keys,
+// the sound.
+void HookMachine() {
+  CurrentMachine().SetLineObserver(OnRasterLine);
+  FollowHostKeys();
+  if (Host.FullScreenActive) CreateFlipChain();
+  SoundStart();
+}
+
 }  // namespace
 
 void StartPacing() {
@@ -93,12 +105,26 @@ void StartPacing() {
 }
 
 bool StartMachine() {
-  Machine& machine = CurrentMachine();
-  if (!machine.PowerOn()) return false;
-  machine.SetLineObserver(OnRasterLine);
-  FollowHostKeys();
-  SoundStart();
+  if (!CurrentMachine().PowerOn()) return false;
+  HookMachine();
   return true;
+}
+
+void SwitchMachine(std::unique_ptr<Machine> machine) {
+  if (SoundTimerRunning) Platform.StopPeriodicTimer();
+  UseMachine(std::move(machine));
+  HookMachine();
+  if (SoundTimerRunning) Platform.StartPeriodicTimer(SoundTimerPeriodMilliseconds, OnSoundTimer);
+}
+
+void SwitchModel(MachineModel model) {
+  const Machine& current = CurrentMachine();
+  std::unique_ptr<Machine> machine = CreateMachine(model, SessionMachineOptions);
+  if (machine == nullptr) return;
+  machine->SetPal(current.Pal());
+  if (!machine->PowerOn()) return;
+  if (!current.DiskPath().empty()) machine->AttachDisk(current.DiskPath());
+  SwitchMachine(std::move(machine));
 }
 
 bool HostStartUp(void* previousInstance, std::int32_t showCommand, std::int32_t* exitCode) {
@@ -120,7 +146,8 @@ bool HostStartUp(void* previousInstance, std::int32_t showCommand, std::int32_t*
   Platform.ShowMainWindow(showCommand);
   Platform.OpenPainter();
   // Headless runs tick the sound on emulated time instead.
-  if (!SoundClock.Enabled) Platform.StartPeriodicTimer(SoundTimerPeriodMilliseconds, OnSoundTimer);
+  SoundTimerRunning = !SoundClock.Enabled;
+  if (SoundTimerRunning) Platform.StartPeriodicTimer(SoundTimerPeriodMilliseconds, OnSoundTimer);
   StartPacing();
   return true;
 }
@@ -170,6 +197,7 @@ std::int32_t MainLoopPass(std::int32_t* exitCode) {
 
 void HostShutDown() {
   Platform.StopPeriodicTimer();
+  SoundTimerRunning = false;
   FreeDisplayBuffer();
   Platform.ClosePainter();
   SoundShutdown();

@@ -3,6 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+
+#include "interface/machine.h"
 
 namespace quillon {
 
@@ -19,6 +22,15 @@ inline constexpr std::uint32_t IdleSleepMilliseconds = 2;
 // Powers the machine on and sets up what the shell hears from it: the end of every raster line,
 // the held keys, the sound. False when the machine could not start.
 bool StartMachine();
+
+// Puts `machine`, already started or loaded, in use in place of the machine in use, between two
+// passes: the sound's timer stops around the switch, and the new machine is set up as
+// StartMachine sets one up (with the full-screen surface as its picture while that shows).
+void SwitchMachine(std::unique_ptr<Machine> machine);
+
+// Switches to a new machine of `model`, powered on, with the video standard and the disk of
+// the machine in use.
+void SwitchModel(MachineModel model);
 
 // The start-up steps up to and including reading the counter. False when the program must end
 // at once; *exitCode then holds its exit code.

@@ -3,11 +3,19 @@
 #include "interface/machine.h"
 #include "platform/platform.h"
 #include "resources/menu.h"
+#include "session/session.h"
 
 namespace quillon {
 
 void SetMenuCheck(int subMenu, std::uint32_t command, bool checked) {
   Platform.SetMenuItemCheck(subMenu, command, FindMenuItem(command)->Text, checked);
+}
+
+void ShowModelInMenu() {
+  const Machine& machine = CurrentMachine();
+  SetMenuCheck(SettingsSubMenu, CommandModelClassic, machine.Model() == MachineModel::Classic);
+  SetMenuCheck(SettingsSubMenu, CommandModelAccurate, machine.Model() == MachineModel::Accurate);
+  SetMenuCheck(SettingsSubMenu, CommandPal, machine.Pal());
 }
 
 std::int32_t OpenFileDialog(const char* filter, char* fileName) {

@@ -70,6 +70,10 @@ bool ReadValue(const std::string& section, const std::string& key, const std::st
   } else if (section == "window" && (key == "width" || key == "height")) {
     if (!ReadNumber(value, 0, MaxWindowSide, number)) return false;
     (key == "width" ? settings.WindowWidth : settings.WindowHeight) = number;
+  } else if (section == "machine" && key == "model") {
+    const std::string model = Lower(value);
+    if (model != "classic" && model != "accurate") return false;
+    settings.Model = model == "accurate" ? MachineModel::Accurate : MachineModel::Classic;
   } else if (section == "sound" && key == "on") {
     if (!ReadNumber(value, 0, 1, settings.SoundOn)) return false;
   } else if (section == "monitor" && key == "remote") {
@@ -145,6 +149,8 @@ bool ParseSettings(const std::string& text, SettingsState& settings) {
 std::string FormatSettings(const SettingsState& settings) {
   std::ostringstream text;
   text << "; Quillon's settings, written when the window closes.\n"
+       << "[Machine]\n"
+       << "Model=" << (settings.Model == MachineModel::Accurate ? "Accurate" : "Classic") << "\n\n"
        << "[Video]\n"
        << "Standard=" << (settings.VideoStandard == SettingsNtsc ? "NTSC" : "PAL") << "\n"
        << "Border=" << settings.ShowBorder << "\n\n"
@@ -188,6 +194,7 @@ bool SaveSettings(const std::string& path, const SettingsState& settings) {
 }
 
 void ApplySettings() {
+  UseModel(Settings.Model);
   CurrentMachine().SetPal(Settings.VideoStandard != SettingsNtsc);
   Host.ShowBorder = Settings.ShowBorder;
   JoystickPort = Settings.JoystickPort;
@@ -197,6 +204,7 @@ void ApplySettings() {
 }
 
 void CaptureSettings() {
+  Settings.Model = CurrentMachine().Model();
   Settings.VideoStandard = CurrentMachine().Pal() ? SettingsPal : SettingsNtsc;
   Settings.ShowBorder = Host.ShowBorder ? 1 : 0;
   Settings.JoystickPort = JoystickPort;

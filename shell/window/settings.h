@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "interface/machine.h"
 #include "monitor/remote_server.h"
 
 namespace quillon {
@@ -23,14 +24,16 @@ struct SettingsState {
   std::string ProgramFolder;
   std::string CartridgeFolder;
   std::int32_t SoundOn;  // Settings > Sound: 0 or 1
+  MachineModel Model;    // Settings > the machine model
   // Settings > Remote monitor: served (1) or not (0), and where.
   std::int32_t RemoteMonitor;
   std::string RemoteMonitorAddress;
 };
 inline constexpr std::uint32_t SettingsNtsc = 0;
 inline constexpr std::uint32_t SettingsPal = 1;
-inline const SettingsState DefaultSettings = {SettingsPal, 1, 2, 0, 0, 0, {}, {}, 1, 0,
-                                             DefaultRemoteMonitorAddress};
+inline const SettingsState DefaultSettings = {SettingsPal, 1, 2, 0, 0, 0, {}, {}, 1,
+                                              MachineModel::Classic, 0,
+                                              DefaultRemoteMonitorAddress};
 
 // The settings of this run: loaded at the start, kept up to date by the menu commands and the
 // file dialogs, written at exit.
@@ -54,11 +57,12 @@ SettingsState LoadSettings(const std::string& path);
 // as it was. False when it could not be written.
 bool SaveSettings(const std::string& path, const SettingsState& settings);
 
-// Puts Settings into effect before start-up: video standard, border, joystick, sound.
+// Puts Settings into effect before start-up: machine model, video standard, border, joystick,
+// sound.
 void ApplySettings();
-// Takes the values in effect now into Settings: video standard, border, joystick, sound and,
-// unless full screen is on, the window's client area. (The remote monitor's setting changes
-// with its menu item only: --remote-monitor serves for one run.)
+// Takes the values in effect now into Settings: machine model, video standard, border,
+// joystick, sound and, unless full screen is on, the window's client area. (The remote
+// monitor's setting changes with its menu item only: --remote-monitor serves for one run.)
 void CaptureSettings();
 
 // The open-file dialog's offer for `folder`: the folder with a closing separator when it fits

@@ -10,6 +10,7 @@
 #include "session/session.h"
 #include "snapshot/snapshot.h"
 #include "window/display.h"
+#include "window/main_loop.h"
 #include "window/menu_items.h"
 
 namespace quillon {
@@ -27,14 +28,22 @@ void SaveSnapshotCommand() {
 void LoadSnapshotCommand() {
   char fileName[FileNameCapacity] = {};
   if (!OpenFileDialog(SnapshotFileFilter, fileName)) return;
-  // A snapshot that is refused leaves the machine running as it was.
-  const std::string error = SnapshotLoadFile(fileName);
+  // A snapshot that is refused leaves the machine running as it was; one of the other model
+  // brings its own machine.
+  std::unique_ptr<Machine> replacement;
+  const std::string error = SnapshotLoadFile(fileName, &replacement);
   if (!error.empty()) {
     Platform.ShowMessageBox(error.c_str(), SnapshotMessageCaption);
     return;
   }
-  // The snapshot brought its own video standard, and its picture shows at once, paused or not.
-  SetMenuCheck(SettingsSubMenu, CommandPal, CurrentMachine().Pal());
+  // The snapshot brought its own video standard (and model), and its picture shows at once,
+  // paused or not.
+  if (replacement != nullptr) {
+    SwitchMachine(std::move(replacement));
+    ShowModelInMenu();
+  } else {
+    SetMenuCheck(SettingsSubMenu, CommandPal, CurrentMachine().Pal());
+  }
   if (Host.DisplayPixels == nullptr) return;
   ConvertFrame(Host.DisplayPixels);
   Platform.RequestRepaint();

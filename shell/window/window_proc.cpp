@@ -12,6 +12,7 @@
 #include "session/session.h"
 #include "window/display.h"
 #include "window/input_commands.h"
+#include "window/main_loop.h"
 #include "window/menu_items.h"
 #include "window/screen_saver.h"
 #include "window/settings.h"
@@ -138,6 +139,15 @@ void MenuCommand(std::uint32_t command) {
       Machine& machine = CurrentMachine();
       machine.SetPal(!machine.Pal());
       SetMenuCheck(SettingsSubMenu, CommandPal, machine.Pal());
+      break;
+    }
+    case CommandModelClassic:
+    case CommandModelAccurate: {
+      // A new machine, powered on, with the same disk and video standard.
+      const MachineModel model =
+          command == CommandModelClassic ? MachineModel::Classic : MachineModel::Accurate;
+      if (CurrentMachine().Model() != model) SwitchModel(model);
+      ShowModelInMenu();
       break;
     }
     case CommandSound:

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The desktop window end to end, on the X display that xvfb-run provides: boot, typing with
 # xdotool, the menus by their mnemonics, Show border, Pause, PAL with the status line, Exit,
-# closing the window, and a program started from the command line. What the window shows is
+# closing the window, a program started from the command line, a disk and the switch to the
+# accurate machine. What the window shows is
 # read back from screenshots: picture_text reads the text cells against the character ROM, and
 # the typed screen is compared pixel for pixel with a headless run's picture of it.
 #
@@ -169,7 +170,25 @@ done
 grep -q '^0 "E2E DISK        " ED 2A$' "$work/text" && grep -q '^0 BLOCKS FREE\.$' "$work/text" ||
   fail "the attached disk's directory is not listed: $(cat "$work/text")"
 
+# Settings > Accurate machine: a new machine boots with the disk still in its drive, and the
+# settings file remembers the model.
+xdotool key shift+Home
+wait_for_row 20 1 ""
+menu s a
+wait_for_row 20 1 "    \*\*\*\* COMMODORE 64 BASIC V2 \*\*\*\*"
+wait_for_row 20 5 "READY\."
+press l o a d
+xdotool keydown Shift_L
+press apostrophe 4 apostrophe
+xdotool keyup Shift_L
+press comma 8 Return
+sleep 1
+press l i s t Return
+wait_for_row 20 13 '0 "E2E DISK        " ED 2A'
+
 # Closing the window ends the program with status 0 too.
 close_window
+grep -qx 'Model=Accurate' "$XDG_CONFIG_HOME/quillon/quillon.ini" ||
+  fail "the settings file does not keep the model: $(cat "$XDG_CONFIG_HOME/quillon/quillon.ini")"
 
 echo "window end-to-end: all checks passed"

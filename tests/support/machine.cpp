@@ -21,6 +21,7 @@
 #include "media/cartridge.h"
 #include "platform/messages.h"
 #include "session/host_state.h"
+#include "session/session.h"
 #include "sid/mixer.h"
 #include "sid/sid.h"
 #include "sound/sound_output.h"
@@ -74,6 +75,8 @@ UnallocatedMachine::~UnallocatedMachine() {
 }
 
 void PowerOnMachine() {
+  // The classic machine, whatever model an earlier run of the test put in use.
+  UseModel(MachineModel::Classic);
   RomImages = BuiltInRomImages;
   ResetHostRecord();
   VideoStandard = VideoStandardPal;

@@ -38,6 +38,8 @@ constexpr std::uint32_t CheckedCommands[] = {CommandPause,
                                              CommandJoystickPort1,
                                              CommandJoystickPort2,
                                              CommandJoystickCursorKeys,
+                                             CommandModelClassic,
+                                             CommandModelAccurate,
                                              CommandRemoteMonitor};
 
 struct MenuItemWidget {
