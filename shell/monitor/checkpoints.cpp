@@ -106,7 +106,7 @@ const std::vector<Checkpoint>& CheckpointList() { return State.List; }
 
 void CheckpointsChanged() {
   BuildMaps();
-  MonitorFollowCheckpoints();
+  HookMonitorToMachine();
 }
 
 bool ExecutionWatched() { return State.AnyExecution; }

@@ -37,40 +37,8 @@ bool ReadAddress(std::string_view text, std::uint16_t& address) {
   return true;
 }
 
-}  // namespace
-
-bool AddLabel(std::string_view name, std::uint16_t address) {
-  if (!name.empty() && name[0] == '.') name.remove_prefix(1);
-  if (!IsName(name) || Names.size() >= MaxLabels) return false;
-  const std::string key(name);
-  if (const auto old = Names.find(key); old != Names.end()) {
-    const auto named = AddressNames.find(old->second);
-    if (named != AddressNames.end() && named->second == key) AddressNames.erase(named);
-  }
-  Names[key] = address;
-  AddressNames.emplace(address, key);
-  return true;
-}
-
-void ClearLabels() {
-  Names.clear();
-  AddressNames.clear();
-}
-
-std::size_t LabelCount() { return Names.size(); }
-
-const char* LabelAt(std::uint16_t address) {
-  const auto named = AddressNames.find(address);
-  return named != AddressNames.end() ? named->second.c_str() : nullptr;
-}
-
-bool FindLabel(std::string_view name, std::uint16_t& address) {
-  const auto found = Names.find(name);
-  if (found == Names.end()) return false;
-  address = found->second;
-  return true;
-}
-
+// One line of a label file read into the labels; false when it is neither form (blank lines
+// and comments count as read).
 bool ReadLabelLine(std::string_view line) {
   line = Trim(line.substr(0, line.find(';')));
   if (line.empty()) return true;
@@ -93,6 +61,38 @@ bool ReadLabelLine(std::string_view line) {
   if (address.size() > 2 && address[1] == ':') address.remove_prefix(2);
   std::uint16_t value = 0;
   return ReadAddress(address, value) && AddLabel(Trim(line.substr(space)), value);
+}
+
+}  // namespace
+
+bool AddLabel(std::string_view name, std::uint16_t address) {
+  if (!name.empty() && name[0] == '.') name.remove_prefix(1);
+  if (!IsName(name) || Names.size() >= MaxLabels) return false;
+  const std::string key(name);
+  if (const auto old = Names.find(key); old != Names.end()) {
+    const auto named = AddressNames.find(old->second);
+    if (named != AddressNames.end() && named->second == key) AddressNames.erase(named);
+  }
+  Names[key] = address;
+  AddressNames.emplace(address, key);
+  return true;
+}
+
+void ClearLabels() {
+  Names.clear();
+  AddressNames.clear();
+}
+
+const char* LabelAt(std::uint16_t address) {
+  const auto named = AddressNames.find(address);
+  return named != AddressNames.end() ? named->second.c_str() : nullptr;
+}
+
+bool FindLabel(std::string_view name, std::uint16_t& address) {
+  const auto found = Names.find(name);
+  if (found == Names.end()) return false;
+  address = found->second;
+  return true;
 }
 
 bool LoadLabelFile(const std::string& path, std::size_t& added,

@@ -17,7 +17,6 @@ namespace quillon {
 // when the name is no name: letters, digits and "_", not beginning with a digit.
 bool AddLabel(std::string_view name, std::uint16_t address);
 void ClearLabels();
-std::size_t LabelCount();
 
 // The name of `address` (the first one given when it has several), or null.
 const char* LabelAt(std::uint16_t address);
@@ -28,9 +27,5 @@ bool FindLabel(std::string_view name, std::uint16_t& address);
 // in `problems`, a line for each of the first lines it could not read; false (with one
 // problem) when the file cannot be read at all.
 bool LoadLabelFile(const std::string& path, std::size_t& added, std::vector<std::string>& problems);
-
-// One line of a label file read into the labels; false when it is neither form (blank lines
-// and comments count as read).
-bool ReadLabelLine(std::string_view line);
 
 }  // namespace quillon

@@ -252,7 +252,7 @@ void MonitorWaitForInput(std::uint32_t milliseconds) {
                              [] { return State.InputWaiting.load(std::memory_order_acquire); });
 }
 
-void MonitorFollowCheckpoints() { InstallObservers(); }
+void HookMonitorToMachine() { InstallObservers(); }
 
 void MonitorShutDown() {
   State.Attached[0] = State.Attached[1] = false;

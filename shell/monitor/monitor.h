@@ -64,8 +64,9 @@ void MonitorWake();
 // Waits until input comes, at most `milliseconds` (a headless run whose machine is held).
 void MonitorWaitForInput(std::uint32_t milliseconds);
 
-// The checkpoints changed: the machine is told what to watch.
-void MonitorFollowCheckpoints();
+// The checkpoints changed, or the machine in use did: the machine in use is told what to watch
+// (its fetch observer for the trace log as well).
+void HookMonitorToMachine();
 
 // Detaches every front end, forgets every checkpoint and lets the machine go.
 void MonitorShutDown();

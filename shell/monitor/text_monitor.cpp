@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdio>
 #include <string_view>
 #include <vector>
 
@@ -209,7 +208,7 @@ void OnResumed(std::uint16_t) { Text.DisassemblyAtPC = true; }
 
 // --- Commands ---
 
-using Words_ = std::vector<std::string>;
+using WordList = std::vector<std::string>;
 
 // The 8-bit register of a name, or null.
 std::uint8_t* RegisterField(CpuRegisterFile& r, const std::string& name) {
@@ -221,7 +220,7 @@ std::uint8_t* RegisterField(CpuRegisterFile& r, const std::string& name) {
   return nullptr;
 }
 
-void Registers(const Words_& words, const std::string& line) {
+void Registers(const WordList& words, const std::string& line) {
   Machine& machine = CurrentMachine();
   CpuRegisterFile r = machine.Registers();
   // "A=20 X = 5, PC=C000": blanks around "=" dropped, commas as blanks, then one assignment a
@@ -265,7 +264,7 @@ void Registers(const Words_& words, const std::string& line) {
 }
 
 // START [END] from words[1], with `count` units from START when END is missing.
-bool Range(const Words_& words, std::uint16_t from, std::uint16_t& start, std::uint16_t& end,
+bool Range(const WordList& words, std::uint16_t from, std::uint16_t& start, std::uint16_t& end,
            unsigned span) {
   start = from;
   if (words.size() > 1 && !Address(words[1], start)) return false;
@@ -281,7 +280,7 @@ bool Range(const Words_& words, std::uint16_t from, std::uint16_t& start, std::u
   return true;
 }
 
-void Memory(const Words_& words) {
+void Memory(const WordList& words) {
   std::uint16_t start = 0;
   std::uint16_t end = 0;
   if (!Range(words, Text.NextMemory, start, end, MemoryLineBytes * MemoryLines)) return;
@@ -303,7 +302,7 @@ void Memory(const Words_& words) {
   Text.NextMemory = static_cast<std::uint16_t>(end + 1);
 }
 
-void Disassemble(const Words_& words) {
+void Disassemble(const WordList& words) {
   const std::uint16_t from =
       Text.DisassemblyAtPC ? CurrentMachine().Registers().PC : Text.NextDisassembly;
   std::uint16_t start = 0;
@@ -338,7 +337,7 @@ void AssembleAt(const std::string& instruction) {
   Text.AssembleAt = static_cast<std::uint16_t>(Text.AssembleAt + bytes.size());
 }
 
-void Assemble(const Words_& words, const std::string& line) {
+void Assemble(const WordList& words, const std::string& line) {
   if (words.size() < 2) {
     Complain("a needs an address");
     return;
@@ -349,14 +348,14 @@ void Assemble(const Words_& words, const std::string& line) {
   if (words.size() > 2) AssembleAt(line.substr(rest));
 }
 
-void WriteBytes(const Words_& words) {
+void WriteBytes(const WordList& words) {
   std::uint16_t address = 0;
   std::vector<std::uint8_t> bytes;
   if (words.size() < 2 || !Address(words[1], address) || !Bytes(words, 2, bytes)) return;
   for (const std::uint8_t byte : bytes) Write(address++, byte);
 }
 
-void FillOrHunt(const Words_& words, bool hunt) {
+void FillOrHunt(const WordList& words, bool hunt) {
   std::uint16_t start = 0;
   std::uint16_t end = 0;
   std::vector<std::uint8_t> bytes;
@@ -388,7 +387,7 @@ void FillOrHunt(const Words_& words, bool hunt) {
   if (count == 0) Say("not found");
 }
 
-void Bank(const Words_& words) {
+void Bank(const WordList& words) {
   if (words.size() > 1) {
     const auto found = std::find_if(std::begin(BankNames), std::end(BankNames),
                                     [&words](const BankName& b) { return Lower(words[1]) == b.Name; });
@@ -404,7 +403,7 @@ void Bank(const Words_& words) {
 }
 
 // The words before "if", and the condition's text after it.
-std::size_t SplitCondition(const Words_& words, const std::string& line, std::string& condition) {
+std::size_t SplitCondition(const WordList& words, const std::string& line, std::string& condition) {
   for (std::size_t i = 0; i < words.size(); ++i) {
     if (Lower(words[i]) != "if") continue;
     const std::string lower = Lower(line);
@@ -426,10 +425,10 @@ bool SetCondition(Checkpoint& c, const std::string& text) {
   return true;
 }
 
-void AddCheckpointCommand(const Words_& all, const std::string& line, std::uint8_t operations) {
+void AddCheckpointCommand(const WordList& all, const std::string& line, std::uint8_t operations) {
   std::string condition;
   const std::size_t conditionAt = SplitCondition(all, line, condition);
-  const Words_ words(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(conditionAt));
+  const WordList words(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(conditionAt));
   std::size_t first = 1;
   if (operations != CheckExec && words.size() > 1) {
     const std::string kind = Lower(words[1]);
@@ -471,7 +470,7 @@ void AddCheckpointCommand(const Words_& all, const std::string& line, std::uint8
   Say(CheckpointText(c));
 }
 
-Checkpoint* NumberedCheckpoint(const Words_& words) {
+Checkpoint* NumberedCheckpoint(const WordList& words) {
   std::uint32_t number = 0;
   if (words.size() < 2 || !ParseValue(words[1], nullptr, number)) {
     Complain(words[0] + " needs a checkpoint number");
@@ -482,7 +481,7 @@ Checkpoint* NumberedCheckpoint(const Words_& words) {
   return c;
 }
 
-void CheckpointCommand(const Words_& words, const std::string& line) {
+void CheckpointCommand(const WordList& words, const std::string& line) {
   const std::string command = Lower(words[0]);
   if (command == "del" && words.size() == 1) {
     for (const MonitorClient client : {MonitorClient::Text, MonitorClient::Remote}) DeleteCheckpointsOf(client);
@@ -515,13 +514,13 @@ void CheckpointCommand(const Words_& words, const std::string& line) {
   }
 }
 
-void Step(const Words_& words, bool over) {
+void Step(const WordList& words, bool over) {
   std::uint32_t count = 1;
   if (words.size() > 1 && !Value(words[1], 0xFFFFFFFF, count)) return;
   MonitorStep(count, over);
 }
 
-void Go(const Words_& words) {
+void Go(const WordList& words) {
   if (words.size() > 1) {
     std::uint16_t address = 0;
     if (!Address(words[1], address)) return;
@@ -533,7 +532,7 @@ void Go(const Words_& words) {
   MonitorResume();
 }
 
-void Until(const Words_& words) {
+void Until(const WordList& words) {
   std::uint16_t address = 0;
   if (words.size() < 2 || !Address(words[1], address)) {
     if (words.size() < 2) Complain("until needs an address");
@@ -543,7 +542,7 @@ void Until(const Words_& words) {
   MonitorResume();
 }
 
-void Load(const Words_& words) {
+void Load(const WordList& words) {
   std::vector<std::uint8_t> bytes;
   if (words.size() < 2) {
     Complain("l needs a file name");
@@ -570,7 +569,7 @@ void Load(const Words_& words) {
   Say("loaded $" + Hex(address, 4) + "-$" + Hex((address + bytes.size() - skip - 1) & 0xFFFF, 4));
 }
 
-void Save(const Words_& words) {
+void Save(const WordList& words) {
   std::uint16_t start = 0;
   std::uint16_t end = 0;
   if (words.size() < 4) {
@@ -592,7 +591,7 @@ void Save(const Words_& words) {
   Say("saved $" + Hex(start, 4) + "-$" + Hex(end, 4));
 }
 
-void Labels(const Words_& words) {
+void Labels(const WordList& words) {
   if (Lower(words[0]) == "al") {
     std::uint16_t address = 0;
     if (words.size() < 3) {
@@ -643,46 +642,46 @@ void Help() {
 
 struct Command {
   const char* Name;
-  void (*Run)(const Words_& words, const std::string& line);
+  void (*Run)(const WordList& words, const std::string& line);
 };
 
 constexpr Command Commands[] = {
     {"r", Registers},
-    {"m", [](const Words_& w, const std::string&) { Memory(w); }},
-    {"d", [](const Words_& w, const std::string&) { Disassemble(w); }},
+    {"m", [](const WordList& w, const std::string&) { Memory(w); }},
+    {"d", [](const WordList& w, const std::string&) { Disassemble(w); }},
     {"a", Assemble},
-    {">", [](const Words_& w, const std::string&) { WriteBytes(w); }},
-    {"f", [](const Words_& w, const std::string&) { FillOrHunt(w, false); }},
-    {"h", [](const Words_& w, const std::string&) { FillOrHunt(w, true); }},
-    {"bank", [](const Words_& w, const std::string&) { Bank(w); }},
-    {"b", [](const Words_& w, const std::string& l) { AddCheckpointCommand(w, l, CheckExec); }},
-    {"w", [](const Words_& w, const std::string& l) {
+    {">", [](const WordList& w, const std::string&) { WriteBytes(w); }},
+    {"f", [](const WordList& w, const std::string&) { FillOrHunt(w, false); }},
+    {"h", [](const WordList& w, const std::string&) { FillOrHunt(w, true); }},
+    {"bank", [](const WordList& w, const std::string&) { Bank(w); }},
+    {"b", [](const WordList& w, const std::string& l) { AddCheckpointCommand(w, l, CheckExec); }},
+    {"w", [](const WordList& w, const std::string& l) {
        AddCheckpointCommand(w, l, CheckLoad | CheckStore);
      }},
-    {"until", [](const Words_& w, const std::string&) { Until(w); }},
+    {"until", [](const WordList& w, const std::string&) { Until(w); }},
     {"del", CheckpointCommand},
     {"enable", CheckpointCommand},
     {"disable", CheckpointCommand},
     {"ignore", CheckpointCommand},
     {"cond", CheckpointCommand},
-    {"z", [](const Words_& w, const std::string&) { Step(w, false); }},
-    {"n", [](const Words_& w, const std::string&) { Step(w, true); }},
-    {"ret", [](const Words_&, const std::string&) { MonitorRunUntilReturn(); }},
-    {"g", [](const Words_& w, const std::string&) { Go(w); }},
-    {"x", [](const Words_&, const std::string&) { MonitorResume(); }},
-    {"l", [](const Words_& w, const std::string&) { Load(w); }},
-    {"s", [](const Words_& w, const std::string&) { Save(w); }},
-    {"ll", [](const Words_& w, const std::string&) { Labels(w); }},
-    {"al", [](const Words_& w, const std::string&) { Labels(w); }},
-    {"screen", [](const Words_&, const std::string&) { Screen(); }},
-    {"reset", [](const Words_&, const std::string&) {
+    {"z", [](const WordList& w, const std::string&) { Step(w, false); }},
+    {"n", [](const WordList& w, const std::string&) { Step(w, true); }},
+    {"ret", [](const WordList&, const std::string&) { MonitorRunUntilReturn(); }},
+    {"g", [](const WordList& w, const std::string&) { Go(w); }},
+    {"x", [](const WordList&, const std::string&) { MonitorResume(); }},
+    {"l", [](const WordList& w, const std::string&) { Load(w); }},
+    {"s", [](const WordList& w, const std::string&) { Save(w); }},
+    {"ll", [](const WordList& w, const std::string&) { Labels(w); }},
+    {"al", [](const WordList& w, const std::string&) { Labels(w); }},
+    {"screen", [](const WordList&, const std::string&) { Screen(); }},
+    {"reset", [](const WordList&, const std::string&) {
        MonitorResetMachine();
        Text.DisassemblyAtPC = true;
        SayStopLine();
      }},
-    {"quit", [](const Words_&, const std::string&) { Platform.DestroyMainWindow(); }},
-    {"help", [](const Words_&, const std::string&) { Help(); }},
-    {"?", [](const Words_&, const std::string&) { Help(); }},
+    {"quit", [](const WordList&, const std::string&) { Platform.DestroyMainWindow(); }},
+    {"help", [](const WordList&, const std::string&) { Help(); }},
+    {"?", [](const WordList&, const std::string&) { Help(); }},
 };
 
 }  // namespace
@@ -714,7 +713,7 @@ void TextMonitorLine(const std::string& input) {
   // ">C000 01 02" as "> C000 01 02".
   const std::size_t first = line.find_first_not_of(" \t");
   if (first != std::string::npos && line[first] == '>') line.insert(first + 1, 1, ' ');
-  const Words_ words = Words(line);
+  const WordList words = Words(line);
   if (!words.empty()) {
     const std::string name = Lower(words[0]);
     const auto command = std::find_if(std::begin(Commands), std::end(Commands),

@@ -82,10 +82,11 @@ std::int32_t RunWarp() {
   return frames;
 }
 
-// What the shell hears from the machine in use: the end of every raster line, the held keys,
-// the sound.
+// What the shell hears from the machine in use: the end of every raster line, the fetches and
+// accesses the trace log and the monitor watch, the held keys, the sound.
 void HookMachine() {
   CurrentMachine().SetLineObserver(OnRasterLine);
+  HookMonitorToMachine();
   FollowHostKeys();
   if (Host.FullScreenActive) CreateFlipChain();
   SoundStart();
