@@ -26,8 +26,8 @@ constexpr std::uint8_t Ping = 0x81;
 constexpr int FramesPerInput = 4;
 
 void CheckReply(const std::uint8_t* data, std::size_t size) {
-  const std::uint32_t length = data[2] | data[3] << 8 | data[4] << 16 |
-                               static_cast<std::uint32_t>(data[5]) << 24;
+  const std::uint32_t length =
+      data[2] | data[3] << 8 | data[4] << 16 | static_cast<std::uint32_t>(data[5]) << 24;
   if (size < RemoteReplyHeaderSize || data[0] != RemoteStx || data[1] != RemoteApiVersion ||
       length != size - RemoteReplyHeaderSize) {
     std::abort();

@@ -33,8 +33,8 @@ void NoteAccess(std::uint16_t address, std::uint8_t value, bool store) {
 
 // At $C000: LDA #$07, STA $D020, LDA $C100, PHA, LDA ($FB),Y (through $C100, Y = 1), JMP
 // $C00C (itself). $C100 holds $42, $C101 $10, the pointer at $FB/$FC $C100.
-constexpr std::uint8_t Program[] = {0xA9, 0x07, 0x8D, 0x20, 0xD0, 0xAD, 0x00, 0xC1,
-                                    0x48, 0xB1, 0xFB, 0x4C, 0x0B, 0xC0};
+constexpr std::uint8_t Program[] = {0xA9, 0x07, 0x8D, 0x20, 0xD0, 0xAD, 0x00,
+                                    0xC1, 0x48, 0xB1, 0xFB, 0x4C, 0x0B, 0xC0};
 
 std::unique_ptr<Machine> BootedMachine(MachineModel model) {
   std::unique_ptr<Machine> machine = CreateMachine(model);
@@ -58,10 +58,14 @@ class MachineMonitor : public testing::TestWithParam<MachineModel> {
   void StartProgram() {
     Machine->FinishInstruction();
     for (std::size_t i = 0; i < sizeof Program; ++i) {
-      Machine->WriteMemory(MemoryBank::Ram, static_cast<std::uint16_t>(0xC000 + i), Program[i], false);
+      Machine->WriteMemory(MemoryBank::Ram, static_cast<std::uint16_t>(0xC000 + i), Program[i],
+                           false);
     }
-    for (const auto& [address, value] : {std::pair{0xC100, 0x42}, {0xC101, 0x10}, {0x00FB, 0x00},
-                                         {0x00FC, 0xC1}, {0xD020, 0x00}}) {
+    for (const auto& [address, value] : {std::pair{0xC100, 0x42},
+                                         {0xC101, 0x10},
+                                         {0x00FB, 0x00},
+                                         {0x00FC, 0xC1},
+                                         {0xD020, 0x00}}) {
       Machine->WriteMemory(MemoryBank::CpuView, static_cast<std::uint16_t>(address),
                            static_cast<std::uint8_t>(value), true);
     }
@@ -157,8 +161,10 @@ TEST_P(MachineMonitor, TheFetchObserverStopsBeforeOrAfterTheFetchedInstruction) 
     std::uint8_t Border;  // STA $D020 at $C002 has run or not
   };
   const Case cases[] = {
-      {true, false, 0xC002, 0x00}, {true, true, 0xC002, 0x00},
-      {false, false, 0xC005, 0x07}, {false, true, 0xC005, 0x07},
+      {true, false, 0xC002, 0x00},
+      {true, true, 0xC002, 0x00},
+      {false, false, 0xC005, 0x07},
+      {false, true, 0xC005, 0x07},
   };
   for (const Case& c : cases) {
     StartProgram();

@@ -41,13 +41,38 @@ using test::Word32;
 
 // Command and reply types.
 enum : std::uint8_t {
-  MemoryGet = 0x01, MemorySet = 0x02, CheckpointInfo = 0x11, CheckpointSet = 0x12,
-  CheckpointDelete = 0x13, CheckpointList = 0x14, CheckpointToggle = 0x15, ConditionSet = 0x22,
-  RegistersGet = 0x31, RegistersSet = 0x32, Dump = 0x41, Undump = 0x42, ResourceGet = 0x51,
-  ResourceSet = 0x52, Advance = 0x71, KeyboardFeed = 0x72, UntilReturn = 0x73, Ping = 0x81,
-  BanksAvailable = 0x82, RegistersAvailable = 0x83, DisplayGet = 0x84, EmulatorInfo = 0x85,
-  PaletteGet = 0x91, JoyportSet = 0xA2, UserportSet = 0xB2, Exit = 0xAA, Quit = 0xBB,
-  Reset = 0xCC, Autostart = 0xDD, ErrorReply = 0x00, Stopped = 0x62, Resumed = 0x63,
+  MemoryGet = 0x01,
+  MemorySet = 0x02,
+  CheckpointInfo = 0x11,
+  CheckpointSet = 0x12,
+  CheckpointDelete = 0x13,
+  CheckpointList = 0x14,
+  CheckpointToggle = 0x15,
+  ConditionSet = 0x22,
+  RegistersGet = 0x31,
+  RegistersSet = 0x32,
+  Dump = 0x41,
+  Undump = 0x42,
+  ResourceGet = 0x51,
+  ResourceSet = 0x52,
+  Advance = 0x71,
+  KeyboardFeed = 0x72,
+  UntilReturn = 0x73,
+  Ping = 0x81,
+  BanksAvailable = 0x82,
+  RegistersAvailable = 0x83,
+  DisplayGet = 0x84,
+  EmulatorInfo = 0x85,
+  PaletteGet = 0x91,
+  JoyportSet = 0xA2,
+  UserportSet = 0xB2,
+  Exit = 0xAA,
+  Quit = 0xBB,
+  Reset = 0xCC,
+  Autostart = 0xDD,
+  ErrorReply = 0x00,
+  Stopped = 0x62,
+  Resumed = 0x63,
 };
 constexpr std::uint8_t Load = 1;
 constexpr std::uint8_t Store = 2;
@@ -56,9 +81,9 @@ constexpr std::uint8_t Exec = 4;
 // At $C000, interrupts masked by the tests:
 //   C000 LDX #$00 / C002 JSR $C010 / C005 INX / C006 STX $D020 / C009 JMP $C002
 //   C010 LDY #$03 / C012 DEY / C013 BNE $C012 / C015 RTS
-const std::vector<std::uint8_t> Program = {
-    0xA2, 0x00, 0x20, 0x10, 0xC0, 0xE8, 0x8E, 0x20, 0xD0, 0x4C, 0x02, 0xC0, 0x00, 0x00,
-    0x00, 0x00, 0xA0, 0x03, 0x88, 0xD0, 0xFD, 0x60};
+const std::vector<std::uint8_t> Program = {0xA2, 0x00, 0x20, 0x10, 0xC0, 0xE8, 0x8E, 0x20,
+                                           0xD0, 0x4C, 0x02, 0xC0, 0x00, 0x00, 0x00, 0x00,
+                                           0xA0, 0x03, 0x88, 0xD0, 0xFD, 0x60};
 
 std::map<std::uint8_t, std::uint16_t> Registers(const MonitorMessage& info) {
   std::map<std::uint8_t, std::uint16_t> registers;
@@ -124,7 +149,8 @@ class RemoteMonitor : public testing::Test {
     Client.Events.clear();
   }
 
-  MonitorMessage SetRegisters(std::initializer_list<std::pair<std::uint8_t, std::uint16_t>> values) {
+  MonitorMessage SetRegisters(
+      std::initializer_list<std::pair<std::uint8_t, std::uint16_t>> values) {
     Body body;
     body.U8(0).U16(static_cast<std::uint32_t>(values.size()));
     for (const auto& [id, value] : values) body.U8(3).U8(id).U16(value);
@@ -150,7 +176,8 @@ class RemoteMonitor : public testing::Test {
 
   // Runs the machine until BASIC waits at its prompt.
   void BootToBasic() {
-    ASSERT_EQ(Client.Call(CheckpointSet, Checkpoint(0xE5CD, 0xE5CD, Exec, true)).Type, CheckpointInfo);
+    ASSERT_EQ(Client.Call(CheckpointSet, Checkpoint(0xE5CD, 0xE5CD, Exec, true)).Type,
+              CheckpointInfo);
     ASSERT_EQ(RunUntilStopped(), 0xE5CD);
     Client.Events.clear();
   }
@@ -198,8 +225,8 @@ TEST_F(RemoteMonitor, RegistersAndBanksAreReadAndWritten) {
   const MonitorMessage set =
       SetRegisters({{A, 0x12}, {X, 0x34}, {Y, 0x56}, {PC, 0xC123}, {SP, 0xF0}, {FL, 0x24}});
   EXPECT_EQ(set.Type, RegistersGet) << "answered as register info";
-  const std::map<std::uint8_t, std::uint16_t> expected = {
-      {A, 0x12}, {X, 0x34}, {Y, 0x56}, {PC, 0xC123}, {SP, 0xF0}, {FL, 0x24}};
+  const std::map<std::uint8_t, std::uint16_t> expected = {{A, 0x12},    {X, 0x34},  {Y, 0x56},
+                                                          {PC, 0xC123}, {SP, 0xF0}, {FL, 0x24}};
   EXPECT_EQ(Registers(set), expected);
   EXPECT_EQ(CurrentRegisters(), expected);
   EXPECT_EQ(SetRegisters({{9, 1}}).Error, 0x01) << "no register 9";
@@ -302,7 +329,7 @@ TEST_F(RemoteMonitor, StepsIntoAndOverSubroutinesAndRunsUntilReturn) {
       {0xC002, Advance, Body().U8(0).U16(1), 0xC010},  // into the JSR
       {0xC002, Advance, Body().U8(1).U16(1), 0xC005},  // over it: the subroutine ran whole
       {0xC000, Advance, Body().U8(1).U16(3), 0xC006},
-      {0xC012, UntilReturn, Body(), 0xC005},           // from inside the subroutine
+      {0xC012, UntilReturn, Body(), 0xC005},  // from inside the subroutine
   };
   for (const Case& c : cases) {
     if (c.From == 0xC012) {
@@ -333,15 +360,18 @@ TEST_F(RemoteMonitor, WatchpointsAndConditionsStopWhereTheyShould) {
   Client.Call(Ping);
   StartProgram();
   // A store on the border colour: the stop lands after the STX.
-  const std::uint32_t store = Word32(Client.Call(CheckpointSet, Checkpoint(0xD020, 0xD020, Store)).Body, 0);
+  const std::uint32_t store =
+      Word32(Client.Call(CheckpointSet, Checkpoint(0xD020, 0xD020, Store)).Body, 0);
   EXPECT_EQ(RunUntilStopped(), 0xC009);
   EXPECT_EQ(Memory(0xD020, 0xD020, false, 3)[0] & 0x0F, 0x01) << "X after its first INX";
   Client.Call(CheckpointDelete, Body().U32(store));
   // A load of the program's own code is no load: its fetches are not data reads.
   Client.Call(CheckpointSet, Checkpoint(0xC000, 0xC0FF, Load));
   // A condition on X at $C005: its fourth visit.
-  const std::uint32_t exec = Word32(Client.Call(CheckpointSet, Checkpoint(0xC005, 0xC005, Exec)).Body, 0);
-  EXPECT_EQ(Client.Call(ConditionSet, Body().U32(exec).Text("X == $03 && (Y < 1 || A == $FF)")).Error, 0);
+  const std::uint32_t exec =
+      Word32(Client.Call(CheckpointSet, Checkpoint(0xC005, 0xC005, Exec)).Body, 0);
+  EXPECT_EQ(
+      Client.Call(ConditionSet, Body().U32(exec).Text("X == $03 && (Y < 1 || A == $FF)")).Error, 0);
   EXPECT_EQ(Client.Call(ConditionSet, Body().U32(exec).Text("X === 3")).Error, 0x81);
   EXPECT_EQ(Client.Call(ConditionSet, Body().U32(999).Text("X == 3")).Error, 0x01);
   EXPECT_EQ(RunUntilStopped(), 0xC005);
@@ -410,7 +440,8 @@ TEST_F(RemoteMonitor, TheDisplayAndThePaletteAreSent) {
   const MonitorMessage palette = Client.Call(PaletteGet, Body().U8(1));
   ASSERT_EQ(Word16(palette.Body, 0), 16);
   EXPECT_EQ(std::vector<std::uint8_t>(palette.Body.begin() + 6, palette.Body.begin() + 10),
-            (std::vector<std::uint8_t>{3, 0xFF, 0xFF, 0xFF})) << "colour 1 is white";
+            (std::vector<std::uint8_t>{3, 0xFF, 0xFF, 0xFF}))
+      << "colour 1 is white";
   Quit();
 }
 
@@ -499,7 +530,8 @@ TEST_F(RemoteMonitor, CommandsAreFramedWhateverTheReadsBringAndJunkIsSkipped) {
   const std::vector<std::uint8_t> ping1 = {2, 2, 0, 0, 0, 0, 101, 0, 0, 0, Ping};
   const std::vector<std::uint8_t> ping2 = {2, 2, 0, 0, 0, 0, 102, 0, 0, 0, Ping};
   const std::vector<std::uint8_t> get = {2, 2, 1, 0, 0, 0, 103, 0, 0, 0, RegistersGet, 0};
-  for (const auto* part : {&ping1, &ping2, &get}) bytes.insert(bytes.end(), part->begin(), part->end());
+  for (const auto* part : {&ping1, &ping2, &get})
+    bytes.insert(bytes.end(), part->begin(), part->end());
   client.SendRaw(bytes);
   EXPECT_EQ(client.Reply(101).Type, Ping);
   EXPECT_EQ(client.Reply(102).Type, Ping);
@@ -613,7 +645,8 @@ TEST(RemoteMonitorWindow, TheSettingsMenuServesAndACommandWakesTheWaitingLoop) {
   std::thread later([&client, &second, &woken] {
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     second = client.Send(Ping);
-    for (int i = 0; i < 100 && !woken; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    for (int i = 0; i < 100 && !woken; ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
     if (!woken) HeadlessPostMessage(MessageNull, 0, 0);
   });
   const auto start = std::chrono::steady_clock::now();

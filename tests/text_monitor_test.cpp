@@ -241,7 +241,8 @@ TEST(MonitorAssembler, AssemblesWhatTheDisassemblerShows) {
     std::vector<std::uint8_t> assembled;
     ASSERT_EQ(AssembleLine(shown.Text, Address, nullptr, assembled), "") << shown.Text;
     ASSERT_EQ(assembled.size(), static_cast<std::size_t>(shown.Length)) << shown.Text;
-    const std::uint8_t again[3] = {assembled[0], shown.Length > 1 ? assembled[1] : std::uint8_t{0x34},
+    const std::uint8_t again[3] = {assembled[0],
+                                   shown.Length > 1 ? assembled[1] : std::uint8_t{0x34},
                                    shown.Length > 2 ? assembled[2] : std::uint8_t{0x12}};
     EXPECT_STREQ(DisassembleBytes(Address, again, {true, nullptr}).Text, shown.Text);
     if (assembled[0] != opcode) {

@@ -48,8 +48,9 @@ void MemoryMap::Watch(const std::uint8_t* pages) {
 void MemoryMap::BuildWatched() {
   for (unsigned lines = 0; lines < 8; ++lines) {
     for (unsigned page = 0; page < 256; ++page) {
-      WatchedReadPages[lines][page] = (WatchPages[page] & WatchLoads) ? nullptr : ReadPages[lines][page];
-      WatchedWritePages[lines][page] = (WatchPages[page] & WatchStores) ? nullptr : WritePages[lines][page];
+      const std::uint8_t watch = WatchPages[page];
+      WatchedReadPages[lines][page] = (watch & WatchLoads) ? nullptr : ReadPages[lines][page];
+      WatchedWritePages[lines][page] = (watch & WatchStores) ? nullptr : WritePages[lines][page];
     }
   }
 }

@@ -39,7 +39,8 @@ const std::uint8_t* RomByte(std::uint16_t address) {
 
 // Whether the processor's view shows the I/O area at `address` now.
 bool CpuSeesIo(std::uint16_t address) {
-  return InIoArea(address) && MemoryMap.ReadPages[MemoryMap.CurrentPort & 7][address >> 8] == nullptr;
+  return InIoArea(address) &&
+         MemoryMap.ReadPages[MemoryMap.CurrentPort & 7][address >> 8] == nullptr;
 }
 
 // A handle to the one classic machine: every handle reaches the same records.
@@ -146,7 +147,9 @@ class ClassicMachine final : public Machine {
       MemWriteUnwatched(address, value);
     } else if (io) {
       // Without side effects the chips' registers take nothing; colour RAM is memory.
-      if (address >= ColorRamStart && address <= ColorRamLast) ColorRam[address & 0x3FF] = value & 0x0F;
+      if (address >= ColorRamStart && address <= ColorRamLast) {
+        ColorRam[address & 0x3FF] = value & 0x0F;
+      }
     } else if (bank == MemoryBank::Ram || address > 1) {
       // The port's two bytes are MainRam's: only the Ram bank reaches them quietly.
       MainRam[address] = value;

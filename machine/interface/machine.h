@@ -153,11 +153,13 @@ class Machine {
   // every read (load) or write (store) of the processor in a page watched for it, with the
   // address, the byte read or written and whether it was a store. Data accesses are the
   // operands' reads and writes (an immediate operand is not one: it is part of the instruction
-  // stream), the stack's, and the vectors read when an interrupt is taken; opcode and operand
-  // fetches, the video chip's reads and ReadMemory and WriteMemory are not. The hook runs inside
-  // the instruction, where Registers() may show it half done: it may call RequestStop() and
-  // must not otherwise run or change the machine. The machine copies the pages; null pages or a
-  // null hook watch nothing. Set between runs only. Pages left unwatched cost nothing.
+  // stream), the stack's, the vectors read when an interrupt is taken and, in a model that makes
+  // them, the dummy accesses at those addresses; the reads of the instruction stream (opcodes,
+  // operand bytes, the reads of the next byte), the video chip's reads and ReadMemory and
+  // WriteMemory are not. The hook runs inside the instruction, where Registers() may show it
+  // half done: it may call RequestStop() and must not otherwise run or change the machine. The
+  // machine copies the pages; null pages or a null hook watch nothing. Set between runs only.
+  // Pages left unwatched cost nothing.
   using MemoryWatchHook = void (*)(std::uint16_t address, std::uint8_t value, bool store);
   virtual void SetMemoryWatch(const std::uint8_t* pages, MemoryWatchHook hook) = 0;
 

@@ -40,7 +40,8 @@ int FindOpcode(const std::string& mnemonic, const std::string& form) {
 
 std::string AssembleLine(std::string_view line, std::uint16_t address, LabelResolver labels,
                          std::vector<std::uint8_t>& bytes) {
-  while (!line.empty() && std::isspace(static_cast<unsigned char>(line.front()))) line.remove_prefix(1);
+  while (!line.empty() && std::isspace(static_cast<unsigned char>(line.front())))
+    line.remove_prefix(1);
   if (line.size() < 3) return "no instruction";
   const std::string mnemonic = Upper(line.substr(0, 3));
   if (line.size() > 3 && !std::isspace(static_cast<unsigned char>(line[3]))) {

@@ -86,7 +86,8 @@ Checkpoint* FindCheckpoint(std::uint32_t number) {
 }
 
 bool DeleteCheckpoint(std::uint32_t number) {
-  const auto removed = std::erase_if(State.List, [number](const Checkpoint& c) { return c.Number == number; });
+  const auto removed =
+      std::erase_if(State.List, [number](const Checkpoint& c) { return c.Number == number; });
   CheckpointsChanged();
   return removed > 0;
 }
@@ -148,15 +149,15 @@ bool CheckAccess(std::uint16_t address, bool store, CheckpointHits& stops) {
 
 void MarkCurrentHits(const CheckpointHits& hits) {
   for (Checkpoint& c : State.List) {
-    c.CurrentlyHit = std::find(hits.Numbers, hits.Numbers + hits.Count, c.Number) !=
-                     hits.Numbers + hits.Count;
+    c.CurrentlyHit =
+        std::find(hits.Numbers, hits.Numbers + hits.Count, c.Number) != hits.Numbers + hits.Count;
   }
 }
 
 void DeleteTemporaryHits(const CheckpointHits& hits) {
   const auto hitAndTemporary = [&hits](const Checkpoint& c) {
-    return c.Temporary &&
-           std::find(hits.Numbers, hits.Numbers + hits.Count, c.Number) != hits.Numbers + hits.Count;
+    return c.Temporary && std::find(hits.Numbers, hits.Numbers + hits.Count, c.Number) !=
+                              hits.Numbers + hits.Count;
   };
   if (std::erase_if(State.List, hitAndTemporary) > 0) CheckpointsChanged();
 }

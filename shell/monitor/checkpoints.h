@@ -28,7 +28,7 @@ struct Checkpoint {
   std::uint16_t Start;
   std::uint16_t End;  // inclusive
   std::uint8_t Operations;
-  bool Stop;       // a hit stops the machine; otherwise it is only counted
+  bool Stop;  // a hit stops the machine; otherwise it is only counted
   bool Enabled;
   bool Temporary;  // deleted once it has stopped the machine
   std::uint32_t HitCount;

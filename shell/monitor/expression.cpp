@@ -8,8 +8,21 @@ namespace quillon {
 namespace {
 
 enum StepKind : std::uint8_t {
-  PushValue, PushA, PushX, PushY, PushPC, PushSP, PushFL,
-  Equal, NotEqual, Less, Greater, LessEqual, GreaterEqual, And, Or,
+  PushValue,
+  PushA,
+  PushX,
+  PushY,
+  PushPC,
+  PushSP,
+  PushFL,
+  Equal,
+  NotEqual,
+  Less,
+  Greater,
+  LessEqual,
+  GreaterEqual,
+  And,
+  Or,
 };
 
 struct Register {
@@ -24,8 +37,8 @@ struct Operator {
   StepKind Kind;
 };
 // Two-character operators first, so that "<=" is never read as "<".
-constexpr Operator Comparisons[] = {{"==", Equal},     {"!=", NotEqual}, {"<=", LessEqual},
-                                    {">=", GreaterEqual}, {"<", Less},   {">", Greater}};
+constexpr Operator Comparisons[] = {{"==", Equal},        {"!=", NotEqual}, {"<=", LessEqual},
+                                    {">=", GreaterEqual}, {"<", Less},      {">", Greater}};
 
 bool IsNameCharacter(char c) {
   return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_' || c == '.';
@@ -160,7 +173,7 @@ bool ParseValue(std::string_view text, LabelResolver labels, std::uint32_t& valu
   std::uint64_t number = 0;
   bool ok = !digits.empty();
   for (const char c : digits) {
-    const int digit = std::isdigit(static_cast<unsigned char>(c))  ? c - '0'
+    const int digit = std::isdigit(static_cast<unsigned char>(c))    ? c - '0'
                       : std::isxdigit(static_cast<unsigned char>(c)) ? std::toupper(c) - 'A' + 10
                                                                      : 99;
     if (digit >= static_cast<int>(base)) {
@@ -194,28 +207,60 @@ bool ConditionHolds(const Condition& condition, const CpuRegisterFile& registers
   for (int i = 0; i < condition.Count; ++i) {
     const Condition::Step& step = condition.Steps[i];
     switch (step.Kind) {
-      case PushValue: stack[depth++] = step.Value; continue;
-      case PushA: stack[depth++] = registers.A; continue;
-      case PushX: stack[depth++] = registers.X; continue;
-      case PushY: stack[depth++] = registers.Y; continue;
-      case PushPC: stack[depth++] = registers.PC; continue;
-      case PushSP: stack[depth++] = registers.SP; continue;
-      case PushFL: stack[depth++] = registers.P; continue;
-      default: break;
+      case PushValue:
+        stack[depth++] = step.Value;
+        continue;
+      case PushA:
+        stack[depth++] = registers.A;
+        continue;
+      case PushX:
+        stack[depth++] = registers.X;
+        continue;
+      case PushY:
+        stack[depth++] = registers.Y;
+        continue;
+      case PushPC:
+        stack[depth++] = registers.PC;
+        continue;
+      case PushSP:
+        stack[depth++] = registers.SP;
+        continue;
+      case PushFL:
+        stack[depth++] = registers.P;
+        continue;
+      default:
+        break;
     }
     const std::uint32_t right = stack[--depth];
     const std::uint32_t left = stack[depth - 1];
     bool result = false;
     switch (step.Kind) {
-      case Equal: result = left == right; break;
-      case NotEqual: result = left != right; break;
-      case Less: result = left < right; break;
-      case Greater: result = left > right; break;
-      case LessEqual: result = left <= right; break;
-      case GreaterEqual: result = left >= right; break;
-      case And: result = left != 0 && right != 0; break;
-      case Or: result = left != 0 || right != 0; break;
-      default: break;
+      case Equal:
+        result = left == right;
+        break;
+      case NotEqual:
+        result = left != right;
+        break;
+      case Less:
+        result = left < right;
+        break;
+      case Greater:
+        result = left > right;
+        break;
+      case LessEqual:
+        result = left <= right;
+        break;
+      case GreaterEqual:
+        result = left >= right;
+        break;
+      case And:
+        result = left != 0 && right != 0;
+        break;
+      case Or:
+        result = left != 0 || right != 0;
+        break;
+      default:
+        break;
     }
     stack[depth - 1] = result ? 1 : 0;
   }

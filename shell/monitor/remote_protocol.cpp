@@ -24,15 +24,35 @@ namespace {
 // Command types.
 namespace type {
 enum : std::uint8_t {
-  MemoryGet = 0x01, MemorySet = 0x02,
-  CheckpointGet = 0x11, CheckpointSet = 0x12, CheckpointDelete = 0x13, CheckpointList = 0x14,
-  CheckpointToggle = 0x15, ConditionSet = 0x22,
-  RegistersGet = 0x31, RegistersSet = 0x32,
-  Dump = 0x41, Undump = 0x42, ResourceGet = 0x51, ResourceSet = 0x52,
-  AdvanceInstructions = 0x71, KeyboardFeed = 0x72, ExecuteUntilReturn = 0x73,
-  Ping = 0x81, BanksAvailable = 0x82, RegistersAvailable = 0x83, DisplayGet = 0x84,
-  EmulatorInfo = 0x85, PaletteGet = 0x91, JoyportSet = 0xA2, UserportSet = 0xB2,
-  Exit = 0xAA, Quit = 0xBB, Reset = 0xCC, Autostart = 0xDD,
+  MemoryGet = 0x01,
+  MemorySet = 0x02,
+  CheckpointGet = 0x11,
+  CheckpointSet = 0x12,
+  CheckpointDelete = 0x13,
+  CheckpointList = 0x14,
+  CheckpointToggle = 0x15,
+  ConditionSet = 0x22,
+  RegistersGet = 0x31,
+  RegistersSet = 0x32,
+  Dump = 0x41,
+  Undump = 0x42,
+  ResourceGet = 0x51,
+  ResourceSet = 0x52,
+  AdvanceInstructions = 0x71,
+  KeyboardFeed = 0x72,
+  ExecuteUntilReturn = 0x73,
+  Ping = 0x81,
+  BanksAvailable = 0x82,
+  RegistersAvailable = 0x83,
+  DisplayGet = 0x84,
+  EmulatorInfo = 0x85,
+  PaletteGet = 0x91,
+  JoyportSet = 0xA2,
+  UserportSet = 0xB2,
+  Exit = 0xAA,
+  Quit = 0xBB,
+  Reset = 0xCC,
+  Autostart = 0xDD,
 };
 }  // namespace type
 
@@ -125,24 +145,42 @@ constexpr RegisterName RegisterNames[] = {{"A", 8},   {"X", 8},  {"Y", 8},
 
 std::uint16_t RegisterValue(const CpuRegisterFile& r, std::uint8_t id) {
   switch (id) {
-    case 0: return r.A;
-    case 1: return r.X;
-    case 2: return r.Y;
-    case 3: return r.PC;
-    case 4: return r.SP;
-    default: return r.P;
+    case 0:
+      return r.A;
+    case 1:
+      return r.X;
+    case 2:
+      return r.Y;
+    case 3:
+      return r.PC;
+    case 4:
+      return r.SP;
+    default:
+      return r.P;
   }
 }
 
 void SetRegister(CpuRegisterFile& r, std::uint8_t id, std::uint16_t value) {
   const auto byte = static_cast<std::uint8_t>(value);
   switch (id) {
-    case 0: r.A = byte; break;
-    case 1: r.X = byte; break;
-    case 2: r.Y = byte; break;
-    case 3: r.PC = value; break;
-    case 4: r.SP = byte; break;
-    default: r.P = byte; break;
+    case 0:
+      r.A = byte;
+      break;
+    case 1:
+      r.X = byte;
+      break;
+    case 2:
+      r.Y = byte;
+      break;
+    case 3:
+      r.PC = value;
+      break;
+    case 4:
+      r.SP = byte;
+      break;
+    default:
+      r.P = byte;
+      break;
   }
 }
 
@@ -217,7 +255,8 @@ std::uint8_t DoMemoryGet(const RemoteCommand& command, std::vector<std::uint8_t>
   // All 64 KB do not fit the count: it says 0, and the body's length says the rest.
   Put16(reply, range.End - range.Start + 1u);
   for (unsigned address = range.Start; address <= range.End; ++address) {
-    Put8(reply, machine.ReadMemory(range.Bank, static_cast<std::uint16_t>(address), range.SideEffects));
+    Put8(reply,
+         machine.ReadMemory(range.Bank, static_cast<std::uint16_t>(address), range.SideEffects));
   }
   return RemoteOk;
 }
@@ -229,7 +268,8 @@ std::uint8_t DoMemorySet(const RemoteCommand& command, std::vector<std::uint8_t>
   if (command.Body.size() - 8 != range.End - range.Start + 1u) return RemoteBadLength;
   Machine& machine = CurrentMachine();
   for (unsigned address = range.Start; address <= range.End; ++address) {
-    machine.WriteMemory(range.Bank, static_cast<std::uint16_t>(address), in.U8(), range.SideEffects);
+    machine.WriteMemory(range.Bank, static_cast<std::uint16_t>(address), in.U8(),
+                        range.SideEffects);
   }
   return RemoteOk;
 }
@@ -266,7 +306,8 @@ std::uint8_t DoCheckpointDelete(const RemoteCommand& command, std::vector<std::u
 
 std::uint8_t DoCheckpointList(const RemoteCommand& command, std::vector<std::uint8_t>& reply) {
   const std::vector<Checkpoint>& list = quillon::CheckpointList();
-  for (const Checkpoint& c : list) Send(CheckpointInfo, RemoteOk, command.RequestId, CheckpointInfoBody(c));
+  for (const Checkpoint& c : list)
+    Send(CheckpointInfo, RemoteOk, command.RequestId, CheckpointInfoBody(c));
   Put32(reply, static_cast<std::uint32_t>(list.size()));
   return RemoteOk;
 }
@@ -348,30 +389,39 @@ struct Resource {
   const char* Name;
   bool Integer;
   std::int32_t (*Value)();
-  // The menu command that sets `value`, or 0 when it is no value of the resource's.
+  // The menu command that sets `value`: NotAValue when the resource has no such value,
+  // AlreadySet when it is set so already.
   std::uint32_t (*CommandFor)(std::int32_t value);
 };
+constexpr std::uint32_t NotAValue = 0;
+constexpr std::uint32_t AlreadySet = ~0u;
 
-std::uint32_t Toggle(bool now, bool wanted, std::uint32_t command) {
-  return now == wanted ? ~0u : command;
+// An on-or-off setting that its menu item switches.
+std::uint32_t Switch(bool now, std::int32_t value, std::uint32_t command) {
+  if (value != 0 && value != 1) return NotAValue;
+  return now == (value == 1) ? AlreadySet : command;
 }
 
 constexpr Resource Resources[] = {
     {"Sound", true, [] { return std::int32_t{Host.SoundOn != 0}; },
-     [](std::int32_t v) { return v == 0 || v == 1 ? Toggle(Host.SoundOn != 0, v == 1, CommandSound) : 0u; }},
+     [](std::int32_t v) { return Switch(Host.SoundOn != 0, v, CommandSound); }},
     {"Warp", true, [] { return std::int32_t{Host.Warp != 0}; },
-     [](std::int32_t v) { return v == 0 || v == 1 ? Toggle(Host.Warp != 0, v == 1, CommandWarp) : 0u; }},
+     [](std::int32_t v) { return Switch(Host.Warp != 0, v, CommandWarp); }},
+    // 1 PAL, 0 NTSC; given and sent as the text "PAL" or "NTSC".
     {"VideoStandard", false, [] { return std::int32_t{CurrentMachine().Pal()}; },
-     [](std::int32_t v) { return v == 0 || v == 1 ? Toggle(CurrentMachine().Pal(), v == 1, CommandPal) : 0u; }},
+     [](std::int32_t v) { return Switch(CurrentMachine().Pal(), v, CommandPal); }},
     {"JoystickPort", true, [] { return std::int32_t{JoystickPort}; },
-     [](std::int32_t v) { return v == 1 ? CommandJoystickPort1 : v == 2 ? CommandJoystickPort2 : 0u; }},
+     [](std::int32_t v) {
+       return v == 1 ? CommandJoystickPort1 : v == 2 ? CommandJoystickPort2 : NotAValue;
+     }},
 };
 
 const Resource* FindResource(const std::string& name) {
   for (const Resource& r : Resources) {
     if (name.size() == std::string_view(r.Name).size() &&
         std::equal(name.begin(), name.end(), r.Name, [](char a, char b) {
-          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+          return std::tolower(static_cast<unsigned char>(a)) ==
+                 std::tolower(static_cast<unsigned char>(b));
         })) {
       return &r;
     }
@@ -405,7 +455,8 @@ bool ResourceValue(const Resource& resource, std::uint8_t type, const std::strin
   if (type == 1) {
     if (value.empty() || value.size() > 4) return false;
     std::uint32_t bits = 0;
-    for (std::size_t i = 0; i < value.size(); ++i) bits |= std::uint32_t{static_cast<std::uint8_t>(value[i])} << 8 * i;
+    for (std::size_t i = 0; i < value.size(); ++i)
+      bits |= std::uint32_t{static_cast<std::uint8_t>(value[i])} << 8 * i;
     number = static_cast<std::int32_t>(bits);
     return resource.Integer;
   }
@@ -434,8 +485,8 @@ std::uint8_t DoResourceSet(const RemoteCommand& command, std::vector<std::uint8_
   std::int32_t number = 0;
   if (type > 1 || !ResourceValue(*resource, type, value, number)) return RemoteBadParameter;
   const std::uint32_t menuCommand = resource->CommandFor(number);
-  if (menuCommand == 0) return RemoteBadParameter;
-  if (menuCommand == ~0u) return RemoteOk;
+  if (menuCommand == NotAValue) return RemoteBadParameter;
+  if (menuCommand == AlreadySet) return RemoteOk;
   // As the menu item does it, check mark included.
   if (MainWindowProcedure == nullptr) return RemoteFailed;
   MainWindowProcedure(nullptr, MessageCommand, menuCommand, 0);
@@ -689,8 +740,9 @@ void HandleRemoteCommand(const RemoteCommand& command) {
     Send(ErrorReply, RemoteBadVersion, command.RequestId, {});
     return;
   }
-  const CommandEntry* entry = std::find_if(std::begin(Commands), std::end(Commands),
-                                           [&command](const CommandEntry& e) { return e.Type == command.Type; });
+  const CommandEntry* entry =
+      std::find_if(std::begin(Commands), std::end(Commands),
+                   [&command](const CommandEntry& e) { return e.Type == command.Type; });
   if (entry == std::end(Commands)) {
     Send(ErrorReply, RemoteBadCommand, command.RequestId, {});
     return;

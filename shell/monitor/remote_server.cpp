@@ -127,7 +127,8 @@ void CloseClient() {
     Server.DropClient = false;
     connection = Server.Connection;
     // What it asked for and was not yet carried out goes with it.
-    std::erase_if(Server.Items, [connection](const QueuedItem& item) { return item.Connection == connection; });
+    std::erase_if(Server.Items,
+                  [connection](const QueuedItem& item) { return item.Connection == connection; });
   }
   Server.Input.clear();
   Queue({true, connection, {}});
@@ -177,7 +178,8 @@ bool FrameInput(std::uint32_t connection) {
     }
     Queue({false, connection, std::move(command)});
   }
-  Server.Input.erase(Server.Input.begin(), Server.Input.begin() + static_cast<std::ptrdiff_t>(taken));
+  Server.Input.erase(Server.Input.begin(),
+                     Server.Input.begin() + static_cast<std::ptrdiff_t>(taken));
   return true;
 }
 
@@ -227,7 +229,8 @@ std::string SplitMonitorAddress(const std::string& text, std::string& host, std:
   const std::size_t colon = text.rfind(':');
   if (colon == std::string::npos) return "needs ADDRESS:PORT, not '" + text + "'";
   host = text.substr(0, colon);
-  if (host.size() >= 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+  if (host.size() >= 2 && host.front() == '[' && host.back() == ']')
+    host = host.substr(1, host.size() - 2);
   const char* digits = text.data() + colon + 1;
   const char* end = text.data() + text.size();
   const auto [last, error] = std::from_chars(digits, end, port);
@@ -244,9 +247,11 @@ std::string StartRemoteMonitor(const std::string& address) {
   std::uint16_t port = 0;
   std::string error = SplitMonitorAddress(address, host, port);
   if (!error.empty()) return "the remote monitor " + error;
-  if (SocketPlatform.Listen == nullptr) return "the remote monitor needs sockets, which this system lacks";
+  if (SocketPlatform.Listen == nullptr)
+    return "the remote monitor needs sockets, which this system lacks";
   Server.Listener = SocketPlatform.Listen(host, port, error);
-  if (Server.Listener == NoSocket) return "the remote monitor cannot listen on " + address + ": " + error;
+  if (Server.Listener == NoSocket)
+    return "the remote monitor cannot listen on " + address + ": " + error;
   Server.Port = SocketPlatform.LocalPort(Server.Listener);
   Server.StopRequested = false;
   Server.Input.clear();

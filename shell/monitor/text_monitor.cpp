@@ -53,7 +53,8 @@ constexpr BankName BankNames[] = {{"cpu", MemoryBank::CpuView},
 
 std::string Hex(unsigned value, int digits) {
   std::string text(static_cast<std::size_t>(digits), '0');
-  for (int i = digits - 1; i >= 0; --i, value >>= 4) text[static_cast<std::size_t>(i)] = HexDigits[value & 0xF];
+  for (int i = digits - 1; i >= 0; --i, value >>= 4)
+    text[static_cast<std::size_t>(i)] = HexDigits[value & 0xF];
   return text;
 }
 
@@ -97,7 +98,10 @@ std::string Unquoted(const std::string& word) {
 
 bool Value(const std::string& word, std::uint32_t limit, std::uint32_t& value) {
   if (ParseValue(word, FindLabel, value) && value <= limit) return true;
-  Complain(QuoteForMessage(word) + " is no " + (limit == 0xFF ? "byte" : limit == 0xFFFF ? "address" : "number"));
+  Complain(QuoteForMessage(word) + " is no " +
+           (limit == 0xFF     ? "byte"
+            : limit == 0xFFFF ? "address"
+                              : "number"));
   return false;
 }
 
@@ -109,7 +113,8 @@ bool Address(const std::string& word, std::uint16_t& address) {
 }
 
 // Bytes given as values and "texts" from words[first] on.
-bool Bytes(const std::vector<std::string>& words, std::size_t first, std::vector<std::uint8_t>& bytes) {
+bool Bytes(const std::vector<std::string>& words, std::size_t first,
+           std::vector<std::uint8_t>& bytes) {
   for (std::size_t i = first; i < words.size(); ++i) {
     if (IsQuoted(words[i])) {
       const std::string text = Unquoted(words[i]);
@@ -170,7 +175,8 @@ void SayStopLine() {
 
 std::string CheckpointText(const Checkpoint& c) {
   std::string kinds;
-  for (const auto& [bit, name] : {std::pair{CheckLoad, "load"}, {CheckStore, "store"}, {CheckExec, "exec"}}) {
+  for (const auto& [bit, name] :
+       {std::pair{CheckLoad, "load"}, {CheckStore, "store"}, {CheckExec, "exec"}}) {
     if (!(c.Operations & bit)) continue;
     if (!kinds.empty()) kinds += '+';
     kinds += name;
@@ -196,7 +202,8 @@ void ListCheckpoints() {
 
 void OnStopped(const MonitorStop& stop) {
   for (int i = 0; i < stop.Hits.Count; ++i) {
-    if (const Checkpoint* c = FindCheckpoint(stop.Hits.Numbers[i])) Say("stop on " + CheckpointText(*c));
+    if (const Checkpoint* c = FindCheckpoint(stop.Hits.Numbers[i]))
+      Say("stop on " + CheckpointText(*c));
   }
   if (stop.Why == MonitorStop::Cause::Jam) Say("the processor is jammed at $" + Hex(stop.PC, 4));
   SayStopLine();
@@ -311,7 +318,8 @@ void Disassemble(const WordList& words) {
   const bool counted = words.size() <= 2;
   unsigned address = start;
   for (int lines = 0; counted ? lines < DisassemblyLines : address <= end; ++lines) {
-    if (const char* label = LabelAt(static_cast<std::uint16_t>(address))) Say(std::string(label) + ":");
+    if (const char* label = LabelAt(static_cast<std::uint16_t>(address)))
+      Say(std::string(label) + ":");
     std::string line;
     address += static_cast<unsigned>(InstructionLine(static_cast<std::uint16_t>(address), line));
     Say(line);
@@ -365,7 +373,8 @@ void FillOrHunt(const WordList& words, bool hunt) {
   }
   if (!Range(words, 0, start, end, 0) || !Bytes(words, 3, bytes)) return;
   if (!hunt) {
-    for (unsigned a = start, i = 0; a <= end; ++a, ++i) Write(static_cast<std::uint16_t>(a), bytes[i % bytes.size()]);
+    for (unsigned a = start, i = 0; a <= end; ++a, ++i)
+      Write(static_cast<std::uint16_t>(a), bytes[i % bytes.size()]);
     return;
   }
   std::string hits;
@@ -389,8 +398,9 @@ void FillOrHunt(const WordList& words, bool hunt) {
 
 void Bank(const WordList& words) {
   if (words.size() > 1) {
-    const auto found = std::find_if(std::begin(BankNames), std::end(BankNames),
-                                    [&words](const BankName& b) { return Lower(words[1]) == b.Name; });
+    const auto found =
+        std::find_if(std::begin(BankNames), std::end(BankNames),
+                     [&words](const BankName& b) { return Lower(words[1]) == b.Name; });
     if (found == std::end(BankNames)) {
       Complain("the banks are cpu, ram, rom and io");
       return;
@@ -484,7 +494,8 @@ Checkpoint* NumberedCheckpoint(const WordList& words) {
 void CheckpointCommand(const WordList& words, const std::string& line) {
   const std::string command = Lower(words[0]);
   if (command == "del" && words.size() == 1) {
-    for (const MonitorClient client : {MonitorClient::Text, MonitorClient::Remote}) DeleteCheckpointsOf(client);
+    for (const MonitorClient client : {MonitorClient::Text, MonitorClient::Remote})
+      DeleteCheckpointsOf(client);
     return;
   }
   Checkpoint* c = NumberedCheckpoint(words);
@@ -581,7 +592,8 @@ void Save(const WordList& words) {
     Complain("the end lies before the start");
     return;
   }
-  std::vector<std::uint8_t> bytes = {static_cast<std::uint8_t>(start), static_cast<std::uint8_t>(start >> 8)};
+  std::vector<std::uint8_t> bytes = {static_cast<std::uint8_t>(start),
+                                     static_cast<std::uint8_t>(start >> 8)};
   for (unsigned a = start; a <= end; ++a) bytes.push_back(Read(static_cast<std::uint16_t>(a)));
   const std::string error = ReplaceFile(Unquoted(words[1]), bytes.data(), bytes.size());
   if (!error.empty()) {
@@ -655,9 +667,8 @@ constexpr Command Commands[] = {
     {"h", [](const WordList& w, const std::string&) { FillOrHunt(w, true); }},
     {"bank", [](const WordList& w, const std::string&) { Bank(w); }},
     {"b", [](const WordList& w, const std::string& l) { AddCheckpointCommand(w, l, CheckExec); }},
-    {"w", [](const WordList& w, const std::string& l) {
-       AddCheckpointCommand(w, l, CheckLoad | CheckStore);
-     }},
+    {"w", [](const WordList& w,
+             const std::string& l) { AddCheckpointCommand(w, l, CheckLoad | CheckStore); }},
     {"until", [](const WordList& w, const std::string&) { Until(w); }},
     {"del", CheckpointCommand},
     {"enable", CheckpointCommand},
@@ -674,7 +685,8 @@ constexpr Command Commands[] = {
     {"ll", [](const WordList& w, const std::string&) { Labels(w); }},
     {"al", [](const WordList& w, const std::string&) { Labels(w); }},
     {"screen", [](const WordList&, const std::string&) { Screen(); }},
-    {"reset", [](const WordList&, const std::string&) {
+    {"reset",
+     [](const WordList&, const std::string&) {
        MonitorResetMachine();
        Text.DisassemblyAtPC = true;
        SayStopLine();

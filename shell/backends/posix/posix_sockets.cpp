@@ -29,7 +29,8 @@ SocketHandle Listen(const std::string& address, std::uint16_t port, std::string&
   hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
   addrinfo* found = nullptr;
   const std::string service = std::to_string(port);
-  if (const int lookup = getaddrinfo(address.c_str(), service.c_str(), &hints, &found); lookup != 0) {
+  if (const int lookup = getaddrinfo(address.c_str(), service.c_str(), &hints, &found);
+      lookup != 0) {
     error = gai_strerror(lookup);
     return NoSocket;
   }
@@ -59,8 +60,10 @@ SocketHandle Listen(const std::string& address, std::uint16_t port, std::string&
 std::uint16_t LocalPort(SocketHandle socket) {
   sockaddr_storage address{};
   socklen_t length = sizeof address;
-  if (getsockname(static_cast<int>(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
-  if (address.ss_family == AF_INET6) return ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+  if (getsockname(static_cast<int>(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    return 0;
+  if (address.ss_family == AF_INET6)
+    return ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
   return ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
 }
 
@@ -92,12 +95,14 @@ void Wait(SocketWait* sockets, int count, int milliseconds) {
 std::int32_t Receive(SocketHandle socket, std::uint8_t* buffer, std::int32_t capacity) {
   const ssize_t got = recv(static_cast<int>(socket), buffer, static_cast<std::size_t>(capacity), 0);
   if (got >= 0) return static_cast<std::int32_t>(got);
-  return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? SocketWouldBlock : SocketBroken;
+  return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? SocketWouldBlock
+                                                                   : SocketBroken;
 }
 
 std::int32_t Send(SocketHandle socket, const std::uint8_t* data, std::int32_t size) {
   // A peer that has gone raises no SIGPIPE: the send reports it.
-  const ssize_t sent = send(static_cast<int>(socket), data, static_cast<std::size_t>(size), MSG_NOSIGNAL);
+  const ssize_t sent =
+      send(static_cast<int>(socket), data, static_cast<std::size_t>(size), MSG_NOSIGNAL);
   if (sent >= 0) return static_cast<std::int32_t>(sent);
   return errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR ? 0 : SocketBroken;
 }

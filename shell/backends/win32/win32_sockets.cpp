@@ -65,7 +65,8 @@ std::uint16_t LocalPort(SocketHandle socket) {
   sockaddr_storage address{};
   int length = sizeof address;
   if (getsockname(Native(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) return 0;
-  if (address.ss_family == AF_INET6) return ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
+  if (address.ss_family == AF_INET6)
+    return ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
   return ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
 }
 
