@@ -673,6 +673,13 @@ constexpr CommandEntry Commands[] = {
     {type::Autostart, 3, type::Autostart, DoAutostart},
 };
 
+// The joysticks and the user port as a client leaves them: let go, as if unplugged.
+void ReleaseClientLines() {
+  MonitorJoystick[0] = MonitorJoystick[1] = 0;
+  FollowHostKeys();
+  CurrentMachine().SetUserPortLines(0xFF);
+}
+
 // --- Events ---
 
 void OnStopped(const MonitorStop& stop) {
@@ -731,6 +738,7 @@ void AttachRemoteProtocol(RemoteSink sink, void (*poll)()) {
 
 void DetachRemoteProtocol() {
   DetachMonitorFrontEnd(MonitorClient::Remote);
+  ReleaseClientLines();
   Protocol.Sink = nullptr;
 }
 
@@ -765,8 +773,7 @@ void HandleRemoteCommand(const RemoteCommand& command) {
 
 void RemoteClientLeft() {
   DeleteCheckpointsOf(MonitorClient::Remote);
-  MonitorJoystick[0] = MonitorJoystick[1] = 0;
-  FollowHostKeys();
+  ReleaseClientLines();
   if (MonitorHolds()) MonitorResume();
 }
 

@@ -64,8 +64,8 @@ void DetachRemoteProtocol();
 // Carries out `command` and answers it. A command that comes while the machine runs stops it
 // first: the registers and the stop are reported before the reply.
 void HandleRemoteCommand(const RemoteCommand& command);
-// The client has left: its checkpoints go and a held machine runs on. The front end stays for
-// the next client.
+// The client has left: its checkpoints go, the joysticks and the user port's lines it held are
+// let go, and a held machine runs on. The front end stays for the next client.
 void RemoteClientLeft();
 
 }  // namespace quillon
