@@ -5,11 +5,12 @@ set -euo pipefail
 # The desktop window needs GTK 3 (and libXss to hold the X screen saver off) and plays its sound
 # through PulseAudio (libpulse-dev); its end-to-end tests run it on a virtual X display
 # (xvfb-run, which needs xauth), type with xdotool, switch keyboard layouts with setxkbmap, fill
-# the clipboard with xclip, take screenshots with ImageMagick, and listen through a PulseAudio
-# server of their own (pulseaudio, and parecord and pactl from pulseaudio-utils).
+# the clipboard and read a dialog's text with xclip, take screenshots with ImageMagick, read a
+# window's owner with xprop (x11-utils), and listen through a PulseAudio server of their own
+# (pulseaudio, and parecord and pactl from pulseaudio-utils).
 packages=(cmake make g++ pkg-config libgtest-dev libgmock-dev libbenchmark-dev zlib1g-dev clang
           libclang-rt-14-dev libgtk-3-dev libxss-dev libpulse-dev xvfb xauth xdotool
-          x11-xkb-utils xclip imagemagick pulseaudio pulseaudio-utils)
+          x11-xkb-utils xclip x11-utils imagemagick pulseaudio pulseaudio-utils)
 
 # With "windows": the mingw-w64 cross compilers for make windows. With "wine": Wine to run the
 # Windows programs in the tests, its 32-bit half from the i386 architecture, and file(1).

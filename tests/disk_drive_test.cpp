@@ -22,6 +22,7 @@
 #include "media/cartridge.h"
 #include "media/d64_image.h"
 #include "media/disk_drive.h"
+#include "media/file_replace.h"
 #include "support/disk_images.h"
 #include "support/files.h"
 #include "support/machine.h"
@@ -119,6 +120,10 @@ TEST(DiskDrive, SavedProgramLoadsAndRunsInANewProcess) {
   const std::string image = test::WriteTempFile("save.d64", disk);
   D64Image before;
   ASSERT_TRUE(D64Open(disk, before));
+  // The name that SAVE once wrote to, left behind as a link to another file, which a SAVE must
+  // not write through.
+  const std::string other = test::WriteTempFile("other.d64", {'k', 'e', 'e', 'p'});
+  std::filesystem::create_symlink(other, image + ".saving");
   std::string output = RunProgram(
       "--headless --disk " + image +
       " --frames 700 --screen-text --type '10 PRINT \"SAVED\"+\"!\"\\nSAVE\"NEW\",8\\n'");
@@ -133,7 +138,9 @@ TEST(DiskDrive, SavedProgramLoadsAndRunsInANewProcess) {
   }
   const std::size_t entries = test::D64Offset(18, 1);
   EXPECT_TRUE(std::equal(disk.begin() + entries, disk.begin() + entries + 64, after.begin() + entries));
-  EXPECT_TRUE(std::filesystem::exists(image) && !std::filesystem::exists(image + ".saving"));
+  EXPECT_FALSE(std::filesystem::is_symlink(image));
+  EXPECT_EQ(ReadFile(other), Bytes({'k', 'e', 'e', 'p'}));
+  EXPECT_FALSE(std::filesystem::exists(image + ReplacementSuffix + "1")) << "no new file left";
 
   output = RunProgram("--headless --disk " + image +
                       " --frames 500 --screen-text --type 'LOAD\"NEW\",8\\nRUN\\n'");

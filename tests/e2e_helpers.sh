@@ -14,12 +14,14 @@ fail() {
   exit 1
 }
 
+# Starts the program (the command in $launch, the program itself unless the sourcing script
+# sets another, such as Wine's) with arguments $@ and waits for its window to show.
 start() {
-  "$quillon" "$@" 2>"$work/stderr" &
+  "${launch[@]:-$quillon}" "$@" 2>"$work/stderr" &
   pid=$!
   window=
-  for _ in $(seq 100); do
-    window=$(xdotool search --name "^${title//|/\\|}\$" 2>/dev/null | head -1 || true)
+  for _ in $(seq 150); do
+    window=$(xdotool search --onlyvisible --name "^${title//|/\\|}\$" 2>/dev/null | head -1 || true)
     [ -n "$window" ] && break
     sleep 0.1
   done
@@ -164,4 +166,23 @@ check_full_screen_and_back() {
   press Escape
   retry window_geometry_is "$geometry_before" || fail "Esc does not bring the window back"
   wait_for_row 20 7 "$1"
+}
+
+# Settings > Show border off and NTSC, then File > Exit (after which $2, when given, runs): the
+# settings file in folder $1 keeps both, and at the next start the KERNAL finds NTSC at its first
+# reset, as the status line shows.
+check_settings_kept() {
+  menu s b
+  menu s p
+  exit_by_menu
+  [ -z "${2:-}" ] || "$2"
+  local ini
+  ini=$(tr -d '\r' <"$1/quillon.ini")
+  grep -qx 'Standard=NTSC' <<<"$ini" && grep -qx 'Border=0' <<<"$ini" ||
+    fail "NTSC and no border not written: $ini"
+  start
+  wait_for_row 0 5 "READY\\."
+  xdotool keydown Scroll_Lock
+  wait_for_row 0 24 ' *S:[0-9][0-9] - NTSC [0-9]\{4\}%'
+  xdotool keyup Scroll_Lock
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "keyboard/host_keys.h"
+#include "media/file_replace.h"
 #include "cia/keyboard.h"
 #include "core/machine.h"
 #include "app/command_line.h"
@@ -42,13 +43,14 @@ bool SameSettings(const SettingsState& a, const SettingsState& b) {
   return a.VideoStandard == b.VideoStandard && a.ShowBorder == b.ShowBorder &&
          a.JoystickPort == b.JoystickPort && a.JoystickOnCursorKeys == b.JoystickOnCursorKeys &&
          a.WindowWidth == b.WindowWidth && a.WindowHeight == b.WindowHeight &&
+         a.WindowMaximized == b.WindowMaximized &&
          a.ProgramFolder == b.ProgramFolder && a.CartridgeFolder == b.CartridgeFolder &&
          a.SoundOn == b.SoundOn && a.Model == b.Model && a.RemoteMonitor == b.RemoteMonitor &&
          a.RemoteMonitorAddress == b.RemoteMonitorAddress;
 }
 
 TEST(HostSettings, WrittenSettingsReadBackAndDamagedTextIsRefusedWhole) {
-  const SettingsState changed = {VideoStandardNtsc, 0, 1, 1, 720, 480, "/home/c64/games",
+  const SettingsState changed = {VideoStandardNtsc, 0, 1, 1, 720, 480, 1, "/home/c64/games",
                                  "/home/c64/cartridges with spaces", 0, MachineModel::Accurate,
                                  1, "[::1]:6510"};
   SettingsState read = DefaultSettings;
@@ -63,6 +65,10 @@ TEST(HostSettings, WrittenSettingsReadBackAndDamagedTextIsRefusedWhole) {
                             read));
   EXPECT_EQ(read.VideoStandard, VideoStandardNtsc);
   EXPECT_EQ(read.WindowWidth + read.WindowHeight, 0) << "too small a window is no size to keep";
+  // A file of the version before, which kept no maximised window.
+  read = DefaultSettings;
+  ASSERT_TRUE(ParseSettings("[Window]\nWidth=640\nHeight=400\n", read));
+  EXPECT_EQ(read.WindowWidth * 1000 + read.WindowHeight + read.WindowMaximized, 640400);
 
   const char* damaged[] = {
       "[Video\nStandard=PAL\n",          "[Video]\nStandard=SECAM\n",
@@ -71,7 +77,8 @@ TEST(HostSettings, WrittenSettingsReadBackAndDamagedTextIsRefusedWhole) {
       "[Window]\nWidth=99999999999\n",   "[Video]\nthis is no setting\n",
       "[Video]\n=PAL\n",                 "[Video]\nStandard=NTSC\n\x01\x02\n",
       "[Sound]\nOn=2\n",                "[Machine]\nModel=Exact\n",
-      "[Monitor]\nRemote=2\n",         "[Monitor]\nAddress=6502\n",
+      "[Window]\nMaximized=yes\n",    "[Monitor]\nRemote=2\n",
+      "[Monitor]\nAddress=6502\n",
   };
   for (const char* text : damaged) {
     SettingsState settings = changed;
@@ -99,7 +106,7 @@ TEST(HostSettings, TheFileLivesInTheConfigFolderAndBadFilesGiveTheDefaults) {
   fs::create_directories(path);
   EXPECT_TRUE(SameSettings(LoadSettings(path), DefaultSettings)) << "a folder in its place";
   EXPECT_FALSE(SaveSettings(path, DefaultSettings));
-  EXPECT_FALSE(fs::exists(path.string() + ".new")) << "no half-written file left behind";
+  EXPECT_FALSE(fs::exists(path.string() + ReplacementSuffix + "1")) << "no half-written file left";
   fs::remove(path);
   std::ofstream(path) << "[Video]\nStandard=NTSC\n" << std::string(70000, ';') << "\n";
   EXPECT_TRUE(SameSettings(LoadSettings(path), DefaultSettings)) << "far too large";
@@ -164,11 +171,24 @@ TEST(HostSettings, TheWindowKeepsItsSettingsFromOneRunToTheNextAndHeadlessRunsWr
         << change;
   }
 
+  // A window left maximised comes back maximised, and keeps the size it is restored to.
+  std::ofstream(file) << "[Window]\nWidth=720\nHeight=480\nMaximized=1\n";
+  test::PowerOnMachine();
+  UseHeadlessBackend(false);
+  HeadlessPostMessage(MessageCommand, CommandExit, 0);
+  EXPECT_EQ(RunMainWindow(CommandLineOptions{}), 0);
+  EXPECT_TRUE(Headless.Maximized);
+  EXPECT_EQ(Headless.NormalWidth * 1000 + Headless.NormalHeight, 726524);
+  const std::string maximized = ReadFile(file);
+  for (const std::string line : {"Width=720", "Height=480", "Maximized=1"}) {
+    EXPECT_NE(maximized.find("\n" + line + "\n"), std::string::npos) << line << " in\n" << maximized;
+  }
+
   // In full screen the window's own size is not the screen's: the last one is kept.
   Settings.WindowWidth = 720;
   Host.FullScreenActive = 1;
   Host.ClientWidth = 1920;
-  CaptureSettings();
+  CaptureWindowPlacement();
   EXPECT_EQ(Settings.WindowWidth, 720);
 }
 

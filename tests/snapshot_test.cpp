@@ -20,6 +20,7 @@
 #include "snapshot/snapshot.h"
 #include "window/window_proc.h"
 #include "media/cartridge.h"
+#include "media/file_replace.h"
 #include "resources/menu.h"
 #include "support/differential.h"
 #include "support/files.h"
@@ -216,10 +217,10 @@ TEST(Snapshot, FilesAreWrittenWholeOrNotAtAllAndErrorsNameTheFile) {
   RunFast(5);
   const std::string path = test::WriteTempFile("machine.qsn", {});
   EXPECT_EQ(SnapshotSaveFile(path), "");
-  EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+  EXPECT_FALSE(std::filesystem::exists(path + ReplacementSuffix + "1"));
   EXPECT_EQ(SnapshotLoadFile(path), "");
   EXPECT_EQ(SnapshotSaveFile("/nonexistent/quillon/machine.qsn"),
-            "cannot write '/nonexistent/quillon/machine.qsn'");
+            "cannot write '/nonexistent/quillon/machine.qsn': No such file or directory");
   EXPECT_TRUE(SnapshotLoadFile("/nonexistent/quillon/machine.qsn")
                   .starts_with("cannot read '/nonexistent/quillon/machine.qsn'"));
   const std::string text = test::WriteTempFile("notes.qsn", {'h', 'i'});

@@ -1,13 +1,14 @@
 #include "media/disk_drive.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <utility>
 
 #include "media/d64_image.h"
+#include "media/file_replace.h"
 #include "media/media_file.h"
 #include "media/t64_image.h"
+#include "media/utf8_path.h"
 
 namespace quillon {
 
@@ -82,26 +83,6 @@ bool WriteAllowed(const fs::path& path) {
                              fs::perms::others_write)) != fs::perms::none;
 }
 
-// Writes `bytes` to a new file beside `target` and renames it over `target`; on any failure
-// the new file goes and `target` stays as it was.
-bool ReplaceFile(const fs::path& target, const std::vector<std::uint8_t>& bytes) {
-  fs::path temporary = target;
-  temporary += ".saving";
-  std::FILE* file = std::fopen(temporary.string().c_str(), "wb");
-  if (file == nullptr) return false;
-  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  written = std::fflush(file) == 0 && written;
-  written = std::fclose(file) == 0 && written;
-  std::error_code error;
-  if (written) fs::permissions(temporary, fs::status(target, error).permissions(), error);
-  if (written && !error) fs::rename(temporary, target, error);
-  if (!written || error) {
-    fs::remove(temporary, error);
-    return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string CheckDiskImage(const std::string& path) {
@@ -174,7 +155,7 @@ DiskStatus DiskSave(const std::string& imagePath, std::span<const std::uint8_t> 
   const DiskName diskName = DiskNameFrom(plain, false);
 
   std::error_code error;
-  const fs::path target = fs::canonical(imagePath, error);
+  const fs::path target = fs::canonical(PathFromUtf8(imagePath), error);
   if (error || IsTapeArchive(imagePath) || !WriteAllowed(target) ||
       !WriteAllowed(target.parent_path())) {
     return DiskStatus::WriteProtected;
@@ -183,7 +164,9 @@ DiskStatus DiskSave(const std::string& imagePath, std::span<const std::uint8_t> 
   if (!ReadImage(imagePath, image).empty()) return DiskStatus::Damaged;
   const DiskStatus status = D64WriteFile(image.Disk, diskName, replace, file);
   if (status != DiskStatus::Ok) return status;
-  return ReplaceFile(target, image.Disk.Bytes) ? DiskStatus::Ok : DiskStatus::WriteProtected;
+  const std::vector<std::uint8_t>& bytes = image.Disk.Bytes;
+  return ReplaceFile(imagePath, bytes.data(), bytes.size()).empty() ? DiskStatus::Ok
+                                                                   : DiskStatus::WriteProtected;
 }
 
 }  // namespace quillon

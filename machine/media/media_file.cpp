@@ -4,15 +4,17 @@
 #include <cctype>
 #include <filesystem>
 
+#include "media/utf8_path.h"
+
 namespace quillon {
 
 bool IsRegularFile(const char* path) {
   std::error_code error;
-  return std::filesystem::is_regular_file(path, error);
+  return std::filesystem::is_regular_file(PathFromUtf8(path), error);
 }
 
 std::FILE* OpenMediaFile(const char* path) {
-  return IsRegularFile(path) ? std::fopen(path, "rb") : nullptr;
+  return IsRegularFile(path) ? OpenUtf8File(path, "rb") : nullptr;
 }
 
 bool ReadMediaFile(const char* path, std::size_t limit, std::vector<std::uint8_t>& bytes) {

@@ -1,5 +1,6 @@
-// Opening the user's files: the loaders take regular files only, so that a device or a pipe
-// (/dev/zero, a FIFO) can neither block the open nor feed a loader without end.
+// Opening the user's files, named in UTF-8 (media/utf8_path.h): the loaders take regular files
+// only, so that a device or a pipe (/dev/zero, a FIFO) can neither block the open nor feed a
+// loader without end.
 #pragma once
 
 #include <cstddef>

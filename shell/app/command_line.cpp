@@ -8,6 +8,7 @@
 #include "files/message_text.h"
 #include "monitor/remote_server.h"
 #include "interface/machine.h"
+#include "media/utf8_path.h"
 
 namespace quillon {
 
@@ -16,7 +17,8 @@ const char* const VersionText = "quillon 0.98 (3rd Public Beta)\n";
 namespace {
 
 bool Readable(const std::string& path) {
-  return IsRegularFile(path.c_str()) && static_cast<bool>(std::ifstream(path, std::ios::binary));
+  return IsRegularFile(path.c_str()) &&
+         static_cast<bool>(std::ifstream(PathFromUtf8(path), std::ios::binary));
 }
 
 std::string SetFrames(const char* text, CommandLineOptions& options) {

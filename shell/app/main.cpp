@@ -4,12 +4,14 @@
 #include <csignal>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "app/program.h"
 #include "app/command_line.h"
 #include "app/headless_run.h"
 #include "session/host_state.h"
 #include "files/png_writer.h"
+#include "platform/platform.h"
 #include "app/window_run.h"
 #if QUILLON_HAVE_GTK
 #include "backends/gtk/gtk_backend.h"
@@ -75,12 +77,31 @@ bool UseDesktopBackend() {
 #endif
 }
 
+// Whether the arguments, read as far as they could be, were meant for the window: no
+// --headless among the options.
+bool MeantForWindow(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view argument = argv[i];
+    if (argument == "--") break;
+    if (argument == "--headless") return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-int quillon::RunProgram(int argc, char** argv) {
+int quillon::RunProgram(int argc, char** argv, bool errorBox) {
   CommandLineOptions options;
   const std::string error = ParseCommandLine(argc, argv, options);
-  if (!error.empty()) return Fail(error);
+  if (!error.empty()) {
+    Fail(error);
+    // The window would have been the program's only voice: a program opened with a file from a
+    // file manager has nobody reading its stderr.
+    if (errorBox && MeantForWindow(argc, argv) && UseDesktopBackend()) {
+      Platform.ShowMessageBox(error.c_str(), "Quillon");
+    }
+    return ExitBadInput;
+  }
   if (options.Help) {
     std::fputs(UsageText().c_str(), stdout);
     return 0;
@@ -105,6 +126,6 @@ int main(int argc, char** argv) {
 #if QUILLON_HAVE_POSIX
   quillon::UsePosixSockets();
 #endif
-  return quillon::RunProgram(argc, argv);
+  return quillon::RunProgram(argc, argv, true);
 }
 #endif

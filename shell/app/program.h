@@ -5,7 +5,9 @@
 
 namespace quillon {
 
-// Runs the program as `argv` asks and returns its exit status: 2 for bad arguments.
-int RunProgram(int argc, char** argv);
+// Runs the program as `argv` (UTF-8) asks and returns its exit status: 2 for bad arguments,
+// which one line on stderr names. Arguments meant for the window that are wrong show that line
+// in the desktop's message box as well when `errorBox` is set, for a user who sees no stderr.
+int RunProgram(int argc, char** argv, bool errorBox);
 
 }  // namespace quillon

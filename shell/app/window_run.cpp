@@ -22,12 +22,17 @@
 namespace quillon {
 namespace {
 
-// The window as it was left: the picture's own size first, then the size the user gave it.
+// The window as it was left: the picture's own size first, then the size the user gave it,
+// maximised when it was.
 void RestoreWindowSize() {
   CreateDisplayBuffer();
-  if (Settings.WindowWidth == 0 || DisplayPlatform.ResizeMainWindow == nullptr) return;
-  DisplayPlatform.ResizeMainWindow(Settings.WindowWidth + WindowFrameWidth,
-                                   Settings.WindowHeight + WindowFrameHeight);
+  if (Settings.WindowWidth != 0 && DisplayPlatform.ResizeMainWindow != nullptr) {
+    DisplayPlatform.ResizeMainWindow(Settings.WindowWidth + WindowFrameWidth,
+                                     Settings.WindowHeight + WindowFrameHeight);
+  }
+  if (Settings.WindowMaximized && DisplayPlatform.MaximizeMainWindow != nullptr) {
+    DisplayPlatform.MaximizeMainWindow();
+  }
 }
 
 // The remote monitor as Settings > Remote monitor or --remote-monitor (for this run only) asks,

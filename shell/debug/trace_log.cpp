@@ -7,6 +7,7 @@
 
 #include "debug/disassembly_table.h"
 #include "debug/fetch_hooks.h"
+#include "media/utf8_path.h"
 #include "session/session.h"
 
 namespace quillon {
@@ -102,7 +103,7 @@ bool LogInstruction() {
 
 std::string TraceLogOpen(const std::string& path) {
   TraceLogClose();
-  std::FILE* file = path == "-" ? stdout : std::fopen(path.c_str(), "wb");
+  std::FILE* file = path == "-" ? stdout : OpenUtf8File(path, "wb");
   if (file == nullptr) {
     return "cannot write the trace log to '" + path + "': " + std::strerror(errno);
   }

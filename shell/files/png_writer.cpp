@@ -8,6 +8,7 @@
 
 #include "files/crc32.h"
 #include "interface/picture.h"
+#include "media/utf8_path.h"
 
 namespace quillon {
 namespace {
@@ -102,7 +103,7 @@ bool WritePng(const std::string& path, const std::uint32_t* pixels, int width, i
   PutChunk(file, "IDAT", StoredZlibStream(raw));
   PutChunk(file, "IEND", {});
 
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
   out.close();
   return static_cast<bool>(out);

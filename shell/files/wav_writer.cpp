@@ -1,5 +1,7 @@
 #include "files/wav_writer.h"
 
+#include "media/utf8_path.h"
+
 namespace quillon {
 namespace {
 
@@ -31,7 +33,7 @@ bool UpdateSizes(WavWriter& wav) {
 
 bool WavOpen(WavWriter& wav, const std::string& path, std::uint32_t sampleRate) {
   wav = {};
-  wav.File = std::fopen(path.c_str(), "wb");
+  wav.File = OpenUtf8File(path, "wb");
   if (wav.File == nullptr) return false;
   std::uint8_t header[HeaderBytes] = {'R', 'I', 'F', 'F', 0,   0,   0,   0,
                                       'W', 'A', 'V', 'E', 'f', 'm', 't', ' '};

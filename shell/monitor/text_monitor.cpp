@@ -7,7 +7,7 @@
 
 #include "debug/disassembly_table.h"
 #include "debug/screen_text.h"
-#include "files/file_replace.h"
+#include "media/file_replace.h"
 #include "files/message_text.h"
 #include "media/media_file.h"
 #include "monitor/assembler.h"

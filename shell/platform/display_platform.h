@@ -27,6 +27,15 @@ struct WindowRect {
   std::int32_t Bottom;
 };
 
+// What a window's size is remembered by: its client area as it is when neither maximised nor
+// minimised, and whether it is maximised (or minimised from maximised, so that it comes back
+// maximised).
+struct WindowPlacement {
+  std::int32_t NormalWidth;
+  std::int32_t NormalHeight;
+  bool Maximized;
+};
+
 struct FullScreenPaletteEntry {
   std::uint8_t Red;
   std::uint8_t Green;
@@ -43,6 +52,11 @@ struct DisplayPlatformOps {
   WindowRect (*ReadMainWindowRect)();
   // Moves the main window to `rect` and repaints it.
   void (*MoveMainWindow)(const WindowRect& rect);
+  // The main window's placement; null where windows are neither maximised nor minimised, and
+  // the client area is all there is to remember.
+  WindowPlacement (*ReadWindowPlacement)();
+  // Maximises the main window, which keeps its normal size for when it is restored.
+  void (*MaximizeMainWindow)();
   // Takes the display for exclusive full-screen use by the main window; false when it cannot
   // be had.
   bool (*AcquireFullScreen)();

@@ -135,7 +135,8 @@ struct PlatformOps {
   Required<bool (*)(const char* filter, char* path, std::size_t capacity)> ChooseSaveFile;
   // The modal About dialog.
   Required<void (*)()> ShowAboutDialog;
-  // A message box without owner with only an OK button; returns when it is closed.
+  // A message box with only an OK button, owned by the main window when there is one (the
+  // window takes no input while it is up); returns when it is closed.
   Required<void (*)(const char* text, const char* caption)> ShowMessageBox;
 
   // --- Optional: left empty where the system has no such thing ---

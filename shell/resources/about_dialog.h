@@ -20,6 +20,7 @@ struct DialogRect {
 inline constexpr std::uint32_t AboutOkButtonId = 1010;
 inline constexpr const char* AboutOkButtonText = "&OK";
 inline constexpr DialogRect AboutOkButtonRect = {8, 135, 216, 15};
+inline constexpr std::uint32_t AboutPictureId = 1011;
 inline constexpr DialogRect AboutPictureRect = {7, 8, 217, 127};
 inline constexpr int AboutPictureWidth = 320;
 inline constexpr int AboutPictureHeight = 200;

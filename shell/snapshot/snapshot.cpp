@@ -6,8 +6,9 @@
 #include <system_error>
 
 #include "files/crc32.h"
-#include "files/file_replace.h"
 #include "keyboard/key_queue.h"
+#include "media/file_replace.h"
+#include "media/utf8_path.h"
 #include "session/session.h"
 
 namespace quillon {
@@ -89,13 +90,14 @@ std::string SnapshotSaveFile(const std::string& path) {
 
 std::string SnapshotLoadFile(const std::string& path, std::unique_ptr<Machine>* replacement) {
   std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  const std::filesystem::path file = PathFromUtf8(path);
+  const std::uintmax_t size = std::filesystem::file_size(file, error);
   if (error) return "cannot read '" + path + "': " + error.message();
   if (size > SnapshotMaxSize) return "'" + path + "' is too large to be a Quillon snapshot";
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  std::ifstream file(path, std::ios::binary);
-  file.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!file) return "cannot read '" + path + "'";
+  std::ifstream in(file, std::ios::binary);
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!in) return "cannot read '" + path + "'";
   const std::string reason = SnapshotLoad(bytes.data(), bytes.size(), replacement);
   return reason.empty() ? "" : "'" + path + "' " + reason;
 }

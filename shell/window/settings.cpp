@@ -10,9 +10,11 @@
 #include <sstream>
 #include <system_error>
 
-#include "files/file_replace.h"
 #include "keyboard/host_keys.h"
+#include "media/file_replace.h"
+#include "media/utf8_path.h"
 #include "monitor/remote_server.h"
+#include "platform/display_platform.h"
 #include "resources/menu.h"
 #include "session/host_state.h"
 #include "session/session.h"
@@ -70,6 +72,8 @@ bool ReadValue(const std::string& section, const std::string& key, const std::st
   } else if (section == "window" && (key == "width" || key == "height")) {
     if (!ReadNumber(value, 0, MaxWindowSide, number)) return false;
     (key == "width" ? settings.WindowWidth : settings.WindowHeight) = number;
+  } else if (section == "window" && key == "maximized") {
+    if (!ReadNumber(value, 0, 1, settings.WindowMaximized)) return false;
   } else if (section == "machine" && key == "model") {
     const std::string model = Lower(value);
     if (model != "classic" && model != "accurate") return false;
@@ -100,9 +104,10 @@ bool UsableWindowSize(const SettingsState& settings) {
 
 std::string SettingsFilePath() {
 #ifdef _WIN32
-  const char* appData = std::getenv("APPDATA");
-  if (appData == nullptr || *appData == '\0') return "";
-  return (std::filesystem::path(appData) / "Quillon" / "quillon.ini").string();
+  // The folder's name in the system's own characters, whatever the code page.
+  const wchar_t* appData = _wgetenv(L"APPDATA");
+  if (appData == nullptr || *appData == L'\0') return "";
+  return Utf8FromPath(std::filesystem::path(appData) / "Quillon" / "quillon.ini");
 #else
   std::filesystem::path folder;
   const char* configHome = std::getenv("XDG_CONFIG_HOME");
@@ -164,7 +169,8 @@ std::string FormatSettings(const SettingsState& settings) {
        << "Address=" << settings.RemoteMonitorAddress << "\n\n"
        << "[Window]\n"
        << "Width=" << settings.WindowWidth << "\n"
-       << "Height=" << settings.WindowHeight << "\n\n"
+       << "Height=" << settings.WindowHeight << "\n"
+       << "Maximized=" << settings.WindowMaximized << "\n\n"
        << "[Folders]\n"
        << "Programs=" << settings.ProgramFolder << "\n"
        << "Cartridges=" << settings.CartridgeFolder << "\n";
@@ -175,9 +181,10 @@ SettingsState LoadSettings(const std::string& path) {
   SettingsState settings = DefaultSettings;
   if (path.empty()) return settings;
   std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  const std::filesystem::path name = PathFromUtf8(path);
+  const std::uintmax_t size = std::filesystem::file_size(name, error);
   if (error || size > MaxFileSize) return settings;
-  std::ifstream file(path, std::ios::binary);
+  std::ifstream file(name, std::ios::binary);
   std::ostringstream text;
   text << file.rdbuf();
   if (!file) return settings;
@@ -188,7 +195,7 @@ SettingsState LoadSettings(const std::string& path) {
 bool SaveSettings(const std::string& path, const SettingsState& settings) {
   if (path.empty()) return false;
   std::error_code error;
-  std::filesystem::create_directories(std::filesystem::path(path).parent_path(), error);
+  std::filesystem::create_directories(PathFromUtf8(path).parent_path(), error);
   const std::string text = FormatSettings(settings);
   return ReplaceFile(path, text.data(), text.size()).empty();
 }
@@ -210,11 +217,18 @@ void CaptureSettings() {
   Settings.JoystickPort = JoystickPort;
   Settings.JoystickOnCursorKeys = JoystickOnCursorKeys;
   Settings.SoundOn = Host.SoundOn ? 1 : 0;
-  if (!Host.FullScreenActive) {
-    Settings.WindowWidth = Host.ClientWidth;
-    Settings.WindowHeight = Host.ClientHeight;
-    if (!UsableWindowSize(Settings)) Settings.WindowWidth = Settings.WindowHeight = 0;
+}
+
+void CaptureWindowPlacement() {
+  if (Host.FullScreenActive) return;
+  WindowPlacement placement = {Host.ClientWidth, Host.ClientHeight, false};
+  if (DisplayPlatform.ReadWindowPlacement != nullptr) {
+    placement = DisplayPlatform.ReadWindowPlacement();
   }
+  Settings.WindowWidth = placement.NormalWidth;
+  Settings.WindowHeight = placement.NormalHeight;
+  Settings.WindowMaximized = placement.Maximized ? 1 : 0;
+  if (!UsableWindowSize(Settings)) Settings.WindowWidth = Settings.WindowHeight = 0;
 }
 
 void OfferFolder(const std::string& folder, char* fileName) {
@@ -227,7 +241,7 @@ void OfferFolder(const std::string& folder, char* fileName) {
 }
 
 void RememberFolder(std::string& folder, const char* path) {
-  folder = std::filesystem::path(path).parent_path().string();
+  folder = Utf8FromPath(PathFromUtf8(path).parent_path());
 }
 
 }  // namespace quillon

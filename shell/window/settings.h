@@ -20,6 +20,8 @@ struct SettingsState {
   // The window's client area as last left, 0 x 0 for the size that fits the picture.
   std::int32_t WindowWidth;
   std::int32_t WindowHeight;
+  // Whether the window was maximised; the size above is then the one it comes back to.
+  std::int32_t WindowMaximized;
   // The folders of the last program and cartridge picked, empty for none.
   std::string ProgramFolder;
   std::string CartridgeFolder;
@@ -31,7 +33,7 @@ struct SettingsState {
 };
 inline constexpr std::uint32_t SettingsNtsc = 0;
 inline constexpr std::uint32_t SettingsPal = 1;
-inline const SettingsState DefaultSettings = {SettingsPal, 1, 2, 0, 0, 0, {}, {}, 1,
+inline const SettingsState DefaultSettings = {SettingsPal, 1, 2, 0, 0, 0, 0, {}, {}, 1,
                                               MachineModel::Classic, 0,
                                               DefaultRemoteMonitorAddress};
 
@@ -61,9 +63,13 @@ bool SaveSettings(const std::string& path, const SettingsState& settings);
 // sound.
 void ApplySettings();
 // Takes the values in effect now into Settings: machine model, video standard, border,
-// joystick, sound and, unless full screen is on, the window's client area. (The remote
-// monitor's setting changes with its menu item only: --remote-monitor serves for one run.)
+// joystick, sound. (The remote monitor's setting changes with its menu item only:
+// --remote-monitor serves for one run.)
 void CaptureSettings();
+// Takes the window's placement into Settings as the window goes, while it still exists: its
+// normal client area and whether it is maximised, or only its client area where the platform
+// has no such states. Nothing in full screen, where the window's size is the screen's.
+void CaptureWindowPlacement();
 
 // The open-file dialog's offer for `folder`: the folder with a closing separator when it fits
 // in a buffer of FileNameCapacity characters, otherwise nothing.

@@ -1,8 +1,8 @@
 #include "window/snapshot_commands.h"
 
-#include <filesystem>
 #include <string>
 
+#include "media/utf8_path.h"
 #include "platform/messages.h"
 #include "platform/platform.h"
 #include "resources/menu.h"
@@ -20,7 +20,7 @@ void SaveSnapshotCommand() {
   char fileName[FileNameCapacity] = {};
   if (!Platform.ChooseSaveFile(SnapshotFileFilter, fileName, FileNameCapacity)) return;
   std::string path = fileName;
-  if (!std::filesystem::path(path).has_extension()) path += SnapshotFileExtension;
+  if (!PathFromUtf8(path).has_extension()) path += SnapshotFileExtension;
   const std::string error = SnapshotSaveFile(path);
   if (!error.empty()) Platform.ShowMessageBox(error.c_str(), SnapshotMessageCaption);
 }

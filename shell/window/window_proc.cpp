@@ -210,6 +210,7 @@ std::intptr_t MainWindowProc(WindowHandle window, std::uint32_t message, std::ui
     case MessageCreate:
       return 0;
     case MessageDestroy:
+      CaptureWindowPlacement();
       Host.Paused = 1;
       Platform.PostQuitMessage(0);
       return 0;

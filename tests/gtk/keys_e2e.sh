@@ -134,17 +134,7 @@ menu e p
 menu e p
 
 # --- Settings kept: border off and NTSC, exit, start again ---
-menu s b
-menu s p
-exit_by_menu
-grep -qx 'Standard=NTSC' "$XDG_CONFIG_HOME/quillon/quillon.ini" || fail "NTSC not written"
-grep -qx 'Border=0' "$XDG_CONFIG_HOME/quillon/quillon.ini" || fail "the border not written"
-start
-wait_for_row 0 5 "READY\\."
-# The KERNAL found NTSC at its first reset, as the status line shows.
-xdotool keydown Scroll_Lock
-wait_for_row 0 24 ' *S:[0-9][0-9] - NTSC [0-9]\{4\}%'
-xdotool keyup Scroll_Lock
+check_settings_kept "$XDG_CONFIG_HOME/quillon"
 exit_by_menu
 
 echo "keys end-to-end: all checks passed"

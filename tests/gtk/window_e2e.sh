@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The desktop window end to end, on the X display that xvfb-run provides: boot, typing with
 # xdotool, the menus by their mnemonics, Show border, Pause, PAL with the status line, Exit,
-# closing the window, a program started from the command line, a disk and the switch to the
-# accurate machine. What the window shows is
+# closing the window, a program started from the command line, a disk, the switch to the
+# accurate machine, and a bad file given to the window told in a dialog. What the window shows is
 # read back from screenshots: picture_text reads the text cells against the character ROM, and
 # the typed screen is compared pixel for pixel with a headless run's picture of it.
 #
@@ -190,5 +190,29 @@ wait_for_row 20 13 '0 "E2E DISK        " ED 2A'
 close_window
 grep -qx 'Model=Accurate' "$XDG_CONFIG_HOME/quillon/quillon.ini" ||
   fail "the settings file does not keep the model: $(cat "$XDG_CONFIG_HOME/quillon/quillon.ini")"
+
+# --- A bad file given for the window: a dialog says what is wrong, the file's name and all, as
+# the one line on stderr does, whose reader a program opened from a file manager lacks; closing
+# it ends the program with status 2 ---
+echo notes >"$work/notes日本.txt"
+"$quillon" "$work/notes日本.txt" 2>"$work/stderr" &
+pid=$!
+for _ in $(seq 100); do
+  dialog=$(xdotool search --onlyvisible --name '^Quillon$' 2>/dev/null | head -1 || true)
+  [ -n "$dialog" ] && break
+  sleep 0.1
+done
+[ -n "$dialog" ] || fail "no dialog for a bad file"
+xdotool windowfocus --sync "$dialog"
+# Tab takes the focus from OK to the text, which selects it.
+press Tab
+said=$(xclip -o -selection primary)
+[ "quillon: $said" = "$(cat "$work/stderr")" ] ||
+  fail "the dialog says '$said' where stderr says '$(cat "$work/stderr")'"
+press Escape
+status=0
+wait "$pid" || status=$?
+pid=
+[ "$status" -eq 2 ] || fail "a bad file for the window ends with status $status"
 
 echo "window end-to-end: all checks passed"

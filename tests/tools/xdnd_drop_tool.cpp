@@ -8,9 +8,11 @@
 #include <poll.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -90,6 +92,24 @@ bool AwaitMessage(const Drag& drag, Atom type, XClientMessageEvent* message) {
   return false;
 }
 
+// The path as a file URI gives it, as a file manager sends it: bytes other than letters,
+// digits, the separator and - . _ ~ as %XX, UTF-8 names included.
+std::string FileUri(const char* path) {
+  constexpr char HexDigits[] = "0123456789ABCDEF";
+  std::string uri = "file://";
+  for (const char* at = path; *at != '\0'; ++at) {
+    const auto byte = static_cast<unsigned char>(*at);
+    if (std::isalnum(byte) != 0 || std::strchr("/-._~", byte) != nullptr) {
+      uri += static_cast<char>(byte);
+    } else {
+      uri += '%';
+      uri += HexDigits[byte >> 4];
+      uri += HexDigits[byte & 0x0F];
+    }
+  }
+  return uri;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -98,7 +118,7 @@ int main(int argc, char** argv) {
   drag.X = XOpenDisplay(nullptr);
   if (drag.X == nullptr) return Fail("no X display");
   drag.Target = static_cast<Window>(std::strtoul(argv[1], nullptr, 0));
-  drag.UriList = std::string("file://") + argv[2] + "\r\n";
+  drag.UriList = FileUri(argv[2]) + "\r\n";
   drag.Selection = XInternAtom(drag.X, "XdndSelection", False);
   drag.TypeUriList = XInternAtom(drag.X, "text/uri-list", False);
   drag.ActionCopy = XInternAtom(drag.X, "XdndActionCopy", False);

@@ -1,14 +1,19 @@
 #!/usr/bin/env bash
 # The Windows programs that make windows cross-builds, end to end:
 #   programs      both files: PE32 and PE32+, and nothing imported but Windows' own libraries
-#   command-line  under Wine: headless runs print and exit as on Linux, in both programs
+#   command-line  under Wine: headless runs print and exit as on Linux, in both programs, with
+#                 files named outside the code page, and a snapshot written over another
 #   window        the 32-bit program alone in an empty folder, under Wine on a virtual X
-#                 display: boot, typing, F12, full screen, Show border, About, File > Load
-#                 program through the real dialog, File > Exit and Alt+F4
+#                 display: boot, typing, F12, full screen, Show border, About laid out around
+#                 its picture, File > Load program (a name outside the code page) and Save and
+#                 Load snapshot through the real dialogs, a message box owned by the window,
+#                 File > Exit and Alt+F4, a bad file at the start told in a message box, and a
+#                 window closed maximised that comes back so
 #   desktop       the same window with what the desktop gives it: a French layout's top row,
-#                 keys let go when the focus leaves, Edit > Paste, files dropped on the window,
-#                 Attach and Detach disk through the real dialog, the screen saver held off
-#                 while running, and the settings and the program folder kept between runs
+#                 Shift+= typing +, keys let go when the focus leaves, Edit > Paste, files
+#                 dropped on the window, Attach and Detach disk through the real dialog, the
+#                 screen saver held off while running, and the settings and the program folder
+#                 kept between runs
 #   sound         the window's sound through Wine's PulseAudio driver, to a server of the
 #                 test's own: the tone's pitch, silence when it should be, and a window that
 #                 runs on silently when the server stops or is not there
@@ -54,6 +59,11 @@ needs() {
 
 [ -f "$program32" ] && [ -f "$program64" ] || skip "the Windows programs are not built (make windows)"
 
+# File names in UTF-8 on this side, whatever the caller's locale: Wine reads them so.
+export LC_ALL=C.UTF-8
+# A name outside every Western code page.
+unicode=日本
+
 # Makes $1 (win32 or win64) the Wine prefix of the following commands, creating it once; tests
 # that run at the same time take turns at creating it.
 use_prefix() {
@@ -73,6 +83,7 @@ pid=
 helpers=()
 cleanup() {
   for process in $pid "${helpers[@]}"; do kill "$process" 2>/dev/null || true; done
+  if [ -n "${unmanaged:-}" ]; then wine reg delete "$x11_driver_key" /v Managed /f >/dev/null 2>&1 || true; fi
   # Wine's own processes end a few seconds after the last program.
   if [ -n "${WINEPREFIX:-}" ]; then
     wineserver --wait 2>/dev/null || true
@@ -154,6 +165,30 @@ command_line() {
   [ "$status" -eq 2 ] || fail "a bad argument ends with status $status"
   [ ! -s "$work/stdout" ] && [ "$(wc -l <"$work/stderr")" -eq 1 ] ||
     fail "a bad argument does not say one line on stderr"
+  # A name outside the code page, on the command line and in the files the run writes: the
+  # program runs, and a snapshot written twice replaces the first with nothing left beside it.
+  for arch in win32 win64; do
+    program=$program32
+    [ "$arch" = win64 ] && program=$program64
+    use_prefix "$arch"
+    print_program UNICODENAME >"$work/$unicode.prg"
+    for _ in 1 2; do
+      wine "$program" --headless --frames 400 --screen-text --snapshot-save "$unicode.qsn" \
+        "$unicode.prg" >"$work/stdout" || fail "$arch: $unicode.prg: status $?"
+      tr -d '\r' <"$work/stdout" | grep -qx UNICODENAME || fail "$arch: $unicode.prg did not run"
+    done
+    [ "$(ls "$work" | grep -c "^$unicode\.qsn")" -eq 1 ] || fail "$arch: $(ls "$work")"
+    wine "$program" --headless --snapshot-load "$unicode.qsn" --frames 1 --screen-text \
+      >"$work/stdout" || fail "$arch: the snapshot does not load"
+    tr -d '\r' <"$work/stdout" | grep -qx UNICODENAME || fail "$arch: the snapshot is not the run's"
+    status=0
+    wine "$program" --headless "missing$unicode.prg" 2>"$work/stderr" || status=$?
+    [ "$status" -eq 2 ] && tr -d '\r' <"$work/stderr" | grep -qx "quillon: cannot read 'missing$unicode.prg'" ||
+      fail "$arch: the missing file's name is not told whole: $(cat "$work/stderr")"
+    wineserver --wait
+  done
+
+  use_prefix win32
   # The same picture as the Linux program's, byte for byte: the same PNG writer.
   wine "$program32" --headless --frames 120 --screenshot windows.png || fail "--screenshot: status $?"
   "$native" --headless --frames 120 --screenshot linux.png
@@ -163,24 +198,46 @@ command_line() {
 # --- The window ---
 
 # The Windows program under Wine; its window comes up hidden first.
-start() {
-  wine quillon.exe "$@" 2>"$work/stderr" &
-  pid=$!
-  window=
-  for _ in $(seq 150); do
-    window=$(xdotool search --onlyvisible --name "^${title//|/\\|}\$" 2>/dev/null | head -1 || true)
-    [ -n "$window" ] && break
-    sleep 0.1
-  done
-  [ -n "$window" ] || fail "no window titled '$title'"
-  xdotool windowfocus --sync "$window"
-}
+launch=(wine quillon.exe)
 
 visible() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 hidden() { ! visible "$1"; }
 
+# The rows beneath the About picture (the bounding box of its light blue frame) that are dark
+# across 40% of the picture's width or more: a push button's dotted focus frame makes two, its
+# top edge and its bottom edge.
+rows_under_picture() {
+  local width height left top bottom rows
+  read -r width height left top < <(convert "$1" -alpha off -fill black -opaque white \
+    -fill white -opaque 'rgb(160,160,255)' -fill black +opaque white -format '%@' info: |
+    tr 'x+' '  ')
+  bottom=$((top + height))
+  rows=$(($(identify -format '%h' "$1") - bottom))
+  convert "$1" -alpha off -crop "${width}x${rows}+${left}+${bottom}" +repage -colorspace gray \
+    -threshold 25% -negate -scale "1x${rows}!" -depth 8 txt:- |
+    awk 'NR > 1 { split($0, a, "[(,)]"); if (a[4] + 0 >= 0.4 * 255) n++ } END { print n + 0 }'
+}
+
+# Where Wine is told whether the window manager places its windows.
+x11_driver_key='HKCU\Software\Wine\X11 Driver'
+
+# An item of the window's system menu, by its letter.
+system_menu() {
+  xdotool key alt+space
+  sleep 0.5
+  xdotool key "$1"
+  sleep 0.5
+}
+
+# Maximised on the 1280 x 1024 screen: the window covers it, its frame beyond the edges.
+window_is_maximized() {
+  local size
+  size=$(window_geometry | sed 's/.*Geometry: //')
+  [ "${size%x*}" -ge 1280 ] && [ "${size#*x}" -ge 1024 ]
+}
+
 window() {
-  needs wine wineboot wineserver xvfb-run xdotool import convert identify compare
+  needs wine wineboot wineserver xvfb-run xdotool import convert identify compare xprop timeout
   on_virtual_display
   program_alone
 
@@ -211,7 +268,8 @@ window() {
   menu s b
   wait_for_row 20 7 " 42"
 
-  # --- The About dialog shows bitmap 105: the rainbow's red band is 224 x 4 pixels ---
+  # --- The About dialog shows bitmap 105: the rainbow's red band is 224 x 4 pixels; the OK
+  # button lies whole beneath the picture, its dotted focus frame's top and bottom edges too ---
   menu question a
   retry visible '^About $' || fail "no About dialog"
   about=$(xdotool search --onlyvisible --name '^About $' | head -1)
@@ -219,6 +277,8 @@ window() {
   red=$(convert "$work/about.png" -alpha off -fill white -opaque 'rgb(224,64,64)' \
     -fill black +opaque white -format '%[fx:int(mean*w*h+0.5)]' info:)
   [ "$red" -ge 896 ] || fail "the About dialog shows no picture ($red red pixels)"
+  [ "$(rows_under_picture "$work/about.png")" -eq 2 ] ||
+    fail "the OK button is not whole beneath the About picture"
   press Escape
   retry hidden '^About $' || fail "Esc does not close the About dialog"
 
@@ -226,18 +286,90 @@ window() {
   menu f x
   ends_with_status_0 "File > Exit"
 
-  # --- File > Load program through the real dialog, then Alt+F4 ---
-  printf '\x01\x08\x14\x08\x0a\x00\x99\x20\x22FROMDIALOG\x22\x00\x00\x00' >"$work/DIALOG.PRG"
+  # --- File > Load program through the real dialog, a name outside the code page ---
+  print_program FROMDIALOG >"$work/$unicode.prg"
   start
   wait_for_row 20 5 "READY\\."
   menu f p
   retry visible '^Open$' || fail "no open-file dialog"
-  xdotool type --delay 50 "$(windows_path "$work/DIALOG.PRG")"
+  xdotool type --delay 50 "$(windows_path "$work/$unicode.prg")"
   sleep 0.3
   press Return
   wait_for_line 20 FROMDIALOG
+
+  # --- File > Save snapshot... through the real dialog writes the machine; typed over, it
+  # comes back with File > Load snapshot... ---
+  menu f s
+  retry visible '^Save As$' || fail "no save-file dialog"
+  xdotool type --delay 50 "$(windows_path "$work/saved $unicode")"
+  press Return
+  retry test -s "$work/saved $unicode.qsn" || fail "Save snapshot wrote no file"
+  retry hidden '^Save As$' || fail "the save-file dialog stays"
+  clear_screen 20
+  type_line 20 'print "changed"' 1 CHANGED
+  menu f n
+  retry visible '^Open$' || fail "no open-file dialog for Load snapshot"
+  xdotool type --delay 50 "$(windows_path "$work/saved $unicode.qsn")"
+  press Return
+  wait_for_line 20 FROMDIALOG
+  ! grep -q CHANGED "$work/text" || fail "Load snapshot did not bring the saved machine back"
+
+  # --- A message box is the window's own: a refused snapshot's box stands for the window ---
+  echo "no snapshot" >"$work/refused.qsn"
+  menu f n
+  retry visible '^Open$' || fail "no open-file dialog for Load snapshot"
+  xdotool type --delay 50 "$(windows_path "$work/refused.qsn")"
+  press Return
+  retry visible '^Quillon$' || fail "no message box for a refused snapshot"
+  box=$(xdotool search --onlyvisible --name '^Quillon$' | head -1)
+  xprop -id "$box" WM_TRANSIENT_FOR | grep -qi "# $(printf '0x%x' "$window")\$" ||
+    fail "the message box has no owner: $(xprop -id "$box" WM_TRANSIENT_FOR)"
+  press Return
+  retry hidden '^Quillon$' || fail "the message box stays"
   xdotool key alt+F4
   ends_with_status_0 "Alt+F4"
+
+  # --- A bad file given where no console reads stderr (as Explorer starts it): a message box
+  # says what is wrong, name and all, and the program ends with status 2 once it is closed ---
+  echo notes >"$work/folder/notes$unicode.txt"
+  WINEDEBUG=-all,+msgbox wine start /wait quillon.exe "notes$unicode.txt" 2>"$work/msgbox" &
+  pid=$!
+  retry visible '^Quillon$' || fail "no message box for a bad file at the start"
+  grep -qF "L\"'notes\\65e5\\672c.txt' is not a .prg, .p00, .crt, .d64 or .t64 file\"" \
+    "$work/msgbox" || fail "the message box does not say: $(grep -a msgbox "$work/msgbox")"
+  press Return
+  status=0
+  wait "$pid" || status=$?
+  pid=
+  [ "$status" -eq 2 ] || fail "a bad file at the start ends with status $status"
+  # With stderr to read, the line goes there, and no box waits.
+  status=0
+  timeout 60 wine quillon.exe "notes$unicode.txt" 2>"$work/stderr" || status=$?
+  [ "$status" -eq 2 ] && [ "$(grep -c '^quillon:' "$work/stderr")" -eq 1 ] ||
+    fail "a bad file with stderr read: status $status"
+
+  # --- Closed maximised, the window comes back maximised, and restored it has its size from
+  # before. Windows that Wine manages wait for a window manager to maximise them, which this
+  # display has none of: Wine places them itself here ---
+  unmanaged=1
+  wine reg add "$x11_driver_key" /v Managed /d N /f >/dev/null 2>&1
+  start
+  # The size the settings kept is given once the window shows.
+  sleep 2
+  normal=$(window_geometry)
+  system_menu x
+  retry window_is_maximized || fail "Maximize leaves the window at $(window_geometry)"
+  xdotool key alt+F4
+  ends_with_status_0 "Alt+F4 while maximised"
+  grep -qx 'Maximized=1' <(tr -d '\r' <"$(settings_folder)/quillon.ini") || fail "not kept maximised"
+  start
+  retry window_is_maximized || fail "the window does not come back maximised: $(window_geometry)"
+  system_menu r
+  retry window_geometry_is "$normal" || fail "restored, the window is $(window_geometry), not $normal"
+  xdotool key alt+F4
+  ends_with_status_0 "Alt+F4"
+  wine reg delete "$x11_driver_key" /v Managed /f >/dev/null 2>&1
+  unmanaged=
 }
 
 # --- What the desktop gives the window ---
@@ -290,7 +422,7 @@ desktop() {
   export WINEDEBUG=-all,warn+ntdll
   mkdir "$work/programs"
   print_program FROMFOLDER >"$work/programs/TWO.PRG"
-  print_program DROPPED >"$work/DROP.PRG"
+  print_program DROPPED >"$work/DROP$unicode.PRG"
   empty_disk "$work/MENU.D64" "MENU DISK"
   empty_disk "$work/DROP.D64" "DROP DISK"
   # The folder of the programs is remembered from an earlier run.
@@ -348,9 +480,14 @@ desktop() {
   type_line 20 run 4 " 42"
   [ "$(sed -n 4p "$work/text")" = "PASTED" ] || fail "the pasted program does not run"
 
+  # --- Shift+= types the C64's plus, not its graphic cross ---
+  clear_screen 20
+  type_line 20 'print 1+2' 1 " 3"
+  [ "$(sed -n 1p "$work/text")" = "PRINT 1+2" ] || fail "Shift+= does not type +"
+
   # --- A program dropped on the window runs ---
   clear_screen 20
-  "$xdnd_drop" "$window" "$work/DROP.PRG" || fail "the window does not take a dropped file"
+  "$xdnd_drop" "$window" "$work/DROP$unicode.PRG" || fail "the window does not take a dropped file"
   wait_for_line 20 DROPPED
 
   # --- File > Attach disk through the real dialog; Detach disk; a disk dropped on the
@@ -378,20 +515,10 @@ desktop() {
     fail "the screen saver holds were '$(screen_saver_holds)', not held, allowed, held"
 
   # --- Settings kept: border off and NTSC, exit, start again ---
-  menu s b
-  menu s p
-  menu f x
-  ends_with_status_0 "File > Exit"
-  [ "$(screen_saver_holds)" = 1010 ] || fail "the screen saver is still held off at the exit"
-  ini=$(tr -d '\r' <"$(settings_folder)/quillon.ini")
-  grep -qx 'Standard=NTSC' <<<"$ini" && grep -qx 'Border=0' <<<"$ini" ||
-    fail "NTSC and no border not written: $ini"
-  start
-  wait_for_row 0 5 "READY\\."
-  # The KERNAL found NTSC at its first reset, as the status line shows.
-  xdotool keydown Scroll_Lock
-  wait_for_row 0 24 ' *S:[0-9][0-9] - NTSC [0-9]\{4\}%'
-  xdotool keyup Scroll_Lock
+  released_at_exit() {
+    [ "$(screen_saver_holds)" = 1010 ] || fail "the screen saver is still held off at the exit"
+  }
+  check_settings_kept "$(settings_folder)" released_at_exit
 
   # --- File > Load program opens in the folder remembered: the name alone is enough ---
   menu f p

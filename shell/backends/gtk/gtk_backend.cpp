@@ -481,9 +481,20 @@ bool ReadClipboardText(std::string* text) {
 }
 
 void ShowMessageBox(const char* text, const char* caption) {
-  GtkWidget* dialog = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
+  GtkWindow* owner = Gtk.Window != nullptr ? GTK_WINDOW(Gtk.Window) : nullptr;
+  GtkWidget* dialog = gtk_message_dialog_new(owner, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
                                              GTK_BUTTONS_OK, "%s", text);
   gtk_window_set_title(GTK_WINDOW(dialog), caption);
+  // The text can be selected and copied, as a Windows message box copies it with Ctrl+C: a
+  // file's name, for one. OK keeps the focus.
+  GList* labels =
+      gtk_container_get_children(GTK_CONTAINER(gtk_message_dialog_get_message_area(
+          GTK_MESSAGE_DIALOG(dialog))));
+  for (GList* label = labels; label != nullptr; label = label->next) {
+    gtk_label_set_selectable(GTK_LABEL(label->data), TRUE);
+  }
+  g_list_free(labels);
+  gtk_widget_grab_focus(gtk_dialog_get_widget_for_response(GTK_DIALOG(dialog), GTK_RESPONSE_OK));
   gtk_dialog_run(GTK_DIALOG(dialog));
   gtk_widget_destroy(dialog);
 }
@@ -624,6 +635,9 @@ void UseGtkBackend() {
       .ReadDesktopMode = ReadDesktopMode,
       .ReadMainWindowRect = ReadMainWindowRect,
       .MoveMainWindow = MoveMainWindow,
+      // The window's size is remembered as it is.
+      .ReadWindowPlacement = nullptr,
+      .MaximizeMainWindow = nullptr,
       .AcquireFullScreen = AcquireFullScreen,
       .ReleaseFullScreen = ReleaseFullScreen,
       .SetDisplayMode = nullptr,

@@ -208,6 +208,24 @@ void MoveMainWindow(const WindowRect& rect) {
   SendSize();
 }
 
+WindowPlacement ReadWindowPlacement() {
+  if (!Headless.Maximized) {
+    return {Headless.WindowWidth - WindowFrameWidth, Headless.WindowHeight - WindowFrameHeight,
+            false};
+  }
+  return {Headless.NormalWidth - WindowFrameWidth, Headless.NormalHeight - WindowFrameHeight, true};
+}
+
+void MaximizeMainWindow() {
+  if (Headless.Maximized) return;
+  Headless.Maximized = true;
+  Headless.NormalWidth = Headless.WindowWidth;
+  Headless.NormalHeight = Headless.WindowHeight;
+  Headless.WindowWidth = DesktopWidth;
+  Headless.WindowHeight = DesktopHeight;
+  SendSize();
+}
+
 bool AcquireFullScreen() {
   Headless.FullScreenHeld = Headless.FullScreenAvailable;
   return Headless.FullScreenHeld;
@@ -261,6 +279,8 @@ void UseHeadlessBackend(bool realTime) {
   Headless.WindowExists = false;
   Headless.WindowTitle.clear();
   Headless.WindowWidth = Headless.WindowHeight = Headless.ShowCommand = 0;
+  Headless.Maximized = false;
+  Headless.NormalWidth = Headless.NormalHeight = 0;
   Headless.PainterOpen = false;
   Headless.RepaintRequests = Headless.Paints = Headless.Sleeps = Headless.Waits = 0;
   Headless.SleptMilliseconds = 0;
@@ -318,6 +338,8 @@ void UseHeadlessBackend(bool realTime) {
       .ReadDesktopMode = ReadDesktopMode,
       .ReadMainWindowRect = ReadMainWindowRect,
       .MoveMainWindow = MoveMainWindow,
+      .ReadWindowPlacement = ReadWindowPlacement,
+      .MaximizeMainWindow = MaximizeMainWindow,
       .AcquireFullScreen = AcquireFullScreen,
       .ReleaseFullScreen = ReleaseFullScreen,
       .SetDisplayMode = SetDisplayMode,

@@ -47,6 +47,10 @@ struct HeadlessState {
   std::string WindowTitle;
   std::int32_t WindowWidth;
   std::int32_t WindowHeight;
+  // Maximised: the window covers the desktop, and its outer size when it is restored.
+  bool Maximized;
+  std::int32_t NormalWidth;
+  std::int32_t NormalHeight;
   std::int32_t ShowCommand;
   bool PainterOpen;
   std::int32_t RepaintRequests;

@@ -1,5 +1,9 @@
 #include "backends/win32/win32_backend.h"
 
+#include <windows.h>
+// After windows.h, which it builds on.
+#include <shellapi.h>
+
 #include <cstdio>
 
 #include "backends/win32/win32_state.h"
@@ -53,6 +57,8 @@ void UseWin32Backend() {
       .ReadDesktopMode = ReadDesktopMode,
       .ReadMainWindowRect = ReadMainWindowRect,
       .MoveMainWindow = MoveMainWindow,
+      .ReadWindowPlacement = ReadWindowPlacement,
+      .MaximizeMainWindow = MaximizeMainWindow,
       .AcquireFullScreen = AcquireFullScreen,
       .ReleaseFullScreen = ReleaseFullScreen,
       // The desktop's display mode is never changed.
@@ -64,15 +70,27 @@ void UseWin32Backend() {
   SoundPlatform = SoundOutputThroughWriter({WaveOutOpen, WaveOutWrite, WaveOutClose});
 }
 
-void ConnectToParentConsole() {
+std::vector<std::string> ReadCommandLine() {
+  std::vector<std::string> arguments;
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  if (wide == nullptr) return arguments;
+  for (int i = 0; i < count; ++i) arguments.push_back(win32::Utf8Text(wide[i]));
+  LocalFree(wide);
+  return arguments;
+}
+
+bool ConnectToParentConsole() {
   const bool outputOpen = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) != FILE_TYPE_UNKNOWN;
   const bool errorOpen = GetFileType(GetStdHandle(STD_ERROR_HANDLE)) != FILE_TYPE_UNKNOWN;
   // Standard input matters to the text monitor (--monitor) only.
   const bool inputOpen = GetFileType(GetStdHandle(STD_INPUT_HANDLE)) != FILE_TYPE_UNKNOWN;
-  if ((outputOpen && errorOpen && inputOpen) || !AttachConsole(ATTACH_PARENT_PROCESS)) return;
+  if (outputOpen && errorOpen && inputOpen) return true;
+  if (!AttachConsole(ATTACH_PARENT_PROCESS)) return errorOpen;
   if (!inputOpen) std::freopen("CONIN$", "r", stdin);
   if (!outputOpen) std::freopen("CONOUT$", "w", stdout);
   if (!errorOpen) std::freopen("CONOUT$", "w", stderr);
+  return true;
 }
 
 }  // namespace quillon

@@ -6,6 +6,9 @@
 // Winsock.
 #pragma once
 
+#include <string>
+#include <vector>
+
 namespace quillon {
 
 // Makes Windows the platform: fills Platform, DisplayPlatform and SoundPlatform.
@@ -15,9 +18,14 @@ void UseWin32Backend();
 // (win32_sockets.cpp).
 void UseWinsockSockets();
 
+// The program's arguments in UTF-8, its own name first, as the system splits its command line:
+// names in any script, whatever the code page.
+std::vector<std::string> ReadCommandLine();
+
 // A program of the Windows subsystem starts without a console. Output that was redirected (to
 // a file or a pipe) goes there already; the rest goes to the console of the command prompt that
-// started the program, when there is one.
-void ConnectToParentConsole();
+// started the program, when there is one. False when what goes to stderr reaches no one (the
+// program was started from Explorer or a shortcut).
+bool ConnectToParentConsole();
 
 }  // namespace quillon

@@ -31,14 +31,17 @@ bool ReadClipboardText(std::string* text) {
   return read;
 }
 
-// The first file of the drop; the others are let go with it.
+// The first file of the drop, its name in UTF-8; the others are let go with it.
 bool TakeDroppedFile(std::uintptr_t drop, char* path, std::size_t capacity) {
   HDROP files = reinterpret_cast<HDROP>(drop);
-  const UINT length = DragQueryFileA(files, 0, nullptr, 0);
-  const bool taken = length > 0 && length < capacity &&
-                     DragQueryFileA(files, 0, path, static_cast<UINT>(capacity)) == length;
+  const UINT length = DragQueryFileW(files, 0, nullptr, 0);
+  std::wstring name(length, L'\0');
+  const bool read = length > 0 && DragQueryFileW(files, 0, name.data(), length + 1) == length;
   DragFinish(files);
-  return taken;
+  const std::string taken = read ? Utf8Text(name) : "";
+  if (taken.empty() || taken.size() >= capacity) return false;
+  std::memcpy(path, taken.c_str(), taken.size() + 1);
+  return true;
 }
 
 // The hold is the main thread's, which the window's messages run on: it lasts until the thread

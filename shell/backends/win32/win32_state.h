@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <string_view>
 
 #include "platform/display_platform.h"
 #include "platform/platform.h"
@@ -39,6 +40,10 @@ extern Win32BackendState Win32;
 // The operations of the backend, one group per file, that UseWin32Backend (win32_backend.h)
 // puts into the platform tables.
 namespace win32 {
+
+// The shell's text is UTF-8, the system's wide calls take UTF-16 (win32_text.cpp).
+std::wstring WideText(std::string_view text);
+std::string Utf8Text(std::wstring_view text);
 
 // The main window and its menu, the message queue, painting with DrawDib into the window, the
 // display buffer as a DIB section, the window's size and place, and the mouse cursor
@@ -69,6 +74,8 @@ void ResizeMainWindow(std::int32_t outerWidth, std::int32_t outerHeight);
 void ShowMouseCursor(bool visible);
 WindowRect ReadMainWindowRect();
 void MoveMainWindow(const WindowRect& rect);
+WindowPlacement ReadWindowPlacement();
+void MaximizeMainWindow();
 
 // The performance counter, Sleep and the multimedia timer (win32_clock.cpp).
 void SleepFor(std::uint32_t milliseconds);

@@ -237,4 +237,28 @@ void MoveMainWindow(const WindowRect& rect) {
              rect.Bottom - rect.Top, TRUE);
 }
 
+// The system keeps the normal place of a maximised or minimised window, as an outer rectangle;
+// the frame, caption and menu bar that a normal window has around its client area are taken off
+// it.
+WindowPlacement ReadWindowPlacement() {
+  HWND window = Win32.MainWindow;
+  WINDOWPLACEMENT placement = {};
+  placement.length = sizeof placement;
+  RECT client = {};
+  if (!GetWindowPlacement(window, &placement) || !GetClientRect(window, &client)) return {};
+  const bool maximized = placement.showCmd == SW_SHOWMAXIMIZED ||
+                         (placement.showCmd == SW_SHOWMINIMIZED &&
+                          (placement.flags & WPF_RESTORETOMAXIMIZED) != 0);
+  if (!IsZoomed(window) && !IsIconic(window)) return {client.right, client.bottom, false};
+  RECT frame = {};
+  const LONG style = GetWindowLongA(window, GWL_STYLE) & ~(WS_MAXIMIZE | WS_MINIMIZE);
+  AdjustWindowRectEx(&frame, static_cast<DWORD>(style), GetMenu(window) != nullptr,
+                     static_cast<DWORD>(GetWindowLongA(window, GWL_EXSTYLE)));
+  const RECT& normal = placement.rcNormalPosition;
+  return {(normal.right - normal.left) - (frame.right - frame.left),
+          (normal.bottom - normal.top) - (frame.bottom - frame.top), maximized};
+}
+
+void MaximizeMainWindow() { ShowWindow(Win32.MainWindow, SW_MAXIMIZE); }
+
 }  // namespace quillon::win32

@@ -97,7 +97,8 @@ std::string DialogScript() {
          ", \"Button\", BS_PUSHBUTTON | BS_CENTER | BS_VCENTER | WS_TABSTOP, " +
          Rect(AboutOkButtonRect) + "\n"
          "    CONTROL " + std::to_string(AboutBitmapResourceId) +
-         ", -1, \"Static\", SS_BITMAP, " + Rect(AboutPictureRect) + ", WS_EX_DLGMODALFRAME\n"
+         ", " + std::to_string(AboutPictureId) + ", \"Static\", SS_BITMAP, " +
+         Rect(AboutPictureRect) + ", WS_EX_DLGMODALFRAME\n"
          "END\n";
 }
 
