@@ -249,6 +249,7 @@ struct Ending {
   std::vector<std::uint8_t> Ram;
   std::vector<std::uint8_t> Picture;
   std::vector<std::uint8_t> Borders;
+  std::vector<std::uint8_t> Bordered;
   std::uint64_t Clock;
   std::uint16_t Pc;
   bool operator==(const Ending&) const = default;
@@ -258,6 +259,8 @@ Ending End(Machine& m) {
   return {std::vector<std::uint8_t>(m.Ram(), m.Ram() + 0x10000),
           std::vector<std::uint8_t>(m.Picture(), m.Picture() + PictureWidth * PictureHeight),
           std::vector<std::uint8_t>(m.LineBorderColors(), m.LineBorderColors() + BorderTableLines),
+          std::vector<std::uint8_t>(m.BorderedPicture(),
+                                    m.BorderedPicture() + BorderedWidth * BorderedHeight),
           m.Clock(), m.Registers().PC};
 }
 

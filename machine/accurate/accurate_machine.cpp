@@ -17,6 +17,7 @@ namespace quillon::accurate {
 namespace {
 
 constexpr std::size_t PictureSize = PictureWidth * PictureHeight;
+constexpr std::size_t BorderedPictureSize = BorderedWidth * BorderedHeight;
 constexpr std::size_t MaxPathLength = 4096;
 constexpr std::uint16_t BasicStart = 0xA000;
 constexpr std::uint16_t IoStart = 0xD000;
@@ -56,7 +57,8 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
   explicit AccurateMachine(CiaModel cias) : Cias(cias) {
     PictureBuffer.fill(0);
     Borders.fill(0);
-    B.Vic.SetPicture(PictureBuffer.data(), Borders.data());
+    BorderedBuffer.fill(0);
+    B.Vic.SetPicture(PictureBuffer.data(), Borders.data(), BorderedBuffer.data());
   }
   AccurateMachine(const AccurateMachine&) = delete;
   AccurateMachine& operator=(const AccurateMachine&) = delete;
@@ -67,6 +69,7 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
     LoadRomFiles();
     PictureBuffer.fill(0);
     Borders.fill(0);
+    BorderedBuffer.fill(0);
     B.PowerOn(PalChosen, Cias);
     Cpu.Registers() = CpuRegisters{};
     ResetRequested = false;
@@ -152,6 +155,7 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
   }
   void WriteMemory(MemoryBank bank, std::uint16_t address, std::uint8_t value,
                    bool sideEffects) override {
+    B.DrawBeforeWrite(address);
     const bool io = bank == MemoryBank::Io ? InIoArea(address)
                                            : bank == MemoryBank::CpuView && CpuSeesIo(address);
     if (bank == MemoryBank::Io && io && sideEffects) {
@@ -177,14 +181,17 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
 
   std::uint8_t* Picture() override { return PictureBuffer.data(); }
   const std::uint8_t* LineBorderColors() const override { return Borders.data(); }
+  const std::uint8_t* BorderedPicture() const override { return BorderedBuffer.data(); }
   void SetPictureTarget(std::uint8_t* target) override {
-    B.Vic.SetPicture(target != nullptr ? target : PictureBuffer.data(), Borders.data());
+    B.Vic.SetPicture(target != nullptr ? target : PictureBuffer.data(), Borders.data(),
+                     BorderedBuffer.data());
   }
   std::uint16_t RasterCompare() const override { return B.Vic.RasterCompare(); }
 
   std::uint8_t* KeyMatrix() override { return B.KeyMatrix; }
   void SetJoystick(int port, std::uint8_t lines) override {
     B.JoystickLines[port == 1 ? 0 : 1] = lines & 0x1F;
+    B.FollowLightPen();
   }
   void PressRestore() override { B.PressRestore(); }
   void SetUserPortLines(std::uint8_t lines) override { B.UserPortLines = lines; }
@@ -233,6 +240,7 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
     std::uint8_t* ColorRam;
     std::uint8_t* Picture;
     std::uint8_t* Borders;
+    std::uint8_t* Bordered;
     std::uint8_t* KeyMatrix;
     std::uint8_t* JoystickLines;
     CartridgeSlot* Cartridge;
@@ -310,6 +318,7 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
   std::string Disk;
   std::array<std::uint8_t, PictureSize> PictureBuffer;
   std::array<std::uint8_t, BorderTableLines> Borders;
+  std::array<std::uint8_t, BorderedPictureSize> BorderedBuffer;
 };
 
 // --- Snapshots ------------------------------------------------------------------------------
@@ -341,6 +350,7 @@ void AccurateMachine::SaveState(SnapshotWriter& out, const SnapshotKeyboardPart&
   B.Vic.Save(out);
   out.Block(PictureBuffer.data(), PictureBuffer.size());
   out.Block(Borders.data(), Borders.size());
+  out.Block(BorderedBuffer.data(), BorderedBuffer.size());
   out.EndBlock(block);
   block = out.BeginBlock("CIA ");
   B.Cia1.Save(out);
@@ -385,6 +395,7 @@ std::string AccurateMachine::ReadBody(SnapshotReader& in, const SnapshotKeyboard
   const bool vic = parts.Vic->Load(in);
   in.Block(parts.Picture, PictureSize);
   in.Block(parts.Borders, BorderTableLines);
+  in.Block(parts.Bordered, BorderedPictureSize);
   if (!vic || !in.CloseBlock(end)) return "is damaged: its VIC-II block";
   end = in.OpenBlock("CIA ");
   const bool cias = parts.Cias[0]->Load(in) && parts.Cias[1]->Load(in);
@@ -430,23 +441,24 @@ std::string AccurateMachine::LoadState(SnapshotReader& in, const SnapshotKeyboar
     Cia6526 cia2;
     SidRegisters sid;
     auto memory = std::make_unique<std::uint8_t[]>(sizeof B.Ram + sizeof B.ColorRam + PictureSize +
-                                                   BorderTableLines);
+                                                   BorderTableLines + BorderedPictureSize);
     std::uint8_t keys[sizeof B.KeyMatrix];
     std::uint8_t joysticks[sizeof B.JoystickLines];
     CartridgeSlot cartridge;
     TimeState time{};
     Parts spare = {&cpu, &port, &vic, {&cia1, &cia2}, &sid, memory.get(),
                    memory.get() + sizeof B.Ram, memory.get() + sizeof B.Ram + sizeof B.ColorRam,
-                   memory.get() + sizeof B.Ram + sizeof B.ColorRam + PictureSize, keys, joysticks,
-                   &cartridge, &time, false};
+                   memory.get() + sizeof B.Ram + sizeof B.ColorRam + PictureSize,
+                   memory.get() + sizeof B.Ram + sizeof B.ColorRam + PictureSize + BorderTableLines,
+                   keys, joysticks, &cartridge, &time, false};
     const std::string error = ReadBody(in, keyboard, spare);
     if (!error.empty()) return error;
   }
   SnapshotReader again{in.Data, in.Size, start};
   TimeState time{};
   Parts own = {&Cpu, &B.Port, &B.Vic, {&B.Cia1, &B.Cia2}, &B.Sid, B.Ram, B.ColorRam,
-               PictureBuffer.data(), Borders.data(), B.KeyMatrix, B.JoystickLines, &Cartridge, &time,
-               true};
+               PictureBuffer.data(), Borders.data(), BorderedBuffer.data(), B.KeyMatrix,
+               B.JoystickLines, &Cartridge, &time, true};
   ReadBody(again, keyboard, own);
   B.Clock = time.Clock;
   B.KeyboardReads = time.KeyboardReads;

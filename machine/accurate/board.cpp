@@ -23,7 +23,7 @@ constexpr std::uint8_t SerialDataIn = 0x80;
 }  // namespace
 
 Board::Board()
-    : Vic(VicMemory{Ram, ColorRam, RomImages.Chargen}) {
+    : Vic(VicMemory{Ram, ColorRam, RomImages.Chargen, DataBus, this}) {
   std::memset(Ram, 0, sizeof Ram);
   std::memset(ColorRam, 0, sizeof ColorRam);
   std::memset(KeyMatrix, 0xFF, sizeof KeyMatrix);
@@ -90,6 +90,7 @@ void Board::PressRestore() {
 void Board::Resynchronise() {
   FollowPort();
   FollowCia2Port();
+  FollowLightPen();
   CiaDue[0] = CiaDue[1] = 0;
   ChipsDue = NextEvent = Clock;
 }
@@ -233,6 +234,7 @@ void Board::WriteIo(std::uint16_t address, std::uint8_t value) {
       return;
     case 0xC:
       Cia1.Write(reg, value, Clock);
+      FollowLightPen();
       CiaTouched(0);
       return;
     case 0xD:
@@ -272,7 +274,17 @@ std::uint8_t Board::IoPeek(std::uint16_t address) const {
 
 // The VIC-II's address lines 14 and 15 are CIA 2's PA0 and PA1, inverted.
 void Board::FollowCia2Port() {
-  Vic.SetBank(static_cast<std::uint8_t>(~Cia2.Outputs().A & 3));
+  Vic.SetBank(static_cast<std::uint8_t>(~Cia2.Outputs().A & 3), Clock);
+}
+
+void Board::FollowLightPen() {
+  const CiaPorts driven = Cia1.Outputs();
+  Vic.SetLightPen(((driven.B & Cia1Pins(this, driven).B) & 0x10) == 0, Clock);
+}
+
+std::uint8_t Board::DataBus(const void* context) {
+  const auto& board = *static_cast<const Board*>(context);
+  return board.Peek(board.ReadAddress);
 }
 
 // CIA 1: the keyboard's columns on port A, its rows on port B, joined where a key is held, so a

@@ -49,13 +49,22 @@ class Board {
     Store(address, value);
     ++Clock;
   }
-  // A write as the processor makes it in the present banking, without the cycle.
+  // A write as the processor makes it in the present banking, without the cycle. The VIC-II
+  // first draws what it fetched before, when it may have fetched the byte.
   [[gnu::always_inline]] void Store(std::uint16_t address, std::uint8_t value) {
+    DrawBeforeWrite(address);
     std::uint8_t* page = Map.Writes[address >> 8];
     if (page != nullptr && address > 1) [[likely]] {
       page[address & 0xFF] = value;
     } else {
       WriteSpecial(address, value);
+    }
+  }
+  // What a write to `address` needs first: the VIC-II draws what it fetched before, when it may
+  // have fetched the byte.
+  [[gnu::always_inline]] void DrawBeforeWrite(std::uint16_t address) {
+    if (std::uint32_t{address} - Vic.WatchLow() < Vic.WatchSize()) [[unlikely]] {
+      Vic.DrawThrough(Clock);
     }
   }
   bool IrqLine() const { return IrqLevel; }
@@ -127,11 +136,17 @@ class Board {
   // After a change to the chips from outside the bus (a snapshot loaded), the lines and the
   // banking follow them and every chip is looked at again.
   void Resynchronise();
+  // The VIC-II's light pen input follows CIA 1's PB4, the line of control port 1's fire button
+  // and of a keyboard row: after a write to CIA 1 or a change to the joystick lines.
+  void FollowLightPen();
 
  private:
   template <std::uint8_t (Board::*SlowPath)(std::uint16_t)>
   [[gnu::always_inline]] std::uint8_t ReadThrough(std::uint16_t address) {
-    if (Clock >= NextEvent) [[unlikely]] WaitForBus();
+    if (Clock >= NextEvent) [[unlikely]] {
+      ReadAddress = address;
+      WaitForBus();
+    }
     const std::uint8_t* page = Map.Reads[address >> 8];
     const std::uint8_t value =
         page != nullptr && address > 1 ? page[address & 0xFF] : (this->*SlowPath)(address);
@@ -148,6 +163,7 @@ class Board {
 
   static CiaPorts Cia1Pins(void* board, CiaPorts driven);
   static CiaPorts Cia2Pins(void* board, CiaPorts driven);
+  static std::uint8_t DataBus(const void* board);
 
   bool CartridgeRom = false;
   Machine::MemoryWatchHook WatchHook = nullptr;
@@ -161,6 +177,9 @@ class Board {
   bool IrqLevel = false;
   bool NmiLevel = false;
   std::uint64_t StalledReadAt = ~std::uint64_t{0};
+  // The address of the read the processor last waited with: what it holds on the data bus
+  // while BA keeps it there.
+  std::uint16_t ReadAddress = 0;
   std::uint64_t PublishedClock = 0;
 };
 

@@ -1,48 +1,19 @@
 #include "accurate/vic_ii.h"
 
 #include <algorithm>
-#include <cstring>
+#include <bit>
 
-#include "interface/picture.h"
+#include "accurate/vic_constants.h"
 
 namespace quillon::accurate {
+
+using namespace vic;
+
 namespace {
 
-// Register numbers.
-constexpr int SpriteY0 = 0x01;
-constexpr int Control1 = 0x11;
-constexpr int RasterRegister = 0x12;
-constexpr int LightPenX = 0x13;
-constexpr int LightPenY = 0x14;
-constexpr int SpriteEnable = 0x15;
-constexpr int Control2 = 0x16;
-constexpr int SpriteExpandY = 0x17;
-constexpr int MemoryPointers = 0x18;
-constexpr int InterruptRegister = 0x19;
-constexpr int InterruptEnableRegister = 0x1A;
-constexpr int SpriteSpriteCollision = 0x1E;
-constexpr int SpriteBackgroundCollision = 0x1F;
-constexpr int BorderColor = 0x20;
-constexpr int LastColor = 0x2E;
-
-constexpr std::uint8_t Den = 0x10;
-constexpr std::uint8_t Rsel = 0x08;
-
-// Interrupt latch bits.
-constexpr std::uint8_t RasterInterrupt = 0x01;
-constexpr std::uint8_t BackgroundCollisionInterrupt = 0x02;
-constexpr std::uint8_t SpriteCollisionInterrupt = 0x04;
-
-// Fixed cycles of every line.
 constexpr int LineZeroCompareCycle = 2;
-constexpr int FirstBadLineBaCycle = 12;
-constexpr int VideoCounterCycle = 14;
-constexpr int SpriteBaseCycle = 16;
 constexpr int SpriteDmaCycle = 55;
 constexpr int SpriteDmaAgainCycle = 56;
-constexpr int LastCAccessCycle = 54;
-constexpr int FirstGAccessCycle = 16;
-constexpr int LastGAccessCycle = 55;
 constexpr int FirstRefreshCycle = 11;
 constexpr int LastRefreshCycle = 15;
 
@@ -51,15 +22,14 @@ constexpr int FirstBadLine = 0x30;
 constexpr int LastBadLine = 0xF7;
 
 constexpr std::uint8_t SpriteRowEnd = 63;
-constexpr std::uint8_t SpriteCounterMask = 0x3F;
+
+// Where the X counter stands in the 6567R8's cycles 64 and 65.
+constexpr int NtscHeldX = 0x18C;
+constexpr int NtscLastX = 0x194;
 
 }  // namespace
 
 // --- Cycle masks -----------------------------------------------------------------------------
-
-bool VicII::CycleMask::Test(int cycle) const {
-  return cycle < 64 ? (Low >> cycle) & 1 : (High >> (cycle - 64)) & 1;
-}
 
 void VicII::CycleMask::Set(int cycle) {
   if (cycle < 64) {
@@ -69,16 +39,31 @@ void VicII::CycleMask::Set(int cycle) {
   }
 }
 
+int VicII::CycleMask::Next(int cycle, bool set) const {
+  for (int word = cycle >> 6; word < 2; ++word) {
+    std::uint64_t bits = word == 0 ? Low : High;
+    if (!set) bits = ~bits;
+    if (word == cycle >> 6) bits &= ~std::uint64_t{0} << (cycle & 63);
+    if (bits != 0) return 64 * word + std::countr_zero(bits);
+  }
+  return 128;
+}
+
 // --- Power and time ---------------------------------------------------------------------------
 
 void VicII::PowerOn(bool pal, std::uint64_t clock) {
   S = State{};
+  SettingStale = true;
   S.Pal = S.PendingPal = pal;
   S.LineStart = clock;
   S.Rc = 7;
-  S.VerticalBorder = true;
-  for (Sprite& sprite : S.Sprites) sprite.ExpandFlop = true;
+  S.VerticalBorder = S.MainBorder = true;
+  for (Sprite& sprite : S.Sprites) {
+    sprite.ExpandFlop = true;
+    sprite.Shifted = SpriteShiftEnd;
+  }
   UpdateBadLine(0);
+  UpdateWatch();
   Schedule(1);
 }
 
@@ -88,23 +73,31 @@ std::uint16_t VicII::RasterAt(std::uint64_t clock) const {
   return S.Line;
 }
 
+// The X counter at the start of line cycle `cycle`. The 6567R8 holds it for a cycle near the
+// line's end to fit 512 values into 65 cycles.
+int VicII::CycleX(int cycle) const {
+  if (cycle < VideoCounterCycle) return Timing().FirstX + 8 * (cycle - 1);
+  if (!S.Pal && cycle > 63) return cycle == 64 ? NtscHeldX : NtscLastX;
+  return 8 * cycle - 108;
+}
+
 bool VicII::BadLineCondition() const {
   return S.Line >= FirstBadLine && S.Line <= LastBadLine &&
          (S.Line & 7) == (S.Registers[Control1] & 7) && S.DenLatch;
 }
 
-// The condition as it stands from line cycle `cycle` + 1 on (the whole line for 0): a bad line
-// enters display state, and one that comes before the last c-access makes the line's c-accesses.
+// The condition as it stands from line cycle `cycle` + 1 on (the whole line for 0). A bad line
+// that comes up pulls BA low, at cycle 12 at the earliest; the sequencer enters display state
+// and counts its g-accesses as display-state ones from the cycle after.
 void VicII::UpdateBadLine(int cycle) {
+  const bool was = S.BadLine;
   S.BadLine = BadLineCondition();
   if (!S.BadLine) return;
-  S.DisplayState = true;
-  if (cycle < LastCAccessCycle) S.BadLineSeen = true;
-}
-
-bool VicII::BaLowAt(int cycle) const {
-  return (S.BadLine && cycle >= FirstBadLineBaCycle && cycle <= LastCAccessCycle) ||
-         S.SpriteBa.Test(cycle);
+  if (!was) S.BadLineBa = static_cast<std::uint8_t>(std::max(cycle + 1, FirstBadLineBaCycle));
+  if (!S.DisplayState) {
+    S.DisplayState = true;
+    S.DisplayFrom = static_cast<std::uint8_t>(cycle + 2);
+  }
 }
 
 int VicII::NextFixedEvent(int cycle) const {
@@ -118,27 +111,60 @@ int VicII::NextFixedEvent(int cycle) const {
   return next;
 }
 
-// After the work of `cycle`: how long BA stays low from it, and the next cycle with work, which
-// is the next fixed event or the next cycle in which BA falls.
+// After the work of `cycle`: how long BA stays low from it, and the next cycle with work: the
+// next fixed event, the next cycle in which BA falls, or, while it is low, the one in which it
+// rises, so that what the chip fetched meanwhile is drawn before the processor runs again. While
+// a sprite collision could raise an interrupt, every cycle is drawn as it ends.
 void VicII::Schedule(int cycle) {
-  const int end = Timing().CyclesPerLine + 1;
-  int run = cycle;
-  while (run < end && BaLowAt(run)) ++run;
+  CycleMask low = S.SpriteBa;
+  if (S.BadLine) {
+    low.Low |= (~std::uint64_t{0} << FirstBadLineBaCycle) &
+               (~std::uint64_t{0} >> (63 - LastCAccessCycle));
+  }
+  const int run = std::min(low.Next(cycle, false), Timing().CyclesPerLine + 1);
   S.BaLowUntil = run > cycle ? ClockOf(run) : 0;
-  const int fixed = NextFixedEvent(cycle);
-  int fall = std::max(run, cycle + 1);
-  while (fall < fixed && !BaLowAt(fall)) ++fall;
-  S.NextEventClock = ClockOf(std::min(fixed, fall));
+  int next = NextFixedEvent(cycle);
+  next = std::min(next, run > cycle ? run : low.Next(cycle + 1, true));
+  if (CollisionInterruptDue()) next = std::min(next, cycle + 1);
+  S.NextEventClock = ClockOf(next);
+}
+
+// The RAM that the g-accesses not yet drawn may read: the character generator or the bitmap in
+// display state (nothing when the character ROM stands there), the idle byte in idle state. The
+// other fetches are made while BA holds the processor.
+void VicII::UpdateWatch() {
+  S.WatchSize = 0;
+  if (S.DrawnCycle >= LastGAccessCycle) return;
+  const std::uint8_t control = S.Registers[Control1];
+  const std::uint8_t pointers = S.Registers[MemoryPointers];
+  unsigned base;
+  unsigned size;
+  if (!S.DisplayState && !S.BadLine) {
+    base = (control & Ecm) ? 0x39FF : 0x3FFF;
+    size = 1;
+  } else if (control & Bmm) {
+    base = (pointers & 0x08u) << 10;
+    size = 0x2000;
+  } else {
+    base = (pointers & 0x0Eu) << 10;
+    size = (S.Bank & 1) == 0 && (base & 0x3000) == 0x1000 ? 0 : 0x800;
+  }
+  S.WatchLow = (unsigned{S.Bank} << 14) | base;
+  S.WatchSize = size;
 }
 
 LineEnd VicII::StartCycle(std::uint64_t clock) {
   LineEnd ended = LineEnd::None;
   int cycle = LineCycle(clock);
   if (cycle > Timing().CyclesPerLine) {
+    DrawUpTo(Timing().CyclesPerLine);
+    FinishLine();
     S.LineStart += static_cast<unsigned>(Timing().CyclesPerLine);
     NewLine();
     ended = S.Line == 0 ? LineEnd::Frame : LineEnd::Line;
     cycle = 1;
+  } else {
+    DrawUpTo(cycle - 1);
   }
   switch (cycle) {
     case 1:
@@ -149,6 +175,7 @@ LineEnd VicII::StartCycle(std::uint64_t clock) {
       break;
     case VideoCounterCycle:
       S.Vc = S.VcBase;
+      S.Vmli = 0;
       if (S.BadLine) S.Rc = 0;
       break;
     case SpriteBaseCycle:
@@ -163,26 +190,31 @@ LineEnd VicII::StartCycle(std::uint64_t clock) {
     default:
       break;
   }
-  if (cycle == Timing().DisplayCheckCycle) {
-    DrawLine();
-    DisplayCheck();
-  }
+  if (cycle == Timing().DisplayCheckCycle) DisplayCheck();
+  UpdateWatch();
   Schedule(cycle);
   return ended;
 }
 
 // The counters move on to the next line, which may be the next frame's first: the video
-// standard switches here, and a line past the new standard's last begins the next frame.
+// standard switches here, and a line past the new standard's last begins the next frame. The
+// light pen may fire again in a new frame.
 void VicII::NewLine() {
+  if (S.Pal != S.PendingPal) SettingStale = true;
   S.Pal = S.PendingPal;
   ++S.Line;
   if (S.Line >= LinesPerFrame()) S.Line = 0;
   S.SpriteBa = S.NextSpriteBa;
   S.NextSpriteBa = CycleMask{};
   S.RasterIrqDone = false;
-  S.BadLineSeen = false;
-  if (S.Line == 0) S.VcBase = 0;
+  S.DrawnCycle = 0;
+  S.DisplayFrom = 0;
+  if (S.Line == 0) {
+    S.VcBase = 0;
+    S.LightPenDone = false;
+  }
   if (S.Line == FirstBadLine) S.DenLatch = (S.Registers[Control1] & Den) != 0;
+  S.BadLine = false;
   UpdateBadLine(0);
 }
 
@@ -199,14 +231,17 @@ void VicII::CompareRaster() {
 
 // --- Sprites ---------------------------------------------------------------------------------
 
-// Cycle 16: a sprite whose flip-flop is set has shown its row and moves on to the next; after
-// the last row its DMA ends.
+// Cycles 15 and 16: a sprite whose flip-flop is set has shown its row and moves on to the next
+// (MCBASE + 2, then + 1: MCBASE <- MC); after the last row its DMA ends. A sprite whose MCBASE a
+// $D017 write in cycle 15 already mixed (Write) keeps that value.
 void VicII::SpriteCounters() {
-  for (Sprite& sprite : S.Sprites) {
+  for (int n = 0; n < 8; ++n) {
+    Sprite& sprite = S.Sprites[n];
     if (!sprite.Dma || !sprite.ExpandFlop) continue;
-    sprite.McBase = (sprite.McBase + 3) & SpriteCounterMask;
+    if (!((S.CrunchedBase >> n) & 1)) sprite.McBase = (sprite.McBase + 3) & SpriteCounterMask;
     if (sprite.McBase == SpriteRowEnd) sprite.Dma = false;
   }
+  S.CrunchedBase = 0;
 }
 
 // Cycles 55 and 56: the Y-expanded sprites' flip-flops turn over (55 only), and an enabled
@@ -243,25 +278,17 @@ void VicII::SpriteDmaCheck(bool toggleFlops) {
 }
 
 // Cycle 58: each sprite's data counter starts its row; a sprite with DMA whose Y is the raster
-// line is shown from the next line on, one without is no longer shown; the rows for the next
-// line are fetched. The sequencer goes idle after a character's last pixel row, and counts rows
-// while it shows them.
+// line is shown from here on, one without is no longer shown. The sequencer goes idle after a
+// character's last pixel row, and counts rows while it shows them.
 void VicII::DisplayCheck() {
   for (int n = 0; n < 8; ++n) {
     Sprite& sprite = S.Sprites[n];
     sprite.Mc = sprite.McBase;
     if (!sprite.Dma) {
       sprite.Display = false;
-      continue;
+    } else if (S.Registers[SpriteY0 + 2 * n] == (S.Line & 0xFF)) {
+      sprite.Display = true;
     }
-    if (S.Registers[SpriteY0 + 2 * n] == (S.Line & 0xFF)) sprite.Display = true;
-    const unsigned pointer = Fetch(MatrixBase() + 0x3F8u + static_cast<unsigned>(n));
-    std::uint32_t row = 0;
-    for (int i = 0; i < 3; ++i) {
-      row = (row << 8) | Fetch((pointer << 6) | sprite.Mc);
-      sprite.Mc = (sprite.Mc + 1) & SpriteCounterMask;
-    }
-    sprite.Data = row;
   }
   if (S.Rc == 7) {
     S.DisplayState = false;
@@ -269,55 +296,6 @@ void VicII::DisplayCheck() {
   }
   if (S.BadLine) S.DisplayState = true;
   if (S.DisplayState) S.Rc = (S.Rc + 1) & 7;
-}
-
-// --- Drawing ---------------------------------------------------------------------------------
-
-void VicII::DrawLine() {
-  const std::uint8_t control = S.Registers[Control1];
-  // The picture numbers its lines one behind RASTER: the display window's first line, RASTER 51
-  // with 25 rows, is its line 50 (FirstPictureLine), as the classic model draws it.
-  const int pictureLine = (S.Line + LinesPerFrame() - 1) % LinesPerFrame();
-  if (Borders != nullptr && pictureLine < BorderTableLines) {
-    Borders[pictureLine] = S.Registers[BorderColor] & 0x0F;
-  }
-  // The vertical border closes on the bottom line and opens on the top one while DEN is set.
-  const int top = (control & Rsel) ? 51 : 55;
-  const int bottom = (control & Rsel) ? 251 : 247;
-  if (S.Line == bottom) {
-    S.VerticalBorder = true;
-  } else if (S.Line == top && (control & Den)) {
-    S.VerticalBorder = false;
-  }
-  if (S.BadLineSeen) {
-    // The line's 40 c-accesses, from VC on.
-    for (unsigned i = 0; i < 40; ++i) {
-      const unsigned offset = (S.Vc + i) & 0x3FF;
-      S.MatrixLine[i] = Fetch(MatrixBase() | offset);
-      S.ColorLine[i] = Memory.ColorRam[offset] & 0x0F;
-    }
-  }
-  const int row = pictureLine - FirstPictureLine;
-  if (Window != nullptr && row >= 0 && row < PictureHeight) {
-    std::uint32_t data[8];
-    std::uint8_t shown = 0;
-    for (int n = 0; n < 8; ++n) {
-      data[n] = S.Sprites[n].Data;
-      if (S.Sprites[n].Display) shown |= static_cast<std::uint8_t>(1u << n);
-    }
-    const LineInput input = {&Memory, S.Registers, S.Bank, S.MatrixLine, S.ColorLine,
-                             S.DisplayState, S.Vc, S.Rc, S.VerticalBorder, shown, data,
-                             Timing().LeftmostX, Timing().XWrap};
-    const LineCollisions hits = DrawWindowLine(input, Window + row * PictureWidth);
-    // A collision register that was clear raises its interrupt with its first bits.
-    if (hits.SpriteSprite != 0 && S.SpriteSprite == 0) Latch(SpriteCollisionInterrupt);
-    if (hits.SpriteBackground != 0 && S.SpriteBackground == 0) {
-      Latch(BackgroundCollisionInterrupt);
-    }
-    S.SpriteSprite |= hits.SpriteSprite;
-    S.SpriteBackground |= hits.SpriteBackground;
-  }
-  if (S.DisplayState) S.Vc = (S.Vc + 40) & 0x3FF;
 }
 
 // --- Registers -------------------------------------------------------------------------------
@@ -329,8 +307,8 @@ std::uint8_t VicII::Peek(int reg, std::uint64_t clock) const {
     case Control1:
       return static_cast<std::uint8_t>((value & 0x7F) | ((RasterAt(clock) & 0x100) >> 1));
     case RasterRegister: return static_cast<std::uint8_t>(RasterAt(clock));
-    case LightPenX:
-    case LightPenY: return 0;
+    case LightPenX: return S.LightPenX;
+    case LightPenY: return S.LightPenY;
     case Control2: return value | 0xC0;
     case MemoryPointers: return value | 0x01;
     case InterruptRegister:
@@ -344,16 +322,27 @@ std::uint8_t VicII::Peek(int reg, std::uint64_t clock) const {
   }
 }
 
+// The collision registers and the latch show the pixels drawn up to the cycle before the read.
 std::uint8_t VicII::Read(int reg, std::uint64_t clock) {
+  reg &= 0x3F;
+  if (reg == InterruptRegister || reg == SpriteSpriteCollision ||
+      reg == SpriteBackgroundCollision) {
+    DrawUpTo(LineCycle(clock) - 1);
+  }
   const std::uint8_t value = Peek(reg, clock);
-  if ((reg & 0x3F) == SpriteSpriteCollision) S.SpriteSprite = 0;
-  if ((reg & 0x3F) == SpriteBackgroundCollision) S.SpriteBackground = 0;
+  if (reg == SpriteSpriteCollision) S.SpriteSprite = 0;
+  if (reg == SpriteBackgroundCollision) S.SpriteBackground = 0;
   return value;
 }
 
+// A write in cycle c counts from cycle c + 1: the chip draws up to c with what it replaces.
 void VicII::Write(int reg, std::uint8_t value, std::uint64_t clock) {
   reg &= 0x3F;
   if (reg > LastColor) return;
+  const int cycle = LineCycle(clock);
+  DrawUpTo(cycle);
+  // The chip looks again in the next cycle.
+  S.NextEventClock = clock + 1;
   switch (reg) {
     case InterruptRegister:
       S.InterruptLatch &= static_cast<std::uint8_t>(~value & 0x0F);
@@ -361,6 +350,8 @@ void VicII::Write(int reg, std::uint8_t value, std::uint64_t clock) {
     case InterruptEnableRegister:
       S.InterruptEnable = value & 0x0F;
       return;
+    case LightPenX:
+    case LightPenY:
     case SpriteSpriteCollision:
     case SpriteBackgroundCollision:
       return;
@@ -368,10 +359,19 @@ void VicII::Write(int reg, std::uint8_t value, std::uint64_t clock) {
       break;
   }
   S.Registers[reg] = value;
+  SettingStale = true;
   if (reg == SpriteExpandY) {
-    // A sprite that is not Y-expanded keeps its flip-flop set.
+    // A sprite that is not Y-expanded keeps its flip-flop set. Set in cycle 15, while the chip
+    // moves MCBASE on, it mixes MCBASE with MC: OR in bits 0, 2 and 4, AND in bits 1, 3 and 5.
     for (int n = 0; n < 8; ++n) {
-      if (!((value >> n) & 1)) S.Sprites[n].ExpandFlop = true;
+      Sprite& sprite = S.Sprites[n];
+      if ((value >> n) & 1) continue;
+      if (cycle == SpriteCrunchCycle && sprite.Dma && !sprite.ExpandFlop) {
+        sprite.McBase = static_cast<std::uint8_t>(((sprite.Mc | sprite.McBase) & 0x15) |
+                                                  (sprite.Mc & sprite.McBase & 0x2A));
+        S.CrunchedBase |= static_cast<std::uint8_t>(1u << n);
+      }
+      sprite.ExpandFlop = true;
     }
   }
   if (reg == Control1 || reg == RasterRegister) {
@@ -386,16 +386,38 @@ void VicII::Write(int reg, std::uint8_t value, std::uint64_t clock) {
   }
   if (reg == Control1) {
     if (S.Line == FirstBadLine && (value & Den)) S.DenLatch = true;
-    UpdateBadLine(LineCycle(clock));
+    UpdateBadLine(cycle);
   }
-  // The write counts from the next cycle on: the chip looks again there.
-  S.NextEventClock = clock + 1;
+  UpdateWatch();
+}
+
+void VicII::SetBank(std::uint8_t bank, std::uint64_t clock) {
+  bank &= 3;
+  if (bank == S.Bank) return;
+  DrawUpTo(LineCycle(clock));
+  S.Bank = bank;
+  UpdateWatch();
+}
+
+// The latch takes X at the end of the cycle the input fell in, halved, and RASTER's low byte.
+void VicII::SetLightPen(bool low, std::uint64_t clock) {
+  const bool falling = low && !S.LightPenLow;
+  S.LightPenLow = low;
+  if (!falling || S.LightPenDone) return;
+  S.LightPenDone = true;
+  const int cycle = std::min(LineCycle(clock), Timing().CyclesPerLine);
+  S.LightPenX = static_cast<std::uint8_t>(CycleX(cycle % Timing().CyclesPerLine + 1) >> 1);
+  S.LightPenY = static_cast<std::uint8_t>(RasterAt(clock));
+  Latch(LightPenInterrupt);
+  S.NextEventClock = std::min(S.NextEventClock, clock + 1);
 }
 
 std::uint16_t VicII::ScreenAddress() const {
   return static_cast<std::uint16_t>((S.Bank << 14) | MatrixBase());
 }
 
+// The g-access of a cycle not yet drawn is found by counting the display-state accesses between
+// the last one drawn and it.
 std::uint8_t VicII::Phi1Byte(std::uint64_t clock) const {
   int cycle = LineCycle(clock);
   const int cycles = Timing().CyclesPerLine;
@@ -405,21 +427,25 @@ std::uint8_t VicII::Phi1Byte(std::uint64_t clock) const {
     if (cycle == pointer) return Fetch(MatrixBase() + 0x3F8u + static_cast<unsigned>(n));
     if (cycle == pointer % cycles + 1 && S.Sprites[n].Dma) {
       const unsigned data = Fetch(MatrixBase() + 0x3F8u + static_cast<unsigned>(n));
-      return Fetch((data << 6) | S.Sprites[n].Mc);
+      return Fetch((data << 6) | ((S.Sprites[n].McBase + 1u) & SpriteCounterMask));
     }
   }
-  const bool ecm = (S.Registers[Control1] & 0x40) != 0;
+  const bool ecm = (S.Registers[Control1] & Ecm) != 0;
   if (cycle >= FirstRefreshCycle && cycle <= LastRefreshCycle) {
     const unsigned refresh = (0xFFu - 5u * S.Line - static_cast<unsigned>(cycle - FirstRefreshCycle)) & 0xFF;
     return Fetch(0x3F00 | refresh);
   }
-  if (cycle >= FirstGAccessCycle && cycle <= LastGAccessCycle && S.DisplayState) {
-    const unsigned i = static_cast<unsigned>(cycle - FirstGAccessCycle);
+  const int displayFrom = std::max({S.DrawnCycle + 1, FirstGAccessCycle, int{S.DisplayFrom}});
+  if (cycle >= FirstGAccessCycle && cycle <= LastGAccessCycle && S.DisplayState &&
+      cycle >= S.DisplayFrom) {
+    const unsigned ahead = static_cast<unsigned>(std::max(cycle - displayFrom, 0));
+    const unsigned vc = (S.Vc + ahead) & 0x3FF;
+    const unsigned vmli = std::min(S.Vmli + ahead, unsigned{Columns - 1});
     unsigned address;
-    if (S.Registers[Control1] & 0x20) {
-      address = ((S.Registers[MemoryPointers] & 0x08u) << 10) | (((S.Vc + i) & 0x3FF) << 3) | S.Rc;
+    if (S.Registers[Control1] & Bmm) {
+      address = ((S.Registers[MemoryPointers] & 0x08u) << 10) | (vc << 3) | S.Rc;
     } else {
-      address = ((S.Registers[MemoryPointers] & 0x0Eu) << 10) | (unsigned{S.MatrixLine[i]} << 3) | S.Rc;
+      address = ((S.Registers[MemoryPointers] & 0x0Eu) << 10) | (unsigned{S.MatrixLine[vmli]} << 3) | S.Rc;
     }
     return Fetch(ecm ? address & ~0x0600u : address);
   }
@@ -445,12 +471,13 @@ void VicII::Fields(Stream& s, Self& v) {
   s.Field(v.Bank);
   s.Flag(v.DenLatch);
   s.Flag(v.BadLine);
-  s.Flag(v.BadLineSeen);
+  s.Field(v.BadLineBa);
   s.Flag(v.DisplayState);
-  s.Flag(v.VerticalBorder);
+  s.Field(v.DisplayFrom);
   s.Field(v.Vc);
   s.Field(v.VcBase);
   s.Field(v.Rc);
+  s.Field(v.Vmli);
   s.Raw(v.MatrixLine, sizeof v.MatrixLine);
   s.Raw(v.ColorLine, sizeof v.ColorLine);
   for (auto& sprite : v.Sprites) {
@@ -460,13 +487,30 @@ void VicII::Fields(Stream& s, Self& v) {
     s.Flag(sprite.Dma);
     s.Flag(sprite.Display);
     s.Field(sprite.Data);
+    s.Field(sprite.Shifted);
+    s.Flag(sprite.Shifting);
   }
+  s.Field(v.CrunchedBase);
   s.Field(v.SpriteBa.Low);
   s.Field(v.SpriteBa.High);
   s.Field(v.NextSpriteBa.Low);
   s.Field(v.NextSpriteBa.High);
   s.Field(v.BaLowUntil);
   s.Field(v.NextEventClock);
+  s.Field(v.DrawnCycle);
+  s.Flag(v.MainBorder);
+  s.Flag(v.VerticalBorder);
+  for (auto& byte : v.Sequencer) {
+    s.Field(byte.Pattern);
+    s.Field(byte.Code);
+    s.Field(byte.Color);
+    s.Flag(byte.Fetched);
+  }
+  s.Raw(v.LinePixels, sizeof v.LinePixels);
+  s.Flag(v.LightPenLow);
+  s.Flag(v.LightPenDone);
+  s.Field(v.LightPenX);
+  s.Field(v.LightPenY);
 }
 
 void VicII::Save(SnapshotWriter& out) const { Fields(out, S); }
@@ -477,15 +521,19 @@ bool VicII::Load(SnapshotReader& in) {
   const VicTiming& timing = loaded.Pal ? PalTiming : NtscTiming;
   bool valid = !in.Failed && loaded.Line < timing.LinesPerFrame && loaded.Bank <= 3 &&
                loaded.Rc <= 7 && loaded.Vc <= 0x3FF && loaded.VcBase <= 0x3FF &&
-               loaded.Compare <= 0x1FF && loaded.InterruptLatch <= 0x0F &&
-               loaded.InterruptEnable <= 0x0F && loaded.NextEventClock > loaded.LineStart &&
+               loaded.Vmli <= Columns && loaded.Compare <= 0x1FF &&
+               loaded.InterruptLatch <= 0x0F && loaded.InterruptEnable <= 0x0F &&
+               loaded.DrawnCycle <= timing.CyclesPerLine &&
+               loaded.NextEventClock > loaded.LineStart &&
                loaded.NextEventClock - loaded.LineStart <= static_cast<unsigned>(timing.CyclesPerLine);
   for (const Sprite& sprite : loaded.Sprites) {
     valid = valid && sprite.Mc <= SpriteCounterMask && sprite.McBase <= SpriteCounterMask &&
-            sprite.Data <= 0xFFFFFF;
+            sprite.Data <= 0xFFFFFF && sprite.Shifted <= SpriteShiftEnd;
   }
   if (!valid) return false;
   S = loaded;
+  SettingStale = true;
+  UpdateWatch();
   return true;
 }
 

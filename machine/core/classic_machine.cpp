@@ -167,6 +167,7 @@ class ClassicMachine final : public Machine {
 
   std::uint8_t* Picture() override { return FrameImage.Picture; }
   const std::uint8_t* LineBorderColors() const override { return FrameImage.LineBorderColor; }
+  const std::uint8_t* BorderedPicture() const override { return nullptr; }
   void SetPictureTarget(std::uint8_t* target) override {
     FrameImage.Target = target != nullptr ? target : FrameImage.Picture;
   }

@@ -169,6 +169,12 @@ class Machine {
   virtual std::uint8_t* Picture() = 0;
   // The border colour of every raster line, BorderTableLines entries.
   virtual const std::uint8_t* LineBorderColors() const = 0;
+  // The whole picture with its border, pixel for pixel (BorderedWidth x BorderedHeight colour
+  // numbers, top row first), for a model that draws the border as the beam does: opened
+  // borders, sprites in them, colour changes within a line. Its display window part holds what
+  // the chip drew there, without the shell's text (which goes into Picture() only). Null for a
+  // model that draws the border one colour per line (LineBorderColors()).
+  virtual const std::uint8_t* BorderedPicture() const = 0;
   // Where the video chip writes the display window instead of Picture(): a surface of the same
   // layout that is shown directly (full screen); null for Picture() itself.
   virtual void SetPictureTarget(std::uint8_t* target) = 0;

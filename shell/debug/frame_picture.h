@@ -1,5 +1,5 @@
-// The picture with its border as the window and the screenshots show it: raster lines 30-269,
-// the display window with 20 pixels of border on either side, in colour numbers.
+// The picture with its border in colour numbers, as the window shows it: BorderedWidth x
+// BorderedHeight (interface/picture.h), for the remote monitor's display command.
 #pragma once
 
 #include <cstdint>
@@ -8,12 +8,9 @@
 
 namespace quillon {
 
-inline constexpr std::int32_t BorderSize = 20;
-inline constexpr std::int32_t BorderedWidth = PictureWidth + 2 * BorderSize;
-inline constexpr std::int32_t BorderedHeight = PictureHeight + 2 * BorderSize;
-inline constexpr int FirstBorderedLine = FirstPictureLine - BorderSize;
-
-// BorderedWidth x BorderedHeight colour numbers 0-15 into `out`, top row first.
+// The bordered picture into `out`, top row first: the border as the model draws it (pixel by
+// pixel where it has a BorderedPicture(), else a colour a line) and the display window from
+// Picture(), with whatever the shell drew there.
 void BorderedFrame(Machine& machine, std::uint8_t* out);
 
 }  // namespace quillon

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <vector>
 
-#include "debug/frame_picture.h"
 #include "debug/status_line.h"
 #include "debug/trace_view.h"
 #include "keyboard/host_keys.h"
@@ -25,15 +24,31 @@ constexpr int PresentAttempts = 4;
 constexpr std::uint8_t ColourMask = 0x0F;
 
 std::vector<std::uint32_t> DisplayBuffer;
-// The bordered picture in colour numbers, on its way into the display buffer.
-std::vector<std::uint8_t> BorderedColours;
 
 void SetCursorVisible(bool visible) {
   if (DisplayPlatform.ShowMouseCursor != nullptr) DisplayPlatform.ShowMouseCursor(visible);
 }
 
+void ConvertPixels(const std::uint8_t* source, int count, std::uint32_t* target) {
+  for (int x = 0; x < count; ++x) target[x] = Palette[source[x] & ColourMask];
+}
+
 void ConvertRow(const std::uint8_t* source, std::uint32_t* target) {
-  for (int x = 0; x < PictureWidth; ++x) target[x] = Palette[source[x] & ColourMask];
+  ConvertPixels(source, PictureWidth, target);
+}
+
+// A bordered row from the machine's bordered picture; the display window's part, which the
+// shell may have drawn over, from `window` (null outside the window).
+void ConvertBorderedRow(const std::uint8_t* bordered, const std::uint8_t* window,
+                        std::uint32_t* target) {
+  if (window == nullptr) {
+    ConvertPixels(bordered, BorderedWidth, target);
+    return;
+  }
+  ConvertPixels(bordered, BorderSize, target);
+  ConvertRow(window, target + BorderSize);
+  ConvertPixels(bordered + BorderSize + PictureWidth, BorderSize,
+                target + BorderSize + PictureWidth);
 }
 
 }  // namespace
@@ -81,12 +96,27 @@ void ConvertFrame(std::uint32_t* pixels) {
     return;
   }
   if (width != BorderedWidth || height != BorderedHeight) return;
-  BorderedColours.resize(static_cast<std::size_t>(BorderedWidth) * BorderedHeight);
-  BorderedFrame(machine, BorderedColours.data());
+  // A model that draws its border pixel by pixel gives it whole; the window's pixels still come
+  // from Picture(), where the shell draws its text.
+  const std::uint8_t* bordered = machine.BorderedPicture();
   for (int r = 0; r < BorderedHeight; ++r) {
-    const std::uint8_t* colours = BorderedColours.data() + r * BorderedWidth;
     std::uint32_t* row = pixels + (BorderedHeight - 1 - r) * BorderedWidth;
-    for (int x = 0; x < BorderedWidth; ++x) row[x] = Palette[colours[x]];
+    const int y = r - BorderSize;
+    const bool inWindow = y >= 0 && y < PictureHeight;
+    if (bordered != nullptr) {
+      ConvertBorderedRow(bordered + r * BorderedWidth,
+                         inWindow ? picture + y * PictureWidth : nullptr, row);
+      continue;
+    }
+    const std::uint32_t border = Palette[machine.LineBorderColors()[r + FirstBorderedLine] &
+                                         ColourMask];
+    if (!inWindow) {
+      std::fill_n(row, BorderedWidth, border);
+      continue;
+    }
+    std::fill_n(row, BorderSize, border);
+    ConvertRow(picture + y * PictureWidth, row + BorderSize);
+    std::fill_n(row + BorderSize + PictureWidth, BorderSize, border);
   }
 }
 

@@ -1,5 +1,10 @@
 #include "support/accurate.h"
 
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
+
 #include "interface/create_machine.h"
 
 namespace quillon::test {
@@ -63,6 +68,78 @@ Assembler& Assembler::WaitBit(std::uint16_t address, std::uint8_t mask) {
 Assembler& Assembler::Stop() {
   EndAddress = Here();
   return Absolute(0x4C, EndAddress);
+}
+
+Assembler& Assembler::Branch(std::uint8_t opcode, std::uint16_t target, bool timed) {
+  const int after = Here() + 2;
+  const int offset = target - after;
+  if (offset < -128 || offset > 127 || (timed && (after >> 8) != (target >> 8))) {
+    ADD_FAILURE() << "the branch at " << Here() << " to " << target << " leaves its page";
+  }
+  return Bytes({opcode, static_cast<std::uint8_t>(offset)});
+}
+
+Assembler& Assembler::PatchWord(std::uint16_t address, std::uint16_t word) {
+  const std::size_t at = static_cast<std::uint16_t>(address - Origin);
+  Code.at(at) = static_cast<std::uint8_t>(word);
+  Code.at(at + 1) = static_cast<std::uint8_t>(word >> 8);
+  return *this;
+}
+
+Assembler& Assembler::Delay(int cycles) {
+  constexpr std::uint8_t BitZeroPage[] = {0x24, 0x02};  // 3 cycles
+  if (cycles < 2) ADD_FAILURE() << "no code takes " << cycles << " cycle";
+  // LDY #k / DEY / BNE takes 5k + 1 cycles; NOPs and a BIT make up the rest, which cannot be
+  // a single cycle. The loop's branch must stay on its page; NOPs alone otherwise.
+  auto restWith = [cycles](int loops) { return loops > 0 ? cycles - (5 * loops + 1) : cycles; };
+  int loops = (cycles - 1) / 5;
+  if (restWith(loops) == 1) --loops;
+  const int dey = Here() + 2;
+  if (((dey + 3) >> 8) != (dey >> 8)) loops = 0;
+  int rest = restWith(loops);
+  if (loops > 0) {
+    Bytes({0xA0, static_cast<std::uint8_t>(loops), 0x88});
+    Branch(0xD0, static_cast<std::uint16_t>(dey));
+  }
+  if (rest % 2 == 1) {
+    Bytes({BitZeroPage[0], BitZeroPage[1]});
+    rest -= 3;
+  }
+  return Nops(rest / 2);
+}
+
+// A poll for line 10 of a new frame, then a loop of 64 cycles that reads RASTER one cycle later in the line
+// each time round: when the line read is two past the one before, the read was in cycle 1.
+// Then a loop of one line a round counts up to `line`.
+Assembler& Assembler::SyncToLine(std::uint8_t line) {
+  constexpr std::uint8_t Previous = 0x02;
+  WaitNewFrame();
+  LdaImmediate(10);
+  const std::uint16_t poll = Here();
+  Absolute(0xCD, 0xD012);  // CMP $D012
+  Branch(0xD0, poll);
+  Absolute(0xAE, 0xD012);  // LDX $D012
+  Delay(56);
+  const std::uint16_t walk = Here();
+  Delay(45);
+  Bytes({0x86, Previous});  // STX
+  Absolute(0xAE, 0xD012);   // LDX $D012: the read in its last cycle
+  Bytes({0x8A, 0x38, 0xE5, Previous, 0xC9, 0x01});  // TXA / SEC / SBC / CMP #1
+  Branch(0xF0, walk);
+  // Cycle 13 of the line in X.
+  const std::uint16_t count = Here();
+  Delay(56);
+  Bytes({0xE8, 0xE0, line});  // INX / CPX #line
+  return Branch(0xD0, count);
+}
+
+std::vector<std::uint8_t> Assembler::ProgramFile() const {
+  static constexpr std::uint8_t Stub[] = {0x01, 0x08, 0x0B, 0x08, 0x0A, 0x00, 0x9E,
+                                          '2',  '0',  '6',  '1',  0x00, 0x00, 0x00};
+  std::vector<std::uint8_t> file(sizeof Stub + Code.size());
+  std::copy(std::begin(Stub), std::end(Stub), file.begin());
+  std::copy(Code.begin(), Code.end(), file.begin() + sizeof Stub);
+  return file;
 }
 
 void Assembler::LoadInto(Machine& machine) const {

@@ -40,12 +40,28 @@ class Assembler {
   Assembler& WaitBit(std::uint16_t address, std::uint8_t mask);
   // JMP to itself: where the program ends.
   Assembler& Stop();
+  Assembler& Jmp(std::uint16_t address) { return Absolute(0x4C, address); }
+  // A branch instruction (BNE, BEQ, ...) to `target`, which must lie on the same page as the
+  // instruction after it when `timed`, so that a taken branch takes 3 cycles.
+  Assembler& Branch(std::uint8_t opcode, std::uint16_t target, bool timed = true);
+  // Exactly `cycles` cycles (at least 2) of code that changes Y and the flags only.
+  Assembler& Delay(int cycles);
+  // Synchronises to the raster: ends at the start of cycle 12 of raster line `line` (25-50), to
+  // the cycle, where the lines since line 10 hold no bad line and no sprite. Changes A, X, Y
+  // and $02.
+  Assembler& SyncToLine(std::uint8_t line);
+  // Writes `word` over the two bytes at `address`, which the code already holds.
+  Assembler& PatchWord(std::uint16_t address, std::uint16_t word);
   std::uint16_t Here() const { return static_cast<std::uint16_t>(Origin + Code.size()); }
   // The address of the last Stop.
   std::uint16_t End() const { return EndAddress; }
 
   // Copies the code into the machine's RAM.
   void LoadInto(Machine& machine) const;
+  // The code as a program file that BASIC's RUN starts: loaded at $0801 behind a line
+  // 10 SYS2061, for code assembled at ProgramOrigin.
+  std::vector<std::uint8_t> ProgramFile() const;
+  static constexpr std::uint16_t ProgramOrigin = 0x080D;
 
  private:
   Assembler& Absolute(std::uint8_t opcode, std::uint16_t address);
