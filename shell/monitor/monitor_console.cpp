@@ -1,5 +1,6 @@
 #include "monitor/monitor_console.h"
 
+#include <chrono>
 #include <cstdio>
 #include <deque>
 #include <mutex>
@@ -13,12 +14,26 @@
 namespace quillon {
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// A line typed (or piped, or pasted) within this time after the line that let the machine run
+// was typed ahead of the run: it waits until the machine stops again, so that a script's "z"
+// then "r" shows the registers after the step. A line that comes later, while the machine runs,
+// is someone at the terminal wanting it back: it stops the machine.
+constexpr auto TypedAhead = std::chrono::milliseconds(100);
+
+struct Line {
+  std::string Text;
+  Clock::time_point ReadAt;
+};
+
 // Shared with the reading thread, which may still wait in a read of standard input when the
 // program ends: made once and never freed, so that it outlives everything else.
 struct ConsoleInput {
   std::mutex Lock;
-  std::deque<std::string> Lines;
+  std::deque<Line> Lines;
   bool Ended = false;
+  Clock::time_point EndedAt;
 };
 
 ConsoleInput& Input() {
@@ -26,66 +41,64 @@ ConsoleInput& Input() {
   return *input;
 }
 
+// The emulation thread's own: what the run ends with, the lines read and not yet carried out,
+// and when a line of this console last let the machine run.
 bool EndRunAtEnd = false;
-
-// The emulation thread's own: lines read and not yet carried out, and whether they wait for the
-// machine to stop. Lines that came together with one that let the machine run (typed ahead,
-// pasted, a script) wait until it stops again, so that "z" then "r" shows the registers after
-// the step; a line that comes while the machine runs stops it.
-std::deque<std::string> Pending;
+std::deque<Line> Pending;
 bool InputEnded = false;
-bool WaitForStop = false;
+Clock::time_point EndedAt;
+Clock::time_point LetRunAt;
 
 void ReadLines() {
-  std::string line;
+  std::string text;
   char buffer[1024];
   while (std::fgets(buffer, sizeof buffer, stdin) != nullptr) {
-    line += buffer;
-    if (line.back() != '\n') continue;
-    line.pop_back();
+    text += buffer;
+    if (text.back() != '\n') continue;
+    text.pop_back();
     {
       const std::lock_guard lock(Input().Lock);
-      Input().Lines.push_back(std::move(line));
+      Input().Lines.push_back({std::move(text), Clock::now()});
     }
-    line.clear();
+    text.clear();
     MonitorWake();
   }
   {
     const std::lock_guard lock(Input().Lock);
-    if (!line.empty()) Input().Lines.push_back(std::move(line));
+    if (!text.empty()) Input().Lines.push_back({std::move(text), Clock::now()});
     Input().Ended = true;
+    Input().EndedAt = Clock::now();
   }
   MonitorWake();
 }
+
+// Whether what was read at `readAt` waits for the machine to stop.
+bool Waits(Clock::time_point readAt) { return !MonitorHolds() && readAt < LetRunAt + TypedAhead; }
 
 void PrintOutput() {
   std::fputs(TakeTextMonitorOutput().c_str(), stdout);
   if (MonitorHolds()) std::fputs(TextMonitorPrompt().c_str(), stdout);
   std::fflush(stdout);
-  // Stopped again: the lines that waited for it go next.
-  if (WaitForStop && MonitorHolds()) MonitorWake();
+  // Stopped again: what waited for it goes next.
+  if (MonitorHolds() && (!Pending.empty() || InputEnded)) MonitorWake();
 }
 
 void TakeLines() {
   {
     const std::lock_guard lock(Input().Lock);
-    for (std::string& line : Input().Lines) Pending.push_back(std::move(line));
+    for (Line& line : Input().Lines) Pending.push_back(std::move(line));
     Input().Lines.clear();
     InputEnded = Input().Ended;
+    EndedAt = Input().EndedAt;
   }
-  if (WaitForStop && !MonitorHolds()) return;
-  WaitForStop = false;
-  while (!Pending.empty()) {
-    const std::string line = std::move(Pending.front());
+  while (!Pending.empty() && !Waits(Pending.front().ReadAt)) {
+    const std::string text = std::move(Pending.front().Text);
     Pending.pop_front();
-    TextMonitorLine(line);
+    TextMonitorLine(text);
     if (!MonitorFrontEndAttached(MonitorClient::Text)) return;
-    if (!MonitorHolds() && (!Pending.empty() || InputEnded)) {
-      WaitForStop = true;
-      return;
-    }
+    if (!MonitorHolds()) LetRunAt = Clock::now();
   }
-  if (!InputEnded) return;
+  if (!Pending.empty() || !InputEnded || Waits(EndedAt)) return;
   std::fputs("\n", stdout);
   std::fflush(stdout);
   StopMonitorConsole();
@@ -106,7 +119,6 @@ void StartMonitorConsole(bool endRunAtEndOfInput) {
 
 void StopMonitorConsole() {
   Pending.clear();
-  WaitForStop = false;
   if (MonitorFrontEndAttached(MonitorClient::Text)) DetachTextMonitor();
 }
 
