@@ -46,6 +46,8 @@ inline constexpr MenuItemResource SettingsMenuItems[] = {
     {nullptr, 0, MenuItemSeparator},
     {"C&lassic machine", CommandModelClassic, MenuItemChecked},
     {"&Accurate machine (cycle-exact)", CommandModelAccurate, 0},
+    {nullptr, 0, MenuItemSeparator},
+    {"Remote &monitor", CommandRemoteMonitor, 0},
 };
 inline constexpr MenuItemResource HelpMenuItems[] = {
     {"&Help", CommandHelp, MenuItemGrayed},
