@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the tests with ThreadSanitizer and runs those labelled tsan: the ones where the
-# emulation thread and the sound timer's thread share state.
+# emulation thread shares state with the sound timer's thread or the remote monitor's server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=build-tsan

@@ -16,6 +16,7 @@
 #include "cpu/cpu.h"
 #include "app/command_line.h"
 #include "app/headless_run.h"
+#include "debug/disassembly_table.h"
 #include "debug/trace_log.h"
 #include "debug/trace_view.h"
 #include "support/differential.h"
@@ -157,7 +158,9 @@ TEST(TraceLog, EachLineSaysWhatTheTraceViewShowsForTheSameState) {
       {{0xD0, 0xFB}, "D0 FB     BNE $*FB   "},
       {{0xEA}, "EA        NOP        "},
       {{0xB1, 0x62}, "B1 62     LDA ($62),Y"},
-      {{0x0C, 0x34, 0x12}, "0C 34 12  ??? $1234  "},
+      {{0x0C, 0x34, 0x12}, "0C 34 12  NOP $1234  "},
+      {{0xB3, 0x10}, "B3 10     LAX ($10),Y"},
+      {{0x02}, "02        JAM        "},
   };
   Cpu.A = 0x01;
   Cpu.X = 0x9A;
@@ -178,6 +181,44 @@ TEST(TraceLog, EachLineSaysWhatTheTraceViewShowsForTheSameState) {
     EXPECT_EQ(view, logged);
     EXPECT_EQ(test::PictureRowText(0).substr(0, 6), "$C000:");
   }
+}
+
+const char* NameOf(std::uint16_t address) {
+  if (address == 0xFFD2) return "CHROUT";
+  if (address == 0x00FB) return "pointer";
+  if (address == 0xC000) return "a_label_far_longer_than_anyone_would_want_it";
+  return nullptr;
+}
+
+// The monitor's way: a branch's target as an address, named operands, immediates as values.
+TEST(Disassembler, TheMonitorsStyleShowsTargetsAndLabelsAndEveryOpcodeHasAName) {
+  const DisassemblyStyle style = {true, NameOf};
+  struct Case {
+    std::uint16_t PC;
+    std::uint8_t Bytes[3];
+    const char* Text;
+  };
+  const Case cases[] = {
+      {0xE5D3, {0xF0, 0xF8, 0}, "BEQ $E5CD"},
+      {0xC000, {0xD0, 0x7F, 0}, "BNE $C081"},
+      {0xC000, {0x20, 0xD2, 0xFF}, "JSR CHROUT"},
+      {0xC000, {0xB1, 0xFB, 0}, "LDA (pointer),Y"},
+      {0xC000, {0xA9, 0xFB, 0}, "LDA #$FB"},
+      {0xC000, {0xA5, 0xFC, 0}, "LDA $FC"},
+      {0xBFFE, {0x10, 0x00, 0}, "BPL a_label_far_longer_than_anyone_w"},
+      {0xC000, {0xEB, 0x01, 0}, "SBC #$01"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_STREQ(DisassembleBytes(c.PC, c.Bytes, style).Text, c.Text);
+  }
+  int undocumented = 0;
+  for (int opcode = 0; opcode < 256; ++opcode) {
+    EXPECT_EQ(std::string(DisassemblyTable[opcode]).find('?'), std::string::npos) << opcode;
+    undocumented += IsUndocumented(static_cast<std::uint8_t>(opcode)) ? 1 : 0;
+  }
+  EXPECT_EQ(undocumented, 256 - 151);
+  EXPECT_FALSE(IsUndocumented(0xEA));
+  EXPECT_TRUE(IsUndocumented(0xEB));
 }
 
 // The log reads the instruction bytes as the CPU would, but without the effects of a read.

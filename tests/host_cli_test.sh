@@ -168,6 +168,35 @@ snapshot | snapshot-accurate)
     [ "$(wc -l <"$work/stderr")" -eq 1 ] || fail "$damaged: $(cat "$work/stderr")"
   done
   ;;
+monitor)
+  # The text monitor on piped input: its answers on stdout, the end of the input ends the run.
+  out=$(printf 'r\nz\n> 0400 08 09\nm 0400 0401\n' | "$quillon" --headless --monitor) ||
+    fail "exit status $?"
+  echo "$out" | grep -q 'PC:FCE2 A:00 X:00 Y:00 SP:FF FL:30' || fail "no registers: $out"
+  echo "$out" | grep -q '^(FCE2) FCE4  78        SEI ' || fail "no step: $out"
+  echo "$out" | grep -q '0400  08 09 ' || fail "no memory: $out"
+  printf 'quit\n' | "$quillon" --headless --monitor --screen-text >"$work/screen" ||
+    fail "quit: exit status $?"
+  # A second server on the port of the first cannot start: one line, status 2. The first,
+  # waiting for a client that never comes, ends on SIGTERM.
+  "$quillon" --headless --remote-monitor=127.0.0.1:0 2>"$work/first" &
+  first=$!
+  for _ in $(seq 100); do
+    port=$(sed -n 's/.*listens on 127.0.0.1 port \([0-9]*\).*/\1/p' "$work/first")
+    [ -n "$port" ] && break
+    sleep 0.05
+  done
+  [ -n "$port" ] || fail "the first server said no port: $(cat "$work/first")"
+  "$quillon" --headless --remote-monitor=127.0.0.1:"$port" --frames 5 2>"$work/second"
+  status=$?
+  [ $status -eq 2 ] || fail "the second server exited with $status"
+  [ "$(wc -l <"$work/second")" -eq 1 ] || fail "$(cat "$work/second")"
+  grep -q "cannot listen on 127.0.0.1:$port" "$work/second" || fail "$(cat "$work/second")"
+  kill -TERM $first
+  wait $first
+  status=$?
+  [ $status -eq 143 ] || fail "the first server exited with $status"
+  ;;
 bad-arguments)
   write_program "$work/prog.prg"
   for arguments in "--bogus" "--headless --frames" "--headless --frames ten" \
@@ -178,7 +207,8 @@ bad-arguments)
     "--headless --screen-text --screenshot $work/never.png $work/missing.prg" \
     "--wav $work/never.wav" "--headless --wav" "--headless --wav $work/no/such/dir.wav" \
     "--headless --model turbo" "--headless --cia new" "--headless --model accurate --cia 8521" \
-    "--headless --sid 8580" "--headless --model accurate --sid 6582"; do
+    "--headless --sid 8580" "--headless --model accurate --sid 6582" \
+    "--headless --remote-monitor=nowhere" "--remote-monitor=:1" "--monitor=yes"; do
     # Without a display: where there is one, a mistake meant for the window shows in a dialog
     # as well (tests/gtk/window_e2e.sh).
     # shellcheck disable=SC2086

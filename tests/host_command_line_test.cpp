@@ -14,6 +14,7 @@
 #include "window/main_loop.h"
 #include "platform/messages.h"
 #include "app/window_run.h"
+#include "debug/screen_text.h"
 #include "media/cartridge.h"
 #include "support/files.h"
 #include "support/machine.h"
@@ -80,12 +81,38 @@ TEST(HostCommandLine, DeveloperOptionsValuesAfterEqualsSignsAndTheEndOfOptions) 
   CommandLineOptions help;
   EXPECT_EQ(Parse({"-h"}, help), "");
   EXPECT_TRUE(help.Help);
+  EXPECT_TRUE(options.FramesGiven);
+  EXPECT_FALSE(help.FramesGiven) << "the default is no given number";
+}
+
+// The monitors work in the window and headless; the remote one's address may be left out.
+TEST(HostCommandLine, TheMonitorsAndTheRemoteOnesAddress) {
+  struct Case {
+    std::vector<const char*> Arguments;
+    std::string Address;
+  };
+  const Case cases[] = {
+      {{"--remote-monitor"}, "127.0.0.1:6502"},
+      {{"--headless", "--remote-monitor=0.0.0.0:6510"}, "0.0.0.0:6510"},
+      {{"--remote-monitor=[::1]:0", "--monitor"}, "[::1]:0"},
+      {{"--monitor"}, ""},
+  };
+  for (const Case& c : cases) {
+    CommandLineOptions options;
+    EXPECT_EQ(Parse(c.Arguments, options), "");
+    EXPECT_EQ(options.RemoteMonitor, c.Address);
+    EXPECT_EQ(options.TextMonitor, c.Arguments.back() == std::string("--monitor"));
+    EXPECT_FALSE(options.FramesGiven);
+  }
 }
 
 TEST(HostCommandLine, HelpListsEveryOptionOfTheTableAndTheExitStatuses) {
   const std::string usage = UsageText();
   for (const CommandLineOption& option : CommandLineOptionTable) {
-    EXPECT_NE(usage.find(std::string("\n  ") + option.Name + " "), std::string::npos) << option.Name;
+    const std::string listed = std::string("\n  ") + option.Name;
+    EXPECT_TRUE(usage.find(listed + " ") != std::string::npos ||
+                usage.find(listed + "[=") != std::string::npos)
+        << option.Name;
   }
   for (const char* status : {"\n  0 ", "\n  1 ", "\n  2 ", "\n  3 ", "\n  N "}) {
     EXPECT_NE(usage.find(status), std::string::npos) << status;
@@ -150,7 +177,13 @@ TEST(HostCommandLine, BadArgumentsSayWhatIsWrong) {
       {{"--wav", "out.wav"}, "--wav works only with --headless"},
       {{"--headless", "--disk"}, "--disk needs a disk image"},
       {{"--headless", "--sid", "8580"}, "--sid works only with --model accurate"},
-      {{"--model", "accurate", "--sid", "6582"}, "--sid needs 6581 or 8580, not '6582'"}};
+      {{"--model", "accurate", "--sid", "6582"}, "--sid needs 6581 or 8580, not '6582'"},
+      {{"--remote-monitor="}, "--remote-monitor needs an address and port"},
+      {{"--remote-monitor=6502"}, "--remote-monitor needs ADDRESS:PORT, not '6502'"},
+      {{"--remote-monitor=localhost:65536"}, "--remote-monitor needs a port from 0 to 65535"},
+      {{"--remote-monitor=:6502"}, "--remote-monitor needs an address before the port"},
+      {{"--remote-monitor", "6510"}, "'6510' is not a .prg"},
+      {{"--monitor=1"}, "--monitor takes no value"}};
   for (const auto& [arguments, error] : cases) {
     CommandLineOptions options;
     const std::string message = Parse(arguments, options);

@@ -46,13 +46,14 @@ bool SameSettings(const SettingsState& a, const SettingsState& b) {
          a.WindowWidth == b.WindowWidth && a.WindowHeight == b.WindowHeight &&
          a.WindowMaximized == b.WindowMaximized &&
          a.ProgramFolder == b.ProgramFolder && a.CartridgeFolder == b.CartridgeFolder &&
-         a.SoundOn == b.SoundOn && a.Model == b.Model && a.Sid == b.Sid;
+         a.SoundOn == b.SoundOn && a.Model == b.Model && a.Sid == b.Sid &&
+         a.RemoteMonitor == b.RemoteMonitor && a.RemoteMonitorAddress == b.RemoteMonitorAddress;
 }
 
 TEST(HostSettings, WrittenSettingsReadBackAndDamagedTextIsRefusedWhole) {
   const SettingsState changed = {VideoStandardNtsc, 0, 1, 1, 720, 480, 1, "/home/c64/games",
                                  "/home/c64/cartridges with spaces", 0, MachineModel::Accurate,
-                                 SidChip::Mos8580};
+                                 SidChip::Mos8580, 1, "[::1]:6510"};
   SettingsState read = DefaultSettings;
   ASSERT_TRUE(ParseSettings(FormatSettings(changed), read));
   EXPECT_TRUE(SameSettings(read, changed));
@@ -77,7 +78,8 @@ TEST(HostSettings, WrittenSettingsReadBackAndDamagedTextIsRefusedWhole) {
       "[Window]\nWidth=99999999999\n",   "[Video]\nthis is no setting\n",
       "[Video]\n=PAL\n",                 "[Video]\nStandard=NTSC\n\x01\x02\n",
       "[Sound]\nOn=2\n",                "[Machine]\nModel=Exact\n",
-      "[Window]\nMaximized=yes\n",           "[Machine]\nSid=6582\n",
+      "[Window]\nMaximized=yes\n",       "[Machine]\nSid=6582\n",
+      "[Monitor]\nRemote=2\n",           "[Monitor]\nAddress=6502\n",
   };
   for (const char* text : damaged) {
     SettingsState settings = changed;

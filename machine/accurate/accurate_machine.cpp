@@ -19,6 +19,20 @@ namespace {
 constexpr std::size_t PictureSize = PictureWidth * PictureHeight;
 constexpr std::size_t BorderedPictureSize = BorderedWidth * BorderedHeight;
 constexpr std::size_t MaxPathLength = 4096;
+constexpr std::uint16_t BasicStart = 0xA000;
+constexpr std::uint16_t IoStart = 0xD000;
+constexpr std::uint16_t KernalStart = 0xE000;
+constexpr std::uint16_t ColorRamStart = 0xD800;
+
+bool InIoArea(std::uint16_t address) { return address >= IoStart && address < KernalStart; }
+
+// The ROM image at `address`, or null where the Rom bank shows RAM.
+const std::uint8_t* RomByte(std::uint16_t address) {
+  if (address >= KernalStart) return RomImages.Kernal + (address - KernalStart);
+  if (address >= IoStart) return RomImages.Chargen + (address - IoStart);
+  if (address >= BasicStart && address < 0xC000) return RomImages.Basic + (address - BasicStart);
+  return nullptr;
+}
 
 // The cartridge as the machine keeps it: attached or not, its file, and the image last read
 // from it, which a snapshot carries so that a machine restored from one places it at its hard
@@ -85,6 +99,15 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
   }
   void StepInstruction() override { Instruction(); }
   void SetLineFrames(bool on) override { B.LineFrames = on; }
+  // The runs end between two whole instructions, so a stop needs only the request, and there is
+  // never an instruction left to finish.
+  void RequestStop() override { B.StopRequested = true; }
+  void StopBeforeInstruction() override {
+    SkipInstruction = true;
+    B.StopRequested = true;
+  }
+  void FinishInstruction() override {}
+  bool Jammed() const override { return Cpu.Jammed(); }
   std::uint64_t Clock() const override { return B.Clock; }
   std::int32_t TakeCycleCount() override {
     return B.CycleCount.exchange(0, std::memory_order_relaxed);
@@ -114,6 +137,43 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
     r.PC = registers.PC;
   }
   std::uint8_t Peek(std::uint16_t address) const override { return B.Peek(address); }
+  std::uint8_t ReadMemory(MemoryBank bank, std::uint16_t address, bool sideEffects) override {
+    switch (bank) {
+      case MemoryBank::Ram:
+        return B.Ram[address];
+      case MemoryBank::Rom: {
+        const std::uint8_t* rom = RomByte(address);
+        return rom != nullptr ? *rom : B.Ram[address];
+      }
+      case MemoryBank::Io:
+        if (InIoArea(address)) return sideEffects ? B.ReadIo(address) : B.IoPeek(address);
+        break;
+      case MemoryBank::CpuView:
+        break;
+    }
+    return sideEffects ? B.ReadUnwatched(address) : B.Peek(address);
+  }
+  void WriteMemory(MemoryBank bank, std::uint16_t address, std::uint8_t value,
+                   bool sideEffects) override {
+    B.DrawBeforeWrite(address);
+    const bool io = bank == MemoryBank::Io ? InIoArea(address)
+                                           : bank == MemoryBank::CpuView && CpuSeesIo(address);
+    if (bank == MemoryBank::Io && io && sideEffects) {
+      B.WriteIo(address, value);
+    } else if ((bank == MemoryBank::CpuView || bank == MemoryBank::Io) && sideEffects) {
+      B.WriteUnwatched(address, value);
+    } else if (io) {
+      // Without side effects the chips' registers take nothing; colour RAM is memory.
+      if (address >= ColorRamStart && address < ColorRamStart + sizeof B.ColorRam) {
+        B.ColorRam[address & 0x3FF] = value & 0x0F;
+      }
+    } else if (bank == MemoryBank::Ram || address > 1) {
+      B.Ram[address] = value;
+    }
+  }
+  void SetMemoryWatch(const std::uint8_t* pages, MemoryWatchHook hook) override {
+    B.WatchMemory(pages, hook);
+  }
   std::uint8_t* Ram() override { return B.Ram; }
   const std::uint8_t* Ram() const override { return B.Ram; }
   std::uint16_t ScreenAddress() const override { return B.Vic.ScreenAddress(); }
@@ -134,6 +194,7 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
     B.FollowLightPen();
   }
   void PressRestore() override { B.PressRestore(); }
+  void SetUserPortLines(std::uint8_t lines) override { B.UserPortLines = lines; }
   KeyboardScans KeyboardScanCount() const override { return B.KeyboardReads; }
 
   bool LoadProgram(const std::string& path) override {
@@ -214,6 +275,11 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
         // The observer sees the clock of the fetch itself, after any cycles BA holds it up.
         B.WaitForBus();
         Fetches();
+        if (SkipInstruction) {
+          // Stopped before it: the instruction is fetched afresh by the next run.
+          SkipInstruction = false;
+          return;
+        }
       }
     }
     Cpu.Step();
@@ -237,6 +303,11 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
 
   std::string ReadBody(SnapshotReader& in, const SnapshotKeyboardPart& keyboard, Parts& parts);
 
+  // Whether the processor's view shows the I/O area at `address` now.
+  bool CpuSeesIo(std::uint16_t address) const {
+    return InIoArea(address) && B.Map.PlainReads[address >> 8] == nullptr;
+  }
+
   // --- The disk traps' view ---
   std::uint8_t* TrapRam() override { return B.Ram; }
   std::uint8_t TrapRead(std::uint16_t address) override { return B.Peek(address); }
@@ -257,6 +328,8 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
   bool PalChosen = true;
   bool ResetRequested = false;
   FetchObserver Fetches = nullptr;
+  // The fetch observer stopped the run before the instruction it saw.
+  bool SkipInstruction = false;
   CartridgeSlot Cartridge;
   std::string Disk;
   std::array<std::uint8_t, PictureSize> PictureBuffer;

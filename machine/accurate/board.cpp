@@ -170,22 +170,43 @@ void Board::SetCartridgeRom(bool present) {
 
 // --- The bus's slow half --------------------------------------------------------------------
 
+// The port, the I/O area, and the pages a watch has taken out of the tables in use.
 std::uint8_t Board::ReadSpecial(std::uint16_t address) {
+  const std::uint8_t value = ReadUnwatched(address);
+  if (WatchHook != nullptr && (Map.Watched(address) & WatchLoads)) WatchHook(address, value, false);
+  return value;
+}
+
+void Board::WriteSpecial(std::uint16_t address, std::uint8_t value) {
+  WriteUnwatched(address, value);
+  if (WatchHook != nullptr && (Map.Watched(address) & WatchStores)) WatchHook(address, value, true);
+}
+
+std::uint8_t Board::ReadUnwatched(std::uint16_t address) {
   if (address <= 1) return Port.Read(address, Clock);
-  return ReadIo(address);
+  const std::uint8_t* page = Map.PlainReads[address >> 8];
+  return page != nullptr ? page[address & 0xFF] : ReadIo(address);
 }
 
 // A write to the port also reaches the RAM beneath it, with the byte the VIC-II left on the bus:
 // the processor does not drive the data lines for its own port.
-void Board::WriteSpecial(std::uint16_t address, std::uint8_t value) {
+void Board::WriteUnwatched(std::uint16_t address, std::uint8_t value) {
+  std::uint8_t* page = Map.PlainWrites[address >> 8];
   if (address <= 1) {
     Port.Write(address, value, Clock);
     Ram[address] = Vic.Phi1Byte(Clock);
     FollowPort();
+  } else if (page != nullptr) {
+    page[address & 0xFF] = value;
   } else if ((address >> 12) == 0xD) {
     WriteIo(address, value);
   }
   // Otherwise the cartridge's ROM area, which takes no writes.
+}
+
+void Board::WatchMemory(const std::uint8_t* pages, Machine::MemoryWatchHook hook) {
+  Map.Watch(hook != nullptr ? pages : nullptr);
+  WatchHook = pages != nullptr ? hook : nullptr;
 }
 
 std::uint8_t Board::ReadIo(std::uint16_t address) {
@@ -250,8 +271,12 @@ void Board::WriteIo(std::uint16_t address, std::uint8_t value) {
 
 std::uint8_t Board::Peek(std::uint16_t address) const {
   if (address <= 1) return Port.Read(address, Clock);
-  const std::uint8_t* page = Map.Reads[address >> 8];
+  const std::uint8_t* page = Map.PlainReads[address >> 8];
   if (page != nullptr) return page[address & 0xFF];
+  return IoPeek(address);
+}
+
+std::uint8_t Board::IoPeek(std::uint16_t address) const {
   const int reg = address & 0x0F;
   switch ((address >> 8) & 0x0F) {
     case 0x0: case 0x1: case 0x2: case 0x3:
@@ -304,12 +329,13 @@ CiaPorts Board::Cia1Pins(void* context, CiaPorts driven) {
 }
 
 // CIA 2: with nothing on the serial bus, CLOCK and DATA read low only while the C64 itself pulls
-// them.
-CiaPorts Board::Cia2Pins(void*, CiaPorts driven) {
+// them; port B meets the user port.
+CiaPorts Board::Cia2Pins(void* context, CiaPorts driven) {
+  const auto& board = *static_cast<const Board*>(context);
   std::uint8_t outsideA = 0xFF;
   if (driven.A & SerialClockOut) outsideA &= static_cast<std::uint8_t>(~SerialClockIn);
   if (driven.A & SerialDataOut) outsideA &= static_cast<std::uint8_t>(~SerialDataIn);
-  return {outsideA, 0xFF};
+  return {outsideA, board.UserPortLines};
 }
 
 }  // namespace quillon::accurate

@@ -42,15 +42,11 @@ class Board {
 
   // --- The processor's bus ---
   [[gnu::always_inline]] std::uint8_t Read(std::uint16_t address) {
-    if (Clock >= NextEvent) [[unlikely]] {
-      ReadAddress = address;
-      WaitForBus();
-    }
-    const std::uint8_t* page = Map.Reads[address >> 8];
-    const std::uint8_t value =
-        page != nullptr && address > 1 ? page[address & 0xFF] : ReadSpecial(address);
-    ++Clock;
-    return value;
+    return ReadThrough<&Board::ReadSpecial>(address);
+  }
+  // A read of the instruction stream, which a watch never hears.
+  [[gnu::always_inline]] std::uint8_t Fetch(std::uint16_t address) {
+    return ReadThrough<&Board::ReadUnwatched>(address);
   }
   [[gnu::always_inline]] void Write(std::uint16_t address, std::uint8_t value) {
     if (Clock >= NextEvent) [[unlikely]] Events();
@@ -60,14 +56,19 @@ class Board {
   // A write as the processor makes it in the present banking, without the cycle. The VIC-II
   // first draws what it fetched before, when it may have fetched the byte.
   [[gnu::always_inline]] void Store(std::uint16_t address, std::uint8_t value) {
-    if (std::uint32_t{address} - Vic.WatchLow() < Vic.WatchSize()) [[unlikely]] {
-      Vic.DrawThrough(Clock);
-    }
+    DrawBeforeWrite(address);
     std::uint8_t* page = Map.Writes[address >> 8];
     if (page != nullptr && address > 1) [[likely]] {
       page[address & 0xFF] = value;
     } else {
       WriteSpecial(address, value);
+    }
+  }
+  // What a write to `address` needs first: the VIC-II draws what it fetched before, when it may
+  // have fetched the byte.
+  [[gnu::always_inline]] void DrawBeforeWrite(std::uint16_t address) {
+    if (std::uint32_t{address} - Vic.WatchLow() < Vic.WatchSize()) [[unlikely]] {
+      Vic.DrawThrough(Clock);
     }
   }
   bool IrqLine() const { return IrqLevel; }
@@ -80,6 +81,20 @@ class Board {
 
   // What a read at `address` would give, without acting on any chip.
   std::uint8_t Peek(std::uint16_t address) const;
+  // The I/O area ($D000-$DFFF) whatever the banking: a read without acting on any chip, a read
+  // and a write that do, in the cycle Clock, without its passing.
+  std::uint8_t IoPeek(std::uint16_t address) const;
+  std::uint8_t ReadIo(std::uint16_t address);
+  void WriteIo(std::uint16_t address, std::uint8_t value);
+  // A read and a write as the processor makes them in the present banking, acting on the chips
+  // and the port, without the cycle, and never heard by a watch.
+  std::uint8_t ReadUnwatched(std::uint16_t address);
+  void WriteUnwatched(std::uint16_t address, std::uint8_t value);
+
+  // --- A monitor's watch ---
+  // The processor's data reads and writes in the pages marked in `pages` go to `hook`, after
+  // they are made (see Machine::SetMemoryWatch); null for none.
+  void WatchMemory(const std::uint8_t* pages, Machine::MemoryWatchHook hook);
 
   // --- Power and the video standard ---
   // The board as at power-on at cycle 0, RAM and chips included; the processor's reset is the
@@ -116,6 +131,8 @@ class Board {
   std::uint8_t ColorRam[0x400];
   std::uint8_t KeyMatrix[8];
   std::uint8_t JoystickLines[2] = {0x1F, 0x1F};
+  // What hardware on the user port presents on CIA 2's port B: $FF, pulled up, for nothing.
+  std::uint8_t UserPortLines = 0xFF;
   KeyboardScans KeyboardReads{};
   std::uint64_t RestoreUntil = 0;
   MemoryMap Map;
@@ -136,11 +153,21 @@ class Board {
   void FollowLightPen();
 
  private:
+  template <std::uint8_t (Board::*SlowPath)(std::uint16_t)>
+  [[gnu::always_inline]] std::uint8_t ReadThrough(std::uint16_t address) {
+    if (Clock >= NextEvent) [[unlikely]] {
+      ReadAddress = address;
+      WaitForBus();
+    }
+    const std::uint8_t* page = Map.Reads[address >> 8];
+    const std::uint8_t value =
+        page != nullptr && address > 1 ? page[address & 0xFF] : (this->*SlowPath)(address);
+    ++Clock;
+    return value;
+  }
   void Events();
   std::uint8_t ReadSpecial(std::uint16_t address);
   void WriteSpecial(std::uint16_t address, std::uint8_t value);
-  std::uint8_t ReadIo(std::uint16_t address);
-  void WriteIo(std::uint16_t address, std::uint8_t value);
   void FollowPort() { Map.Select(Port.MemoryLines()); }
   void FollowCia2Port();
   void CiaTouched(int cia);
@@ -151,6 +178,7 @@ class Board {
   static std::uint8_t DataBus(const void* board);
 
   bool CartridgeRom = false;
+  Machine::MemoryWatchHook WatchHook = nullptr;
   // The bus looks at the chips when Clock reaches NextEvent: the first cycle in which one of
   // them has work (ChipsDue), or every cycle while BA is low.
   std::uint64_t NextEvent = 0;

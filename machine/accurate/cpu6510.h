@@ -17,6 +17,11 @@
 //                                              AND with the high byte + 1 when their dummy read
 //                                              before the write was stalled; without the
 //                                              function that never happens.
+//   std::uint8_t Fetch(std::uint16_t address)  optional: a read of the instruction stream (the
+//                                              opcode, the operand bytes, the dummy reads at the
+//                                              program counter), which a bus may tell from the
+//                                              data reads (a monitor's watch hears only those);
+//                                              without the function such reads are Reads.
 //
 // Interrupts: after every bus access the core samples NmiLine() and latches an NMI on a change
 // from not asserted to asserted. Right before the last bus access of every instruction it
@@ -78,11 +83,11 @@ class Cpu6510 {
       Read(0xFFFF);
     } else if (State.InterruptDue) {
       // The opcode fetch happens and is thrown away; PC does not move.
-      Read(r.PC);
-      Read(r.PC);
+      Fetch(r.PC);
+      Fetch(r.PC);
       InterruptFrame(FlagUnused);
     } else {
-      Execute(Read(r.PC++));
+      Execute(Fetch(r.PC++));
     }
   }
 
@@ -141,6 +146,17 @@ class Cpu6510 {
     return value;
   }
 
+  // A read of the instruction stream.
+  [[gnu::always_inline]] std::uint8_t Fetch(std::uint16_t address) {
+    if constexpr (requires(Bus& bus) { bus.Fetch(std::uint16_t{}); }) {
+      const std::uint8_t value = Board.Fetch(address);
+      SampleNmi();
+      return value;
+    } else {
+      return Read(address);
+    }
+  }
+
   [[gnu::always_inline]] void Write(std::uint16_t address, std::uint8_t value) {
     Board.Write(address, value);
     SampleNmi();
@@ -155,6 +171,11 @@ class Cpu6510 {
   [[gnu::always_inline]] std::uint8_t ReadLast(std::uint16_t address) {
     Poll();
     return Read(address);
+  }
+
+  [[gnu::always_inline]] std::uint8_t FetchLast(std::uint16_t address) {
+    Poll();
+    return Fetch(address);
   }
 
   [[gnu::always_inline]] void WriteLast(std::uint16_t address, std::uint8_t value) {
@@ -172,12 +193,12 @@ class Cpu6510 {
 
   // --- Addressing: the cycles before the data access, giving the effective address ---------------
 
-  [[gnu::always_inline]] std::uint8_t FetchOperand() { return Read(State.Registers.PC++); }
+  [[gnu::always_inline]] std::uint8_t FetchOperand() { return Fetch(State.Registers.PC++); }
 
   // The last cycle of the one-byte instructions reads the next byte and throws it away.
-  [[gnu::always_inline]] void Implied() { ReadLast(State.Registers.PC); }
+  [[gnu::always_inline]] void Implied() { FetchLast(State.Registers.PC); }
 
-  [[gnu::always_inline]] std::uint8_t Immediate() { return ReadLast(State.Registers.PC++); }
+  [[gnu::always_inline]] std::uint8_t Immediate() { return FetchLast(State.Registers.PC++); }
 
   [[gnu::always_inline]] std::uint16_t ZeroPage() { return FetchOperand(); }
 
@@ -255,13 +276,13 @@ class Cpu6510 {
 
   [[gnu::always_inline]] void Branch(bool taken) {
     CpuRegisters& r = State.Registers;
-    const auto offset = static_cast<std::int8_t>(ReadLast(r.PC++));
+    const auto offset = static_cast<std::int8_t>(FetchLast(r.PC++));
     if (!taken) return;
-    Read(r.PC);
+    Fetch(r.PC);
     const auto target = static_cast<std::uint16_t>(r.PC + offset);
     // A taken branch within the page does not poll again: what the operand fetch found stands.
     if (((target ^ r.PC) & 0xFF00) != 0) {
-      ReadLast(static_cast<std::uint16_t>((r.PC & 0xFF00) | (target & 0x00FF)));
+      FetchLast(static_cast<std::uint16_t>((r.PC & 0xFF00) | (target & 0x00FF)));
     }
     r.PC = target;
   }
@@ -299,8 +320,8 @@ class Cpu6510 {
   // An interrupt's stack cycles with the writes turned into reads; A, X, Y and D stay.
   void ResetSequence() {
     CpuRegisters& r = State.Registers;
-    Read(r.PC);
-    Read(r.PC);
+    Fetch(r.PC);
+    Fetch(r.PC);
     for (int i = 0; i < 3; ++i) {
       ReadStack();
       --r.S;
@@ -553,7 +574,7 @@ class Cpu6510 {
       // Jumps and the stack.
       case 0x4C: {
         const std::uint8_t low = FetchOperand();
-        r.PC = Word(low, ReadLast(r.PC));
+        r.PC = Word(low, FetchLast(r.PC));
         break;
       }
       case 0x6C: {
@@ -570,20 +591,20 @@ class Cpu6510 {
         ReadStack();
         Push(static_cast<std::uint8_t>(r.PC >> 8));
         Push(static_cast<std::uint8_t>(r.PC));
-        r.PC = Word(low, ReadLast(r.PC));
+        r.PC = Word(low, FetchLast(r.PC));
         break;
       }
       case 0x60: {
-        Read(r.PC);
+        Fetch(r.PC);
         ReadStack();
         const std::uint8_t low = Pull();
         r.PC = Word(low, Pull());
-        ReadLast(r.PC++);
+        FetchLast(r.PC++);
         break;
       }
       case 0x40: {
         // RTI restores I before its poll.
-        Read(r.PC);
+        Fetch(r.PC);
         ReadStack();
         r.P = Pull() | FlagUnused | FlagB;
         const std::uint8_t low = Pull();
@@ -595,16 +616,16 @@ class Cpu6510 {
         FetchOperand();
         InterruptFrame(FlagUnused | FlagB);
         break;
-      case 0x48: Read(r.PC); Poll(); Push(r.A); break;
-      case 0x08: Read(r.PC); Poll(); Push(r.P | FlagUnused | FlagB); break;
-      case 0x68: Read(r.PC); ReadStack(); Poll(); Lda(r, Pull()); break;
-      case 0x28: Read(r.PC); ReadStack(); Poll(); r.P = Pull() | FlagUnused | FlagB; break;
+      case 0x48: Fetch(r.PC); Poll(); Push(r.A); break;
+      case 0x08: Fetch(r.PC); Poll(); Push(r.P | FlagUnused | FlagB); break;
+      case 0x68: Fetch(r.PC); ReadStack(); Poll(); Lda(r, Pull()); break;
+      case 0x28: Fetch(r.PC); ReadStack(); Poll(); r.P = Pull() | FlagUnused | FlagB; break;
 
       // JAM: after reading the next byte the processor stops until a reset; interrupts are not
       // served.
       case 0x02: case 0x12: case 0x22: case 0x32: case 0x42: case 0x52:
       case 0x62: case 0x72: case 0x92: case 0xB2: case 0xD2: case 0xF2:
-        Read(r.PC);
+        Fetch(r.PC);
         State.Jammed = true;
         break;
     }

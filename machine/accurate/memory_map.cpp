@@ -1,6 +1,7 @@
 #include "accurate/memory_map.h"
 
 #include "accurate/processor_port.h"
+#include "interface/machine.h"
 
 namespace quillon::accurate {
 
@@ -29,6 +30,28 @@ void MemoryMap::Build(std::uint8_t* ram, const RomSet& roms, bool cartridgeRom) 
       if (charen) write[page] = nullptr;
     }
     for (unsigned page = 0x80; page < 0xA0 && cartridgeRom; ++page) write[page] = nullptr;
+  }
+  BuildWatched();
+  Select(Lines);
+}
+
+void MemoryMap::Watch(const std::uint8_t* pages) {
+  Watching = false;
+  for (unsigned page = 0; page < 256; ++page) {
+    WatchPages[page] = pages != nullptr ? pages[page] : 0;
+    Watching = Watching || WatchPages[page] != 0;
+  }
+  BuildWatched();
+  Select(Lines);
+}
+
+void MemoryMap::BuildWatched() {
+  for (unsigned lines = 0; lines < 8; ++lines) {
+    for (unsigned page = 0; page < 256; ++page) {
+      const std::uint8_t watch = WatchPages[page];
+      WatchedReadPages[lines][page] = (watch & WatchLoads) ? nullptr : ReadPages[lines][page];
+      WatchedWritePages[lines][page] = (watch & WatchStores) ? nullptr : WritePages[lines][page];
+    }
   }
 }
 

@@ -12,6 +12,7 @@ namespace quillon {
 
 CiaState Cia1 = {};
 CiaState Cia2 = {};
+std::uint8_t UserPortLines = 0xFF;
 
 namespace {
 
@@ -55,9 +56,13 @@ std::uint8_t CiaPeek(const CiaState& cia, std::uint8_t index) {
     case CiaPortA:
       return isCia1 ? static_cast<std::uint8_t>((value & 0xE0) | JoystickRead())
                     : static_cast<std::uint8_t>(value | SerialInputsHigh);
-    case CiaPortB:
-      // CIA1 port B reads the keyboard rows of the columns selected on port A.
-      return isCia1 ? KeyboardScan(cia.Registers[CiaPortA]) : value;
+    case CiaPortB: {
+      // CIA1 port B reads the keyboard rows of the columns selected on port A; CIA2's reads
+      // its outputs where its direction bits are set and the user port's lines elsewhere.
+      if (isCia1) return KeyboardScan(cia.Registers[CiaPortA]);
+      const std::uint8_t outputs = cia.Registers[CiaDirectionB];
+      return static_cast<std::uint8_t>((value & outputs) | (UserPortLines & ~outputs));
+    }
     default:
       return value;
   }

@@ -17,7 +17,11 @@ struct CiaState {
   std::uint8_t InterruptMask;
 };
 extern CiaState Cia1;  // $DC00: keyboard, joystick, IRQ
-extern CiaState Cia2;  // $DD00: VIC-II bank, NMI
+extern CiaState Cia2;  // $DD00: VIC-II bank, NMI, user port
+
+// The levels that hardware on the user port presents on PB0-PB7 of CIA2: $FF, all pulled up,
+// while nothing is plugged in. Port B reads them on its input lines.
+extern std::uint8_t UserPortLines;
 
 // A chip's fields in a snapshot, in both directions (see interface/snapshot_stream.h).
 template <class Stream>
@@ -36,6 +40,7 @@ inline bool CiaStateIsValid(const CiaState& cia) { return cia.InterruptMask <= 0
 // Register indices within a chip's 16-byte register file.
 inline constexpr int CiaPortA = 0x0;
 inline constexpr int CiaPortB = 0x1;
+inline constexpr int CiaDirectionB = 0x3;
 inline constexpr int CiaTimerALow = 0x4;
 inline constexpr int CiaTimerAHigh = 0x5;
 inline constexpr int CiaTimerBLow = 0x6;

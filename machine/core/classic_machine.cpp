@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "cia/cia.h"
 #include "cia/keyboard.h"
 #include "core/machine.h"
 #include "core/memory.h"
@@ -17,6 +18,30 @@
 
 namespace quillon {
 namespace {
+
+static_assert(WatchLoads == MemoryWatchLoads && WatchStores == MemoryWatchStores);
+
+constexpr std::uint16_t BasicStart = 0xA000;
+constexpr std::uint16_t IoStart = 0xD000;
+constexpr std::uint16_t KernalStart = 0xE000;
+constexpr std::uint16_t ColorRamStart = 0xD800;
+constexpr std::uint16_t ColorRamLast = 0xDBE7;  // the 1000 bytes the processor reaches
+
+bool InIoArea(std::uint16_t address) { return address >= IoStart && address < KernalStart; }
+
+// The ROM image at `address`, or null where the Rom bank shows RAM.
+const std::uint8_t* RomByte(std::uint16_t address) {
+  if (address >= KernalStart) return RomImages.Kernal + (address - KernalStart);
+  if (address >= IoStart) return RomImages.Chargen + (address - IoStart);
+  if (address >= BasicStart && address < 0xC000) return RomImages.Basic + (address - BasicStart);
+  return nullptr;
+}
+
+// Whether the processor's view shows the I/O area at `address` now.
+bool CpuSeesIo(std::uint16_t address) {
+  return InIoArea(address) &&
+         MemoryMap.ReadPages[MemoryMap.CurrentPort & 7][address >> 8] == nullptr;
+}
 
 // A handle to the one classic machine: every handle reaches the same records.
 class ClassicMachine final : public Machine {
@@ -57,6 +82,17 @@ class ClassicMachine final : public Machine {
     }
   }
   void SetLineFrames(bool on) override { RasterLineEnd.LineFrames = on; }
+  void RequestStop() override { RequestRunStop(); }
+  void StopBeforeInstruction() override {
+    // The fetch is taken back: with the service step next again, the fetched opcode never
+    // runs, and the next run fetches it afresh (its cycle has passed).
+    Cpu.Opcode = ServiceMarker;
+    RequestRunStop();
+  }
+  void FinishInstruction() override {
+    while (Cpu.Opcode != ServiceMarker) RunStep();
+  }
+  bool Jammed() const override { return false; }
   std::uint64_t Clock() const override { return CycleCounters.Clock; }
   std::int32_t TakeCycleCount() override {
     return CycleCounters.StepCounter.exchange(0, std::memory_order_relaxed);
@@ -83,6 +119,45 @@ class ClassicMachine final : public Machine {
     Cpu.PC = r.PC;
   }
   std::uint8_t Peek(std::uint16_t address) const override { return MemPeek(address); }
+  std::uint8_t ReadMemory(MemoryBank bank, std::uint16_t address, bool sideEffects) override {
+    FollowPortChanges();
+    switch (bank) {
+      case MemoryBank::Ram:
+        return MainRam[address];
+      case MemoryBank::Rom: {
+        const std::uint8_t* rom = RomByte(address);
+        return rom != nullptr ? *rom : MainRam[address];
+      }
+      case MemoryBank::Io:
+        if (InIoArea(address)) return IoRead(address, sideEffects);
+        break;
+      case MemoryBank::CpuView:
+        break;
+    }
+    return sideEffects ? MemReadUnwatched(address) : MemPeek(address);
+  }
+  void WriteMemory(MemoryBank bank, std::uint16_t address, std::uint8_t value,
+                   bool sideEffects) override {
+    FollowPortChanges();
+    const bool io = bank == MemoryBank::Io ? InIoArea(address)
+                                           : bank == MemoryBank::CpuView && CpuSeesIo(address);
+    if (bank == MemoryBank::Io && io && sideEffects) {
+      IoWrite(address, value);
+    } else if ((bank == MemoryBank::CpuView || bank == MemoryBank::Io) && sideEffects) {
+      MemWriteUnwatched(address, value);
+    } else if (io) {
+      // Without side effects the chips' registers take nothing; colour RAM is memory.
+      if (address >= ColorRamStart && address <= ColorRamLast) {
+        ColorRam[address & 0x3FF] = value & 0x0F;
+      }
+    } else if (bank == MemoryBank::Ram || address > 1) {
+      // The port's two bytes are MainRam's: only the Ram bank reaches them quietly.
+      MainRam[address] = value;
+    }
+  }
+  void SetMemoryWatch(const std::uint8_t* pages, MemoryWatchHook hook) override {
+    WatchMemory(pages, hook);
+  }
   std::uint8_t* Ram() override { return MainRam; }
   const std::uint8_t* Ram() const override { return MainRam; }
   std::uint16_t ScreenAddress() const override {
@@ -103,6 +178,7 @@ class ClassicMachine final : public Machine {
     JoystickLines[port == 1 ? 0 : 1] = lines & JoystickReleased;
   }
   void PressRestore() override { Cpu.NmiPending = 1; }
+  void SetUserPortLines(std::uint8_t lines) override { UserPortLines = lines; }
   KeyboardScans KeyboardScanCount() const override { return KeyboardReads; }
 
   bool LoadProgram(const std::string& path) override {

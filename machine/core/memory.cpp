@@ -98,6 +98,48 @@ void UpdateProcessorPort() {
 }  // namespace
 
 MemoryMapState MemoryMap = {};
+MemoryWatchState MemoryWatch = {};
+
+namespace {
+
+// The watched copy of every pair of tables: the map's entries, null in the watched pages.
+void BuildWatchedTables() {
+  for (unsigned port = 0; port < 8; ++port) {
+    for (unsigned page = 0; page < 256; ++page) {
+      const std::uint8_t watch = MemoryWatch.Pages[page];
+      MemoryWatch.ReadPages[port][page] =
+          (watch & MemoryWatchLoads) ? nullptr : MemoryMap.ReadPages[port][page];
+      MemoryWatch.WritePages[port][page] =
+          (watch & MemoryWatchStores) ? nullptr : MemoryMap.WritePages[port][page];
+    }
+  }
+}
+
+// The slow half of a write, after the watch.
+void WriteSpecial(std::uint16_t address, std::uint8_t value) {
+  ++BusSideEffects;
+  if (CartridgeAttached && address >= 0x8000 && address <= 0x9FFF) return;
+  if (address == 0x0000) {
+    MainRam[0] = value;
+    UpdateProcessorPort();
+  } else if (address == 0x0001) {
+    ProcessorPortLatch = value;
+    UpdateProcessorPort();
+  } else if ((address >> 12) == 0xD && (MainRam[1] & 7) > 4) {
+    WriteIoArea(address, value);
+  } else {
+    MainRam[address] = value;
+  }
+}
+
+// What the map's own table reads at `address`, through the I/O area when it has no page there.
+std::uint8_t ReadMapped(std::uint16_t address, bool sideEffects) {
+  const std::uint8_t* page = MemoryMap.ReadPages[MemoryMap.CurrentPort & 7][address >> 8];
+  if (page != nullptr) return page[address & 0xFF];
+  return IoRead(address, sideEffects);
+}
+
+}  // namespace
 
 void BuildMemoryMap() {
   for (unsigned port = 0; port < 8; ++port) {
@@ -122,25 +164,36 @@ void BuildMemoryMap() {
     // Whether a cartridge protects $8000-$9FFF is decided at each write.
     for (unsigned page = 0x80; page < 0xA0; ++page) write[page] = nullptr;
   }
+  BuildWatchedTables();
   SelectMemoryMap();
 }
 
 void SelectMemoryMap() {
+  const unsigned port = MainRam[1] & 7;
   MemoryMap.CurrentPort = MainRam[1];
-  MemoryMap.CurrentReadPages = MemoryMap.ReadPages[MainRam[1] & 7];
-  MemoryMap.CurrentWritePages = MemoryMap.WritePages[MainRam[1] & 7];
+  MemoryMap.CurrentReadPages =
+      MemoryWatch.Active ? MemoryWatch.ReadPages[port] : MemoryMap.ReadPages[port];
+  MemoryMap.CurrentWritePages =
+      MemoryWatch.Active ? MemoryWatch.WritePages[port] : MemoryMap.WritePages[port];
+}
+
+void WatchMemory(const std::uint8_t* pages, void (*hook)(std::uint16_t, std::uint8_t, bool)) {
+  bool any = false;
+  for (unsigned page = 0; page < 256; ++page) {
+    MemoryWatch.Pages[page] = pages != nullptr && hook != nullptr ? pages[page] : 0;
+    any = any || MemoryWatch.Pages[page] != 0;
+  }
+  MemoryWatch.Active = any;
+  MemoryWatch.Hook = any ? hook : nullptr;
+  BuildWatchedTables();
+  // Before the first power-on there is no map to choose from yet.
+  if (MainRam != nullptr) SelectMemoryMap();
 }
 
 std::uint32_t BusSideEffects = 0;
 
-std::uint8_t MemReadIo(std::uint16_t address) {
-  ++BusSideEffects;
-  return ReadIoArea(address);
-}
-
-std::uint8_t MemPeek(std::uint16_t address) {
-  const std::uint8_t* page = MemoryMap.CurrentReadPages[address >> 8];
-  if (page != nullptr) return page[address & 0xFF];
+std::uint8_t IoRead(std::uint16_t address, bool sideEffects) {
+  if (sideEffects) return ReadIoArea(address);
   if (address == 0xDFFF) return IdToggle;
   switch (address >> 8) {
     case 0xDC: return CiaPeek(Cia1, address & 0x0F);
@@ -149,19 +202,44 @@ std::uint8_t MemPeek(std::uint16_t address) {
   }
 }
 
-void MemWriteSpecial(std::uint16_t address, std::uint8_t value) {
+void IoWrite(std::uint16_t address, std::uint8_t value) { WriteIoArea(address, value); }
+
+std::uint8_t MemReadIo(std::uint16_t address) {
   ++BusSideEffects;
-  if (CartridgeAttached && address >= 0x8000 && address <= 0x9FFF) return;
-  if (address == 0x0000) {
-    MainRam[0] = value;
-    UpdateProcessorPort();
-  } else if (address == 0x0001) {
-    ProcessorPortLatch = value;
-    UpdateProcessorPort();
-  } else if ((address >> 12) == 0xD && (MainRam[1] & 7) > 4) {
-    WriteIoArea(address, value);
-  } else {
-    MainRam[address] = value;
+  if (!MemoryWatch.Active) [[likely]] return ReadIoArea(address);
+  const std::uint8_t value = ReadMapped(address, true);
+  if (MemoryWatch.Pages[address >> 8] & MemoryWatchLoads) MemoryWatch.Hook(address, value, false);
+  return value;
+}
+
+std::uint8_t MemReadCodeSlow(std::uint16_t address) {
+  ++BusSideEffects;
+  return ReadMapped(address, true);
+}
+
+std::uint8_t MemPeek(std::uint16_t address) { return ReadMapped(address, false); }
+
+std::uint8_t MemReadUnwatched(std::uint16_t address) {
+  const std::uint8_t* page = MemoryMap.ReadPages[MemoryMap.CurrentPort & 7][address >> 8];
+  if (page != nullptr) return page[address & 0xFF];
+  ++BusSideEffects;
+  return ReadIoArea(address);
+}
+
+void MemWriteUnwatched(std::uint16_t address, std::uint8_t value) {
+  std::uint8_t* page = MemoryMap.WritePages[MemoryMap.CurrentPort & 7][address >> 8];
+  if (page != nullptr && address > 1) {
+    if (page[address & 0xFF] != value) ++BusSideEffects;
+    page[address & 0xFF] = value;
+    return;
+  }
+  WriteSpecial(address, value);
+}
+
+void MemWriteSpecial(std::uint16_t address, std::uint8_t value) {
+  WriteSpecial(address, value);
+  if (MemoryWatch.Active && (MemoryWatch.Pages[address >> 8] & MemoryWatchStores)) [[unlikely]] {
+    MemoryWatch.Hook(address, value, true);
   }
 }
 

@@ -39,6 +39,21 @@ struct MemoryMapState {
 };
 extern MemoryMapState MemoryMap;
 
+// The processor's data accesses a monitor watches, page by page: while Active, the pair of
+// tables in use is a copy of the map's with the watched pages null, so that only their accesses
+// take the slow path, which hands each to Hook after doing it. Opcode and operand fetches read
+// through MemReadCode and are never handed on. Unwatched, nothing costs more than before.
+inline constexpr std::uint8_t MemoryWatchLoads = 1;
+inline constexpr std::uint8_t MemoryWatchStores = 2;
+struct MemoryWatchState {
+  bool Active;
+  std::uint8_t Pages[256];  // MemoryWatchLoads and MemoryWatchStores per page
+  void (*Hook)(std::uint16_t address, std::uint8_t value, bool store);
+  const std::uint8_t* ReadPages[8][256];
+  std::uint8_t* WritePages[8][256];
+};
+extern MemoryWatchState MemoryWatch;
+
 // Points the page tables at the machine's RAM and ROM images; EmulatorInit calls it.
 void BuildMemoryMap();
 // Chooses the pair of page tables for the port value in MainRam[1].
@@ -46,10 +61,22 @@ void SelectMemoryMap();
 inline void FollowPortChanges() {
   if (MainRam[1] != MemoryMap.CurrentPort) [[unlikely]] SelectMemoryMap();
 }
+// Watches the pages marked in `pages` (256 entries of MemoryWatchLoads and MemoryWatchStores)
+// through `hook`; a null hook or no marked page watches nothing.
+void WatchMemory(const std::uint8_t* pages, void (*hook)(std::uint16_t, std::uint8_t, bool));
 
 // The byte that MemRead returns at `address`, without the effects of a read: no interrupt
 // flags acknowledged, no toggle moved. For observers of the machine such as the trace log.
 std::uint8_t MemPeek(std::uint16_t address);
+
+// The I/O area ($D000-$DFFF) whatever the banking: a read with its effects (interrupt flags
+// acknowledged, the toggle moved) or without, and a write that reaches the chips.
+std::uint8_t IoRead(std::uint16_t address, bool sideEffects);
+void IoWrite(std::uint16_t address, std::uint8_t value);
+// A read and a write as the processor makes them in the present banking, with every effect on
+// the chips and the port, but never handed to a watch.
+std::uint8_t MemReadUnwatched(std::uint16_t address);
+void MemWriteUnwatched(std::uint16_t address, std::uint8_t value);
 
 // Counts what makes the machine's course depend on more than the CPU's registers and memory as
 // they stand: every write that changes a byte, every access to the I/O area, the port or the
@@ -59,14 +86,26 @@ std::uint8_t MemPeek(std::uint16_t address);
 // repeats of such a loop in one go.
 extern std::uint32_t BusSideEffects;
 
-// The slow halves of MemRead and MemWrite.
+// The slow halves of MemRead, MemReadCode and MemWrite.
 std::uint8_t MemReadIo(std::uint16_t address);
+std::uint8_t MemReadCodeSlow(std::uint16_t address);
 void MemWriteSpecial(std::uint16_t address, std::uint8_t value);
 
-[[gnu::always_inline]] inline std::uint8_t MemRead(std::uint16_t address) {
+template <std::uint8_t (*SlowPath)(std::uint16_t)>
+[[gnu::always_inline]] inline std::uint8_t MemReadThrough(std::uint16_t address) {
   const std::uint8_t* page = MemoryMap.CurrentReadPages[address >> 8];
   if (page != nullptr) [[likely]] return page[address & 0xFF];
-  return MemReadIo(address);
+  return SlowPath(address);
+}
+
+// A data read.
+[[gnu::always_inline]] inline std::uint8_t MemRead(std::uint16_t address) {
+  return MemReadThrough<MemReadIo>(address);
+}
+
+// A read of the instruction stream: the opcode, its operand bytes, a branch's offset.
+[[gnu::always_inline]] inline std::uint8_t MemReadCode(std::uint16_t address) {
+  return MemReadThrough<MemReadCodeSlow>(address);
 }
 
 [[gnu::always_inline]] inline void MemWrite(std::uint16_t address, std::uint8_t value) {

@@ -9,14 +9,15 @@
 
 namespace quillon::cpu_internal {
 
+// The operand bytes are read as the instruction stream, not as data.
 [[gnu::always_inline]] inline std::uint8_t OperandByte(const CpuRegisters& r) {
-  return MemRead(static_cast<std::uint16_t>(r.PC + 1));
+  return MemReadCode(static_cast<std::uint16_t>(r.PC + 1));
 }
 
 // Low byte first, as the bytes follow the opcode.
 [[gnu::always_inline]] inline std::uint16_t OperandWord(const CpuRegisters& r) {
   const std::uint8_t low = OperandByte(r);
-  const std::uint8_t high = MemRead(static_cast<std::uint16_t>(r.PC + 2));
+  const std::uint8_t high = MemReadCode(static_cast<std::uint16_t>(r.PC + 2));
   return static_cast<std::uint16_t>(low | (high << 8));
 }
 

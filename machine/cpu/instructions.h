@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "core/memory.h"
 #include "cpu/addressing.h"
@@ -22,11 +23,13 @@ inline void AdvancePC(CpuRegisters& r, std::uint16_t length) {
 
 // --- Operations on a data operand -------------------------------------------------------------
 
+// An immediate operand is part of the instruction stream; every other operand is data.
 template <class Mode, void (*Operation)(CpuRegisters&, std::uint8_t), std::uint8_t Cycles,
           bool PageCrossCosts = Mode::PageCrossCosts>
 std::uint8_t ReadWork(CpuRegisters& r) {
   const bool crossed = Mode::Resolve(r);
-  Operation(r, MemRead(r.EffectiveAddress));
+  Operation(r, std::is_same_v<Mode, Immediate> ? MemReadCode(r.EffectiveAddress)
+                                                : MemRead(r.EffectiveAddress));
   AdvancePC(r, Mode::Length);
   return static_cast<std::uint8_t>(Cycles + (PageCrossCosts && crossed ? 1 : 0));
 }
@@ -197,7 +200,7 @@ std::uint8_t BranchWork(CpuRegisters& r) {
 }
 
 inline void TakeBranch(CpuRegisters& r) {
-  const auto offset = static_cast<std::int8_t>(MemRead(static_cast<std::uint16_t>(r.PC - 1)));
+  const auto offset = static_cast<std::int8_t>(MemReadCode(static_cast<std::uint16_t>(r.PC - 1)));
   AdvancePC(r, static_cast<std::uint16_t>(offset));
 }
 

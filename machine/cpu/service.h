@@ -42,7 +42,7 @@ inline void RunAddressTraps() {
 // A fetched $80, a two-byte NOP, is kept as $82, which does the same: $80 in Opcode always
 // means that the next call is the service step.
 inline std::uint8_t FetchOpcode(const CpuRegisters& r) {
-  const std::uint8_t opcode = MemRead(r.PC);
+  const std::uint8_t opcode = MemReadCode(r.PC);
   return opcode == ServiceMarker ? 0x82 : opcode;
 }
 

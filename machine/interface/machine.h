@@ -39,6 +39,19 @@ struct CpuRegisterFile {
   std::uint16_t PC;
 };
 
+// Views of the address space, for a monitor.
+enum class MemoryBank : std::uint8_t {
+  CpuView,  // what the processor sees in the present banking
+  Ram,      // the 64 KB of RAM, under the ROMs and the I/O area
+  Rom,      // BASIC at $A000, the character generator at $D000 and the KERNAL at $E000
+            // whatever the banking; RAM elsewhere
+  Io,       // the I/O area at $D000-$DFFF whatever the banking; the processor's view elsewhere
+};
+
+// What a memory watch watches in a page: the processor's data reads, its data writes, or both.
+inline constexpr std::uint8_t WatchLoads = 1;
+inline constexpr std::uint8_t WatchStores = 2;
+
 // What the shell keeps inside the machine's keyboard block of a snapshot: the typing still
 // queued on its way to the key matrix. Load reads the same fields and checks them, and puts
 // them in effect only with `apply`; false when they are damaged.
@@ -95,7 +108,8 @@ class Machine {
   // enabled or disabled.
   virtual void EnableDebugExit(bool enabled) = 0;
   virtual std::int32_t DebugExitStatus() const = 0;
-  // Whether a run was asked to stop from inside the machine; the shell takes the request back.
+  // Whether a run was asked to stop from inside the machine (the debug exit, RequestStop,
+  // StopBeforeInstruction); the shell takes the request back.
   virtual bool StopRequested() const = 0;
   virtual void ClearStopRequest() = 0;
 
@@ -113,6 +127,52 @@ class Machine {
   virtual std::uint16_t ScreenAddress() const = 0;
   // The character generator ROM, 4 KB: the shell draws its own text with these glyphs.
   virtual const std::uint8_t* CharacterRom() const = 0;
+
+  // --- Stopping, and memory and watches for a monitor ---
+  // Ends the run under way at the end of the instruction in progress, as the debug exit does:
+  // called during a run, from an observer or a watch hook. RunFrames returns after that
+  // instruction, and returns at once while the request stands: StopRequested() is true until
+  // ClearStopRequest(). (StepInstruction ends at an instruction's end anyway.)
+  virtual void RequestStop() = 0;
+  // Called from the fetch observer: ends the run before the instruction just fetched runs. The
+  // machine then stands between two instructions, Registers().PC at that instruction, nothing
+  // of it done (the cycle of its fetch may have passed: the classic model lets it pass, so the
+  // instruction runs a cycle later than it would have). The next run fetches it again and calls
+  // the observer for it again. StopRequested() is true as after RequestStop, and a
+  // StepInstruction under way ends there, before the instruction.
+  virtual void StopBeforeInstruction() = 0;
+  // Runs the rest of the instruction under way when the last run ended in the middle of one
+  // (RunFrames may end at the cycle that ends its frame, inside an instruction); afterwards the
+  // machine stands between two instructions. Does nothing when it stands there already.
+  virtual void FinishInstruction() = 0;
+  // Whether the processor has halted on a JAM opcode, from which only a reset frees it. A model
+  // whose processor has no such state answers false.
+  virtual bool Jammed() const = 0;
+  // A byte of `bank`. Without side effects the read changes nothing, as Peek. With them it is
+  // the processor's read, with its effects on the chips (a read of $DC0D acknowledges CIA 1's
+  // interrupt flags); the Ram and Rom banks have none to give. Never handed to a memory watch.
+  virtual std::uint8_t ReadMemory(MemoryBank bank, std::uint16_t address, bool sideEffects) = 0;
+  // Stores a byte where `bank` shows it. With side effects it is the processor's write, and the
+  // chips act on it (the processor port switches the banking). Without, RAM and colour RAM take
+  // the byte as it is and the chips' registers are left alone, the processor port's among them
+  // (in the Ram bank, $00/$01 are the RAM beneath the port). Where the bank shows ROM, the RAM
+  // beneath takes it, as the processor's writes do. Never handed to a memory watch.
+  virtual void WriteMemory(MemoryBank bank, std::uint16_t address, std::uint8_t value,
+                           bool sideEffects) = 0;
+  // Watches the processor's data accesses in chosen pages: `pages` holds 256 entries, one per
+  // page of 256 bytes, each WatchLoads, WatchStores, both or 0, and `hook` is called after
+  // every read (load) or write (store) of the processor in a page watched for it, with the
+  // address, the byte read or written and whether it was a store. Data accesses are the
+  // operands' reads and writes (an immediate operand is not one: it is part of the instruction
+  // stream), the stack's, the vectors read when an interrupt is taken and, in a model that makes
+  // them, the dummy accesses at those addresses; the reads of the instruction stream (opcodes,
+  // operand bytes, the reads of the next byte), the video chip's reads and ReadMemory and
+  // WriteMemory are not. The hook runs inside the instruction, where Registers() may show it
+  // half done: it may call RequestStop() and must not otherwise run or change the machine. The
+  // machine copies the pages; null pages or a null hook watch nothing. Set between runs only.
+  // Pages left unwatched cost nothing.
+  using MemoryWatchHook = void (*)(std::uint16_t address, std::uint8_t value, bool store);
+  virtual void SetMemoryWatch(const std::uint8_t* pages, MemoryWatchHook hook) = 0;
 
   // --- The picture ---
   // The display window, PictureWidth x PictureHeight colour numbers, top row first. The shell
@@ -140,6 +200,10 @@ class Machine {
   virtual void SetJoystick(int port, std::uint8_t lines) = 0;
   // RESTORE, which is wired to the NMI line: one press, one NMI.
   virtual void PressRestore() = 0;
+  // The levels that hardware on the user port presents on CIA 2's PB0-PB7, which the port reads
+  // on its input lines (what a line held low does to an output of the port is the model's to
+  // say); $FF, pulled up, with nothing plugged in.
+  virtual void SetUserPortLines(std::uint8_t lines) = 0;
   // The keyboard as programs scan it: a scan is a run of reads of CIA 1's port B, the key
   // matrix's rows, each less than KeyboardScanGap cycles after the one before. The typing queue
   // keeps time by them, and changes keys only between scans, so that no scan sees half of a

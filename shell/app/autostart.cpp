@@ -1,11 +1,19 @@
 #include "app/autostart.h"
 
+#include "app/command_line.h"
 #include "interface/machine.h"
 #include "keyboard/key_queue.h"
+#include "monitor/monitor.h"
 #include "session/session.h"
 
 namespace quillon {
 namespace {
+
+// The keyboard buffer's count, where a loaded program's RUN waits to be typed.
+constexpr std::uint16_t KeyboardBufferCount = 0xC6;
+
+// The run whose start the monitor may change.
+Autostart* Lent = nullptr;
 
 // Types `text` ahead of everything queued; returns when it will have been typed.
 std::uint64_t TypeAhead(const char* text) {
@@ -20,6 +28,8 @@ bool StartStep(Autostart& start) {
   if (!BasicWaitsForInput(machine)) return false;
   if (!IsDiskImageFile(start.File)) {
     machine.LoadProgram(start.File);
+    // Loaded only: the RUN it typed is taken back out of the keyboard buffer.
+    if (!start.Run) machine.Ram()[KeyboardBufferCount] = 0;
     return true;
   }
   if (start.LoadTypedAt == 0) {
@@ -28,8 +38,17 @@ bool StartStep(Autostart& start) {
   }
   // BASIC waits again after the LOAD: the program is in memory.
   if (KeyQueueApplied() < start.LoadTypedAt) return false;
-  TypeAhead("RUN\n");
+  if (start.Run) TypeAhead("RUN\n");
   return true;
+}
+
+std::string StartFromMonitor(const std::string& path, bool run) {
+  std::string error = CheckStartFile(path);
+  if (!error.empty()) return error;
+  Autostart next = AttachStartFile(path, "", std::move(Lent->Text), error);
+  next.Run = run;
+  *Lent = std::move(next);
+  return error;
 }
 
 }  // namespace
@@ -39,7 +58,7 @@ Autostart AttachStartFile(const std::string& file, const std::string& disk,
   // The command line has checked both images already.
   Machine& machine = CurrentMachine();
   if (!disk.empty()) machine.AttachDisk(disk);
-  Autostart start{file, std::move(text), 0};
+  Autostart start{file, std::move(text), 0, true};
   if (IsCartridgeFile(file)) {
     machine.AttachCartridge(file);
     start.File.clear();
@@ -49,6 +68,11 @@ Autostart AttachStartFile(const std::string& file, const std::string& disk,
     if (!error.empty()) start.File.clear();
   }
   return start;
+}
+
+void LendAutostartToMonitor(Autostart* start) {
+  Lent = start;
+  MonitorStartFile = start != nullptr ? StartFromMonitor : nullptr;
 }
 
 void FinishPass(std::int32_t frames, Autostart& start) {

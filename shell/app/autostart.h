@@ -22,6 +22,8 @@ struct Autostart {
   // A disk image's LOAD"*",8,1 typed ahead: the key queue has typed it whole once it has
   // applied this many events; 0 before it is typed.
   std::uint64_t LoadTypedAt;
+  // RUN follows the load; without, the program is only loaded.
+  bool Run;
 };
 
 // Attaches `disk`, when not empty, as drive 8's image, and `file` as what it is: a cartridge
@@ -30,6 +32,10 @@ struct Autostart {
 // not started: `error` then says why.
 Autostart AttachStartFile(const std::string& file, const std::string& disk,
                           std::vector<TypedKey> text, std::string& error);
+
+// Lends the monitor a way to start files in this run (`start` its state, null when the run
+// ends): its autostart starts one as the command line's file starts.
+void LendAutostartToMonitor(Autostart* start);
 
 // The work after every pass of a run's loop that ran `frames` frames: the start's next step
 // once BASIC waits for input, then the typing queue.

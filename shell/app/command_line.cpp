@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "files/message_text.h"
+#include "monitor/remote_server.h"
 #include "interface/machine.h"
 #include "media/utf8_path.h"
 
@@ -23,6 +24,7 @@ bool Readable(const std::string& path) {
 std::string SetFrames(const char* text, CommandLineOptions& options) {
   const char* end = text + std::strlen(text);
   const auto [last, error] = std::from_chars(text, end, options.Frames);
+  options.FramesGiven = true;
   if (error == std::errc() && last == end && options.Frames > 0) return "";
   return "--frames needs a whole number from 1 up, not " + QuoteForMessage(text);
 }
@@ -71,6 +73,18 @@ std::string SetSid(const char* text, CommandLineOptions& options) {
 
 std::string SetTypedText(const char* text, CommandLineOptions& options) {
   return TranslateTypedText(text, options.TypedKeys);
+}
+
+std::string SetRemoteMonitor(const char* text, CommandLineOptions& options) {
+  options.RemoteMonitor = text != nullptr ? text : DefaultRemoteMonitorAddress;
+  std::string host;
+  std::uint16_t port = 0;
+  const std::string error = SplitMonitorAddress(options.RemoteMonitor, host, port);
+  return error.empty() ? "" : "--remote-monitor " + error;
+}
+
+bool ValueOptional(const CommandLineOption& option) {
+  return option.Value != nullptr && option.Value[0] == '[';
 }
 
 using Options = CommandLineOptions;
@@ -122,6 +136,12 @@ constexpr CommandLineOption Table[] = {
     {"--snapshot-save", "FILE", "a file name", OptionPlace::HeadlessOnly,
      "write the machine as it is at the end of the run to snapshot FILE",
      SetPath<&Options::SnapshotSavePath>},
+    {"--monitor", nullptr, nullptr, OptionPlace::Anywhere,
+     "stop into the text monitor on this terminal's input and output",
+     SetFlag<&Options::TextMonitor>},
+    {"--remote-monitor", "[=ADDRESS:PORT]", "an address and port", OptionPlace::Anywhere,
+     "serve the remote monitor (default 127.0.0.1:6502; no authentication)",
+     SetRemoteMonitor},
     {"--help", nullptr, nullptr, OptionPlace::Anywhere, "show this text (also -h)",
      SetFlag<&Options::Help>},
     {"--version", nullptr, nullptr, OptionPlace::Anywhere, "show the version",
@@ -154,15 +174,10 @@ std::string CheckCombination(const CommandLineOptions& options, const std::strin
     return windowOnly + " is for the window; a headless run without --realtime is as fast as it goes";
   }
   if (!options.File.empty()) {
-    if (!IsProgramFile(options.File) && !IsCartridgeFile(options.File) &&
-        !IsDiskImageFile(options.File)) {
-      return QuoteForMessage(options.File) + " is not a .prg, .p00, .crt, .d64 or .t64 file";
-    }
-    if (!Readable(options.File)) return "cannot read " + QuoteForMessage(options.File);
-    if (IsDiskImageFile(options.File)) {
-      if (!options.Disk.empty()) return "--disk and a disk image to start cannot go together";
-      const std::string error = CheckDiskImage(options.File);
-      if (!error.empty()) return error;
+    const std::string error = CheckStartFile(options.File);
+    if (!error.empty()) return error;
+    if (IsDiskImageFile(options.File) && !options.Disk.empty()) {
+      return "--disk and a disk image to start cannot go together";
     }
   }
   if (!options.Disk.empty()) {
@@ -188,13 +203,25 @@ std::string CheckCombination(const CommandLineOptions& options, const std::strin
 
 const std::span<const CommandLineOption> CommandLineOptionTable(Table);
 
+std::string CheckStartFile(const std::string& path) {
+  if (!IsProgramFile(path) && !IsCartridgeFile(path) && !IsDiskImageFile(path)) {
+    return QuoteForMessage(path) + " is not a .prg, .p00, .crt, .d64 or .t64 file";
+  }
+  if (!Readable(path)) return "cannot read " + QuoteForMessage(path);
+  return IsDiskImageFile(path) ? CheckDiskImage(path) : "";
+}
+
 std::string UsageText() {
   std::string text =
       "usage: quillon [options] [FILE]             the desktop window; FILE (.prg, .p00, .crt, "
       ".d64, .t64) is started\n"
       "       quillon --headless [options] [FILE]  no window\n";
   for (const CommandLineOption& option : Table) {
-    std::string name = std::string(option.Name) + (option.Value ? std::string(" ") + option.Value : "");
+    std::string name = option.Name;
+    if (option.Value != nullptr) {
+      if (!ValueOptional(option)) name += ' ';
+      name += option.Value;
+    }
     name.resize(std::max<std::size_t>(name.size() + 1, 21), ' ');
     text += "  " + name + option.Help + "\n";
   }
@@ -237,7 +264,7 @@ std::string ParseCommandLine(int argc, const char* const* argv, CommandLineOptio
     if (equals != std::string::npos) {
       if (option->Value == nullptr) return name + " takes no value";
       value = argv[i] + equals + 1;
-    } else if (option->Value != nullptr) {
+    } else if (option->Value != nullptr && !ValueOptional(*option)) {
       if (i + 1 >= argc) return name + " needs " + option->ValueNeed;
       value = argv[++i];
       if (std::string_view(value).starts_with("--")) {

@@ -24,6 +24,7 @@ struct CommandLineOptions {
   bool Warp = false;
   bool Mute = false;
   bool DebugExit = false;
+  bool TextMonitor = false;
   // --model, --cia and --sid: the machine model and, for the accurate one, its CIAs and SID.
   MachineModel Model = MachineModel::Classic;
   bool ModelGiven = false;
@@ -32,6 +33,7 @@ struct CommandLineOptions {
   SidChip Sid = SidChip::Mos6581;
   bool SidGiven = false;
   std::int32_t Frames = 300;
+  bool FramesGiven = false;
   std::vector<TypedKey> TypedKeys;
   std::string ScreenshotPath;
   std::string TraceLogPath;  // "-" for standard output
@@ -40,6 +42,7 @@ struct CommandLineOptions {
   std::string WavPath;
   std::string File;  // a program (.prg, .p00), cartridge (.crt) or disk (.d64, .t64); or empty
   std::string Disk;  // a disk image (.d64, .t64) attached without starting anything; or empty
+  std::string RemoteMonitor;  // ADDRESS:PORT the remote monitor listens on; empty for none
 };
 
 // Where an option works.
@@ -47,7 +50,9 @@ enum class OptionPlace : std::uint8_t { Anywhere, WindowOnly, HeadlessOnly };
 
 struct CommandLineOption {
   const char* Name;       // "--frames"
-  const char* Value;      // what its value is, as --help names it ("N"); null for none
+  // What its value is, as --help names it ("N"); null for none. A value that may be left out
+  // is named in brackets ("[=ADDRESS:PORT]") and given only after an equals sign.
+  const char* Value;
   const char* ValueNeed;  // what a missing value is: "a number of frames"
   OptionPlace Place;
   const char* Help;
@@ -64,6 +69,10 @@ extern const std::span<const CommandLineOption> CommandLineOptionTable;
 // ends the options: what follows is a file. Returns an empty string, or one line that says
 // what is wrong (unknown option, missing or bad value, unreadable or unknown file).
 std::string ParseCommandLine(int argc, const char* const* argv, CommandLineOptions& options);
+
+// Whether `path` is a file a run can start: a program file, cartridge or disk image that can
+// be read. Returns an empty string, or one line that says what is wrong.
+std::string CheckStartFile(const std::string& path);
 
 // The --help text: the usage lines, every option of the table and the exit statuses.
 std::string UsageText();

@@ -1,10 +1,17 @@
 #include "app/headless_run.h"
 
+#include <cstdio>
+#include <limits>
+
 #include "app/autostart.h"
 #include "backends/headless/headless_backend.h"
+#include "debug/screen_text.h"
 #include "debug/trace_log.h"
 #include "files/message_text.h"
 #include "keyboard/key_queue.h"
+#include "monitor/monitor.h"
+#include "monitor/monitor_console.h"
+#include "monitor/remote_server.h"
 #include "session/host_state.h"
 #include "session/session.h"
 #include "snapshot/snapshot.h"
@@ -18,29 +25,33 @@ volatile std::sig_atomic_t HeadlessStopSignal = 0;
 
 namespace {
 
-char ScreenCodeText(std::uint8_t code) {
-  code &= 0x7F;  // reversed characters read as their plain form
-  if (code == 0) return '@';
-  if (code <= 26) return static_cast<char>('A' + code - 1);
-  if (code == 27) return '[';
-  if (code == 29) return ']';
-  if (code == 30) return '^';
-  if (code >= 32 && code < 64) return static_cast<char>(code);
-  return '?';
-}
+// How long a run whose machine the monitor holds waits for the monitor's input at a time,
+// before it looks whether a signal ended it.
+constexpr std::uint32_t HeldWaitMilliseconds = 50;
 
 // Whether the run goes on: neither the guest (through the debug exit port) nor a signal has
 // ended it.
-bool RunGoesOn() { return !CurrentMachine().StopRequested() && HeadlessStopSignal == 0; }
+bool RunGoesOn() { return CurrentMachine().DebugExitStatus() < 0 && HeadlessStopSignal == 0; }
 
-// As fast as the machine goes: messages between frames, one conversion at the end.
+// The monitor's turn between passes. True when it holds the machine: the run then waits a
+// moment for its input instead of running.
+bool HeldByMonitor() {
+  MonitorPoll();
+  if (!MonitorHolds()) return false;
+  MonitorWaitForInput(HeldWaitMilliseconds);
+  return true;
+}
+
+// As fast as the machine goes: messages between frames, one conversion at the end. The frames
+// counted are those that ended: a stop inside one (the monitor's) leaves it for the next pass.
 std::int32_t RunUnpaced(std::int32_t frames, Autostart& start) {
   std::int32_t run = 0;
   std::int32_t exitCode = 0;
   while (run < frames && RunGoesOn() && DeliverPendingMessages(&exitCode)) {
-    CurrentMachine().RunFrames(1);
-    ++run;
-    FinishPass(1, start);
+    if (HeldByMonitor()) continue;
+    const std::int32_t ended = CurrentMachine().RunFrames(1);
+    run += ended;
+    FinishPass(ended, start);
   }
   return run;
 }
@@ -50,6 +61,11 @@ std::int32_t RunPaced(std::int32_t frames, Autostart& start) {
   std::int32_t run = 0;
   std::int32_t exitCode = 0;
   while (run < frames && RunGoesOn()) {
+    if (MonitorHolds()) {
+      if (!DeliverPendingMessages(&exitCode)) break;
+      HeldByMonitor();
+      continue;
+    }
     const std::int32_t passFrames = MainLoopPass(&exitCode);
     if (passFrames < 0) break;
     run += passFrames;
@@ -72,24 +88,6 @@ void CollectPicture(const CommandLineOptions& options, HeadlessRunResult& result
   }
   result.ScreenText = ScreenRows(CurrentMachine().ScreenAddress());
 }
-
-}  // namespace
-
-std::vector<std::string> ScreenRows(std::uint16_t screenAddress) {
-  const std::uint8_t* ram = CurrentMachine().Ram();
-  std::vector<std::string> rows;
-  for (int row = 0; row < 25; ++row) {
-    std::string text;
-    for (int column = 0; column < 40; ++column) {
-      text += ScreenCodeText(ram[(screenAddress + row * 40 + column) & 0xFFFF]);
-    }
-    text.erase(text.find_last_not_of(' ') + 1);
-    rows.push_back(text);
-  }
-  return rows;
-}
-
-namespace {
 
 // How the run ended, in the exit status and the messages: the guest's own status first, then
 // what was left undone.
@@ -116,14 +114,39 @@ void Fail(HeadlessRunResult& result, const std::string& message) {
   result.Messages.push_back(message);
 }
 
+// Starts the remote monitor as `options` ask and says where it listens; an empty string or
+// why it cannot.
+std::string StartRemote(const CommandLineOptions& options) {
+  if (options.RemoteMonitor.empty()) return "";
+  const std::string error = StartRemoteMonitor(options.RemoteMonitor);
+  if (!error.empty()) return error;
+  std::string host;
+  std::uint16_t port = 0;
+  SplitMonitorAddress(options.RemoteMonitor, host, port);
+  std::fprintf(stderr, "quillon: the remote monitor listens on %s port %u (no authentication)\n",
+               host.c_str(), unsigned{RemoteMonitorPort()});
+  return "";
+}
+
+// The monitor goes with the run: its front ends, their checkpoints, the start it was lent.
+void EndMonitor() {
+  StopMonitorConsole();
+  StopRemoteMonitor();
+  MonitorShutDown();
+  LendAutostartToMonitor(nullptr);
+}
+
 // The run on a machine that has started: what it loads and opens first, the frames, then what
 // it writes at the end. A file that cannot be read or written before the run (the WAV file, the
-// snapshot to start from, the trace log) stops it before it begins: nothing is lost.
+// snapshot to start from, the trace log), like a remote monitor that cannot listen, stops it
+// before it begins: nothing is lost. With a monitor and no --frames, the run goes on until the
+// monitor ends it.
 void RunStarted(const CommandLineOptions& options, Autostart& start,
                 HeadlessRunResult& result) {
   KeyQueueReset();
   std::string error;
   if (Headless.WavFailed) error = "cannot write " + QuoteForMessage(options.WavPath);
+  if (error.empty()) error = StartRemote(options);
   if (error.empty() && !options.SnapshotLoadPath.empty()) {
     std::unique_ptr<Machine> replacement;
     error = SnapshotLoadFile(options.SnapshotLoadPath, &replacement);
@@ -131,15 +154,21 @@ void RunStarted(const CommandLineOptions& options, Autostart& start,
   }
   if (error.empty() && !options.TraceLogPath.empty()) error = TraceLogOpen(options.TraceLogPath);
   if (!error.empty()) {
+    EndMonitor();
     Fail(result, error);
     return;
   }
   Machine& machine = CurrentMachine();
   machine.EnableDebugExit(options.DebugExit);
   machine.ClearStopRequest();
+  LendAutostartToMonitor(&start);
+  if (options.TextMonitor) StartMonitorConsole(true);
+  const bool monitored = options.TextMonitor || !options.RemoteMonitor.empty();
+  const std::int32_t frames =
+      monitored && !options.FramesGiven ? std::numeric_limits<std::int32_t>::max() : options.Frames;
 
-  result.FramesRun = options.RealTime ? RunPaced(options.Frames, start)
-                                      : RunUnpaced(options.Frames, start);
+  result.FramesRun = options.RealTime ? RunPaced(frames, start) : RunUnpaced(frames, start);
+  EndMonitor();
   JudgeEnd(options, start, result);
   machine.EnableDebugExit(false);
   error = TraceLogClose();

@@ -26,9 +26,6 @@ struct HeadlessRunResult {
   std::vector<std::string> ScreenText;
 };
 
-// The text screen at `screenAddress`, 25 rows of 40 characters with trailing blanks removed.
-std::vector<std::string> ScreenRows(std::uint16_t screenAddress);
-
 // Set (to the signal's number) from a signal handler to end a run early: the run stops at the
 // next frame end and finishes as if its frames were done, with exit code 128 + the number.
 extern volatile std::sig_atomic_t HeadlessStopSignal;

@@ -22,6 +22,9 @@
 #if QUILLON_HAVE_PULSE
 #include "backends/pulse/pulse_sound.h"
 #endif
+#if QUILLON_HAVE_POSIX
+#include "backends/posix/posix_sockets.h"
+#endif
 
 namespace {
 
@@ -119,5 +122,10 @@ int quillon::RunProgram(int argc, char** argv, bool errorBox) {
 
 // Windows enters through WinMain (app/win_main.cpp).
 #if !QUILLON_HAVE_WIN32
-int main(int argc, char** argv) { return quillon::RunProgram(argc, argv, true); }
+int main(int argc, char** argv) {
+#if QUILLON_HAVE_POSIX
+  quillon::UsePosixSockets();
+#endif
+  return quillon::RunProgram(argc, argv, true);
+}
 #endif

@@ -16,6 +16,7 @@
 extern "C" int __stdcall WinMain(void* instance, void* previousInstance, char* commandLine,
                                  int showCommand) {
   quillon::UseWin32Backend();
+  quillon::UseWinsockSockets();
   std::vector<std::string> arguments = quillon::ReadCommandLine();
   if (arguments.size() <= 1) {
     return quillon::WinMain(instance, previousInstance, commandLine, showCommand);

@@ -5,7 +5,12 @@
 #include "app/autostart.h"
 #include "window/display.h"
 #include "session/host_state.h"
+#include "monitor/monitor.h"
+#include "monitor/monitor_console.h"
+#include "monitor/remote_server.h"
+#include "resources/menu.h"
 #include "window/input_commands.h"
+#include "window/menu_items.h"
 #include "window/main_loop.h"
 #include "platform/messages.h"
 #include "platform/platform.h"
@@ -28,6 +33,19 @@ void RestoreWindowSize() {
   if (Settings.WindowMaximized && DisplayPlatform.MaximizeMainWindow != nullptr) {
     DisplayPlatform.MaximizeMainWindow();
   }
+}
+
+// The remote monitor as Settings > Remote monitor or --remote-monitor (for this run only) asks,
+// a message box when it cannot listen; the text monitor on the terminal with --monitor.
+void StartMonitors(const CommandLineOptions& options) {
+  const std::string address =
+      !options.RemoteMonitor.empty() ? options.RemoteMonitor : Settings.RemoteMonitorAddress;
+  if (!options.RemoteMonitor.empty() || Settings.RemoteMonitor != 0) {
+    const std::string error = StartRemoteMonitor(address);
+    if (!error.empty()) Platform.ShowMessageBox(error.c_str(), "Remote monitor");
+    SetMenuCheck(SettingsSubMenu, CommandRemoteMonitor, RemoteMonitorRunning());
+  }
+  if (options.TextMonitor) StartMonitorConsole(false);
 }
 
 }  // namespace
@@ -54,12 +72,18 @@ std::int32_t RunMainWindow(const CommandLineOptions& options, void* previousInst
   // A disk with nothing to start stays in the drive; the window says why nothing runs.
   if (!error.empty()) Platform.ShowMessageBox(error.c_str(), "Quillon");
   ShowSettingsInMenu();
+  StartMonitors(options);
+  LendAutostartToMonitor(&start);
   // As the menu command does it, check mark included.
   if (options.Warp) MainWindowProc(nullptr, MessageCommand, CommandWarp, 0);
   RestoreWindowSize();
   FollowScreenSaverHold();
   std::int32_t frames = 0;
   while ((frames = MainLoopPass(&exitCode)) >= 0) FinishPass(frames, start);
+  StopMonitorConsole();
+  StopRemoteMonitor();
+  MonitorShutDown();
+  LendAutostartToMonitor(nullptr);
   ReleaseScreenSaverHold();
   const std::int32_t soundSetting = Settings.SoundOn;
   CaptureSettings();

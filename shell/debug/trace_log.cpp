@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "debug/disassembly_table.h"
+#include "debug/fetch_hooks.h"
 #include "media/utf8_path.h"
 #include "session/session.h"
 
@@ -90,11 +91,12 @@ void WriteBuffer() {
   Log.Used = 0;
 }
 
-void LogInstruction() {
+bool LogInstruction() {
   if (Log.Used > BufferSize - LongestLine) WriteBuffer();
   char* end = FormatLine(Log.Buffer + Log.Used);
   *end++ = '\n';
   Log.Used = static_cast<std::size_t>(end - Log.Buffer);
+  return true;
 }
 
 }  // namespace
@@ -109,13 +111,13 @@ std::string TraceLogOpen(const std::string& path) {
   Log.Path = path;
   Log.Failed = false;
   Log.Used = 0;
-  CurrentMachine().SetFetchObserver(LogInstruction);
+  SetFetchHook(FetchHookSlot::TraceLog, LogInstruction);
   return "";
 }
 
 std::string TraceLogClose() {
   if (Log.File == nullptr) return "";
-  CurrentMachine().SetFetchObserver(nullptr);
+  SetFetchHook(FetchHookSlot::TraceLog, nullptr);
   WriteBuffer();
   if (std::fflush(Log.File) != 0) Log.Failed = true;
   if (Log.File != stdout && std::fclose(Log.File) != 0) Log.Failed = true;

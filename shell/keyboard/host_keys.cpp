@@ -8,6 +8,7 @@ namespace quillon {
 std::uint8_t HostKeyDown[256] = {};
 std::uint8_t JoystickPort = 2;
 std::uint8_t JoystickOnCursorKeys = 0;
+std::uint8_t MonitorJoystick[2] = {0, 0};
 
 namespace {
 
@@ -42,8 +43,8 @@ std::uint8_t JoystickState() {
 void FollowHostKeys() {
   Machine& machine = CurrentMachine();
   const std::uint8_t state = JoystickState();
-  machine.SetJoystick(1, JoystickPort == 1 ? state : Released);
-  machine.SetJoystick(2, JoystickPort == 2 ? state : Released);
+  machine.SetJoystick(1, (JoystickPort == 1 ? state : Released) & ~MonitorJoystick[0]);
+  machine.SetJoystick(2, (JoystickPort == 2 ? state : Released) & ~MonitorJoystick[1]);
   machine.SetLineFrames(HostKeyDown[VirtualKeyF11] != 0);
 }
 

@@ -14,6 +14,10 @@ extern std::uint8_t HostKeyDown[256];
 extern std::uint8_t JoystickPort;
 extern std::uint8_t JoystickOnCursorKeys;
 
+// The lines that the remote monitor's client pushes on the joysticks of ports 1 and 2 (bits as
+// JoystickState's, but 1 = pushed); they add to what the keys push.
+extern std::uint8_t MonitorJoystick[2];
+
 // Whether `virtualKey` drives the joystick under the present key set.
 bool IsJoystickKey(int virtualKey);
 

@@ -85,9 +85,10 @@ void FollowShift() {
 }
 
 bool Ready(const KeyEvent& event) {
-  // While the emulation stands paused no time passes for the C64: a key pressed and let go in
-  // that time was never there. (In trace mode the steps run, and the keys are held as ever.)
-  if (!event.FromText && Host.Paused && !Host.TraceMode) return true;
+  // While the emulation stands paused (or held by the monitor) no time passes for the C64: a
+  // key pressed and let go in that time was never there. (In trace mode the steps run, and the
+  // keys are held as ever.)
+  if (!event.FromText && EmulationHeld() && !Host.TraceMode) return true;
   // A key that types something is seen on its own before anything else changes.
   if (Queue.Scan < Queue.CharacterDownAt + KeyHoldScans) return false;
   if (event.Action == KeyAction::Up) {

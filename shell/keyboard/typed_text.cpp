@@ -1,6 +1,8 @@
 #include "keyboard/typed_text.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstdint>
 
 #include "files/message_text.h"
 #include "platform/messages.h"
@@ -62,6 +64,42 @@ std::string TranslateTypedText(const std::string& text, std::vector<TypedKey>& k
     keys.push_back(key);
   }
   return "";
+}
+
+bool PetsciiKeys(std::string_view text, std::vector<TypedKey>& keys) {
+  struct Control {
+    std::uint8_t Code;
+    TypedKey Key;
+  };
+  static constexpr Control Controls[] = {
+      {0x03, {VirtualKeyEscape, false}}, {0x0A, {VirtualKeyReturn, false}},
+      {0x0D, {VirtualKeyReturn, false}}, {0x11, {VirtualKeyDown, false}},
+      {0x91, {VirtualKeyUp, false}},     {0x1D, {VirtualKeyRight, false}},
+      {0x9D, {VirtualKeyLeft, false}},   {0x13, {VirtualKeyHome, false}},
+      {0x93, {VirtualKeyHome, true}},    {0x14, {VirtualKeyBack, false}},
+      {0x94, {VirtualKeyInsert, false}}, {0x85, {VirtualKeyF1, false}},
+      {0x86, {VirtualKeyF3, false}},     {0x87, {VirtualKeyF5, false}},
+      {0x88, {VirtualKeyF7, false}},     {0x89, {VirtualKeyF2, false}},
+      {0x8A, {VirtualKeyF4, false}},     {0x8B, {VirtualKeyF6, false}},
+      {0x8C, {VirtualKeyF8, false}},
+  };
+  std::vector<TypedKey> typed;
+  for (const char c : text) {
+    const auto code = static_cast<std::uint8_t>(c);
+    TypedKey key{};
+    const auto control = std::find_if(std::begin(Controls), std::end(Controls),
+                                      [code](const Control& k) { return k.Code == code; });
+    if (control != std::end(Controls)) {
+      key = control->Key;
+    } else if (code >= 0xC1 && code <= 0xDA) {
+      key = {code - 0xC1 + 'A', true};
+    } else if (code < 0x20 || code == 0x5E || code >= 0x7B || !KeyForCharacter(c, key)) {
+      return false;
+    }
+    typed.push_back(key);
+  }
+  keys = std::move(typed);
+  return true;
 }
 
 std::vector<TypedKey> PastedTextKeys(const std::string& text) {

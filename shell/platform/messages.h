@@ -8,6 +8,7 @@
 namespace quillon {
 
 // Window messages.
+inline constexpr std::uint32_t MessageNull = 0x0000;  // means nothing; wakes a waiting loop
 inline constexpr std::uint32_t MessageCreate = 0x0001;
 inline constexpr std::uint32_t MessageDestroy = 0x0002;
 inline constexpr std::uint32_t MessageSize = 0x0005;
@@ -58,6 +59,7 @@ inline constexpr std::uint32_t CommandModelClassic = 40070;
 inline constexpr std::uint32_t CommandModelAccurate = 40071;
 inline constexpr std::uint32_t CommandSid6581 = 40072;
 inline constexpr std::uint32_t CommandSid8580 = 40073;
+inline constexpr std::uint32_t CommandRemoteMonitor = 40080;
 
 // Virtual-key codes (wParam of the key messages).
 inline constexpr int VirtualKeyBack = 0x08;

@@ -148,6 +148,9 @@ struct PlatformOps {
   // The first file of a drop that MessageDropFiles announced, copied into `path` (room for
   // `capacity` characters); the drop is released. False when there is none or it does not fit.
   bool (*TakeDroppedFile)(std::uintptr_t drop, char* path, std::size_t capacity);
+  // From any thread: a main loop waiting in WaitMessage returns (a message that means nothing
+  // is posted), so that it looks at what another thread has brought.
+  void (*WakeMainLoop)();
 };
 
 // Filled by the backend before the shell starts.

@@ -11,6 +11,9 @@ struct HostState {
   // Written by the emulation thread, read by the sound timer's thread.
   std::atomic<std::int32_t> Paused;
   std::atomic<std::int32_t> TraceMode;
+  // The monitor holds the machine between two instructions: it stands still as when paused,
+  // whatever Paused says.
+  std::atomic<std::int32_t> MonitorStopped;
   // Warp: the emulation as fast as the host goes, a picture every fiftieth of a second, and
   // silent.
   std::atomic<std::int32_t> Warp;
@@ -37,5 +40,11 @@ struct HostState {
   std::int64_t LastTick;
 };
 extern HostState Host;
+
+// Whether the emulation stands still: paused, or held by the monitor. Read on any thread.
+inline bool EmulationHeld() {
+  return Host.Paused.load(std::memory_order_relaxed) != 0 ||
+         Host.MonitorStopped.load(std::memory_order_relaxed) != 0;
+}
 
 }  // namespace quillon

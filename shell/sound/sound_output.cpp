@@ -44,7 +44,7 @@ void CloseOutput() {
 
 bool SoundAudible() {
   return Host.SoundOn.load(std::memory_order_relaxed) &&
-         !Host.Paused.load(std::memory_order_relaxed) &&
+         !EmulationHeld() &&
          !Host.TraceMode.load(std::memory_order_relaxed) &&
          !Host.Warp.load(std::memory_order_relaxed);
 }
@@ -61,9 +61,9 @@ void SoundStart() {
 }
 
 void SoundTimerTick() {
-  // Paused, the envelopes stand still and the speed is not read; the output still hears the
-  // tick, as silence.
-  const bool running = !Host.Paused.load(std::memory_order_relaxed);
+  // Paused or held, the envelopes stand still and the speed is not read; the output still
+  // hears the tick, as silence.
+  const bool running = !EmulationHeld();
   if (running) UpdateSpeed();
   HandOver(CurrentMachine().SoundTick(running));
 }

@@ -6,6 +6,7 @@
 #include "debug/status_line.h"
 #include "keyboard/host_keys.h"
 #include "keyboard/key_queue.h"
+#include "monitor/monitor.h"
 #include "platform/messages.h"
 #include "platform/platform.h"
 #include "resources/menu.h"
@@ -67,23 +68,25 @@ std::int32_t PaceEmulation() {
 }
 
 // Warp: frames back to back for a fiftieth of a second of real time, then one picture. The
-// pacing starts afresh from now, so that leaving warp has nothing to catch up.
+// pacing starts afresh from now, so that leaving warp has nothing to catch up. A stop (the
+// monitor's) ends the frames early.
 std::int32_t RunWarp() {
   using Clock = std::chrono::steady_clock;
   const Clock::time_point end = Clock::now() + std::chrono::microseconds(1000000 / TicksPerSecond);
+  Machine& machine = CurrentMachine();
   std::int32_t frames = 0;
   do {
-    CurrentMachine().RunFrames(1);
-    ++frames;
-  } while (Clock::now() < end);
+    frames += machine.RunFrames(1);
+  } while (Clock::now() < end && !machine.StopRequested());
   Host.LastTick = ReadPacingCounter();
   return frames;
 }
 
-// What the shell hears from the machine in use: the end of every raster line, the held keys,
-// the sound.
+// What the shell hears from the machine in use: the end of every raster line, the fetches and
+// accesses the trace log and the monitor watch, the held keys, the sound.
 void HookMachine() {
   CurrentMachine().SetLineObserver(OnRasterLine);
+  HookMonitorToMachine();
   FollowHostKeys();
   if (Host.FullScreenActive) CreateFlipChain();
   SoundStart();
@@ -170,8 +173,9 @@ bool DeliverPendingMessages(std::int32_t* exitCode) {
 
 std::int32_t MainLoopPass(std::int32_t* exitCode) {
   if (!DeliverPendingMessages(exitCode)) return -1;
+  MonitorPoll();
   if (Host.DisplayPixels == nullptr) CreateDisplayBuffer();
-  if (Host.Paused) {
+  if (EmulationHeld()) {
     Platform.WaitMessage();
     return 0;
   }

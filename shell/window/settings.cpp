@@ -13,6 +13,7 @@
 #include "keyboard/host_keys.h"
 #include "media/file_replace.h"
 #include "media/utf8_path.h"
+#include "monitor/remote_server.h"
 #include "platform/display_platform.h"
 #include "resources/menu.h"
 #include "session/host_state.h"
@@ -82,6 +83,13 @@ bool ReadValue(const std::string& section, const std::string& key, const std::st
     settings.Sid = value == "8580" ? SidChip::Mos8580 : SidChip::Mos6581;
   } else if (section == "sound" && key == "on") {
     if (!ReadNumber(value, 0, 1, settings.SoundOn)) return false;
+  } else if (section == "monitor" && key == "remote") {
+    if (!ReadNumber(value, 0, 1, settings.RemoteMonitor)) return false;
+  } else if (section == "monitor" && key == "address") {
+    std::string host;
+    std::uint16_t port = 0;
+    if (!SplitMonitorAddress(value, host, port).empty()) return false;
+    settings.RemoteMonitorAddress = value;
   } else if (section == "folders" && key == "programs") {
     settings.ProgramFolder = value;
   } else if (section == "folders" && key == "cartridges") {
@@ -160,6 +168,9 @@ std::string FormatSettings(const SettingsState& settings) {
        << "CursorKeys=" << int{settings.JoystickOnCursorKeys} << "\n\n"
        << "[Sound]\n"
        << "On=" << settings.SoundOn << "\n\n"
+       << "[Monitor]\n"
+       << "Remote=" << settings.RemoteMonitor << "\n"
+       << "Address=" << settings.RemoteMonitorAddress << "\n\n"
        << "[Window]\n"
        << "Width=" << settings.WindowWidth << "\n"
        << "Height=" << settings.WindowHeight << "\n"

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "interface/machine.h"
+#include "monitor/remote_server.h"
 
 namespace quillon {
 
@@ -27,11 +28,15 @@ struct SettingsState {
   std::int32_t SoundOn;  // Settings > Sound: 0 or 1
   MachineModel Model;    // Settings > the machine model
   SidChip Sid;           // Settings > SID chip, for the accurate model
+  // Settings > Remote monitor: served (1) or not (0), and where.
+  std::int32_t RemoteMonitor;
+  std::string RemoteMonitorAddress;
 };
 inline constexpr std::uint32_t SettingsNtsc = 0;
 inline constexpr std::uint32_t SettingsPal = 1;
 inline const SettingsState DefaultSettings = {SettingsPal, 1, 2, 0, 0, 0, 0, {}, {}, 1,
-                                              MachineModel::Classic, SidChip::Mos6581};
+                                              MachineModel::Classic, SidChip::Mos6581, 0,
+                                              DefaultRemoteMonitorAddress};
 
 // The settings of this run: loaded at the start, kept up to date by the menu commands and the
 // file dialogs, written at exit.
@@ -59,7 +64,8 @@ bool SaveSettings(const std::string& path, const SettingsState& settings);
 // border, joystick, sound.
 void ApplySettings();
 // Takes the values in effect now into Settings: machine model and SID chip, video standard,
-// border, joystick, sound.
+// border, joystick, sound. (The remote monitor's setting changes with its menu item only:
+// --remote-monitor serves for one run.)
 void CaptureSettings();
 // Takes the window's placement into Settings as the window goes, while it still exists: its
 // normal client area and whether it is maximised, or only its client area where the platform

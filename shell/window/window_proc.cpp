@@ -5,6 +5,7 @@
 #include "interface/machine.h"
 #include "keyboard/host_keys.h"
 #include "keyboard/key_input.h"
+#include "monitor/remote_server.h"
 #include "platform/messages.h"
 #include "resources/menu.h"
 #include "session/host_state.h"
@@ -65,6 +66,18 @@ void LoadProgramCommand() {
   if (!OpenFileDialog(ProgramFileFilter, fileName)) return;
   RememberFolder(Settings.ProgramFolder, fileName);
   CurrentMachine().LoadProgram(fileName);
+}
+
+// Settings > Remote monitor serves the protocol at the address the settings keep, or stops.
+void RemoteMonitorCommand() {
+  if (RemoteMonitorRunning()) {
+    StopRemoteMonitor();
+  } else if (const std::string error = StartRemoteMonitor(Settings.RemoteMonitorAddress);
+             !error.empty()) {
+    Platform.ShowMessageBox(error.c_str(), "Remote monitor");
+  }
+  Settings.RemoteMonitor = RemoteMonitorRunning() ? 1 : 0;
+  SetMenuCheck(SettingsSubMenu, CommandRemoteMonitor, RemoteMonitorRunning());
 }
 
 void FullScreenCommand() {
@@ -153,6 +166,9 @@ void MenuCommand(std::uint32_t command) {
       break;
     case CommandFullScreen:
       FullScreenCommand();
+      break;
+    case CommandRemoteMonitor:
+      RemoteMonitorCommand();
       break;
     case CommandPaste:
     case CommandJoystickPort1:

@@ -39,7 +39,8 @@ constexpr std::uint32_t CheckedCommands[] = {CommandPause,
                                              CommandJoystickPort2,
                                              CommandJoystickCursorKeys,
                                              CommandModelClassic,
-                                             CommandModelAccurate};
+                                             CommandModelAccurate,
+                                             CommandRemoteMonitor};
 
 struct MenuItemWidget {
   int SubMenu;
@@ -338,6 +339,14 @@ void WaitMessage() {
   while (Gtk.Queue.empty()) gtk_main_iteration_do(TRUE);
 }
 
+// GTK runs an idle callback on the main thread whichever thread adds it.
+gboolean PostNull(gpointer) {
+  Post(MessageNull, 0, 0);
+  return G_SOURCE_REMOVE;
+}
+
+void WakeMainLoop() { g_idle_add(PostNull, nullptr); }
+
 void PostQuitMessage(std::int32_t exitCode) {
   Post(MessageQuit, static_cast<std::uintptr_t>(exitCode), 0);
 }
@@ -618,6 +627,7 @@ void UseGtkBackend() {
       .ReadClipboardText = ReadClipboardText,
       .HoldOffScreenSaver = GtkHoldOffScreenSaver,
       .TakeDroppedFile = TakeDroppedFile,
+      .WakeMainLoop = WakeMainLoop,
   };
   DisplayPlatform = {
       .ResizeMainWindow = ResizeMainWindow,

@@ -118,6 +118,8 @@ void WaitMessage() {
   Headless.QueueSignal.wait(lock, [] { return !Headless.Queue.empty() || Headless.RepaintPending; });
 }
 
+void WakeMainLoop() { HeadlessPostMessage(MessageNull, 0, 0); }
+
 void PostQuitMessage(std::int32_t exitCode) {
   HeadlessPostMessage(MessageQuit, static_cast<std::uintptr_t>(exitCode), 0);
 }
@@ -328,6 +330,7 @@ void UseHeadlessBackend(bool realTime) {
       .ReadClipboardText = ReadClipboardText,
       .HoldOffScreenSaver = HoldOffScreenSaver,
       .TakeDroppedFile = TakeDroppedFile,
+      .WakeMainLoop = WakeMainLoop,
   };
   DisplayPlatform = {
       .ResizeMainWindow = ResizeMainWindow,

@@ -19,6 +19,7 @@ Win32BackendState Win32;
 void UseWin32Backend() {
   using namespace win32;
   Win32.Instance = GetModuleHandleA(nullptr);
+  Win32.MainThread = GetCurrentThreadId();
   Platform = {
       .RegisterMainWindowClass = RegisterMainWindowClass,
       .LoadMainMenu = LoadMainMenu,
@@ -48,6 +49,7 @@ void UseWin32Backend() {
       .ReadClipboardText = ReadClipboardText,
       .HoldOffScreenSaver = HoldOffScreenSaver,
       .TakeDroppedFile = TakeDroppedFile,
+      .WakeMainLoop = WakeMainLoop,
   };
   DisplayPlatform = {
       .ResizeMainWindow = ResizeMainWindow,
@@ -81,8 +83,11 @@ std::vector<std::string> ReadCommandLine() {
 bool ConnectToParentConsole() {
   const bool outputOpen = GetFileType(GetStdHandle(STD_OUTPUT_HANDLE)) != FILE_TYPE_UNKNOWN;
   const bool errorOpen = GetFileType(GetStdHandle(STD_ERROR_HANDLE)) != FILE_TYPE_UNKNOWN;
-  if (outputOpen && errorOpen) return true;
+  // Standard input matters to the text monitor (--monitor) only.
+  const bool inputOpen = GetFileType(GetStdHandle(STD_INPUT_HANDLE)) != FILE_TYPE_UNKNOWN;
+  if (outputOpen && errorOpen && inputOpen) return true;
   if (!AttachConsole(ATTACH_PARENT_PROCESS)) return errorOpen;
+  if (!inputOpen) std::freopen("CONIN$", "r", stdin);
   if (!outputOpen) std::freopen("CONOUT$", "w", stdout);
   if (!errorOpen) std::freopen("CONOUT$", "w", stderr);
   return true;

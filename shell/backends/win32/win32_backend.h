@@ -2,7 +2,8 @@
 // with its menu and the system's own messages, painting with DrawDib, the multimedia timer and
 // the performance counter, the common open-file dialog, the About dialog and the message box
 // from the program's resources, full screen through DirectDraw, the clipboard, files dropped on
-// the window, the screen saver held off, and the sound through waveOut.
+// the window, the screen saver held off, and the sound through waveOut; and the sockets through
+// Winsock.
 #pragma once
 
 #include <string>
@@ -12,6 +13,10 @@ namespace quillon {
 
 // Makes Windows the platform: fills Platform, DisplayPlatform and SoundPlatform.
 void UseWin32Backend();
+
+// Makes Winsock the sockets of SocketPlatform, for the window and headless runs alike
+// (win32_sockets.cpp).
+void UseWinsockSockets();
 
 // The program's arguments in UTF-8, its own name first, as the system splits its command line:
 // names in any script, whatever the code page.

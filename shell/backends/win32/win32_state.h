@@ -20,6 +20,8 @@ namespace quillon {
 
 struct Win32BackendState {
   HINSTANCE Instance;
+  // The thread that runs the message loop, which other threads wake with a message.
+  DWORD MainThread;
   HWND MainWindow;
   // Menu resource 101 as loaded; the window carries it except in full screen.
   HMENU MainMenu;
@@ -62,6 +64,7 @@ void PaintPicture(const std::uint32_t* pixels, std::int32_t width, std::int32_t 
 bool TakeMessage(WindowMessage* message);
 void DeliverMessage(const WindowMessage& message);
 void WaitForMessage();
+void WakeMainLoop();
 void PostQuit(std::int32_t exitCode);
 std::intptr_t DefaultWindowProc(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
                                 std::intptr_t lParam);

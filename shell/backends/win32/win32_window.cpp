@@ -175,6 +175,8 @@ void DeliverMessage(const WindowMessage& message) {
 
 void WaitForMessage() { WaitMessage(); }
 
+void WakeMainLoop() { PostThreadMessageA(Win32.MainThread, WM_NULL, 0, 0); }
+
 void PostQuit(std::int32_t exitCode) { PostQuitMessage(exitCode); }
 
 std::intptr_t DefaultWindowProc(WindowHandle window, std::uint32_t message, std::uintptr_t wParam,
