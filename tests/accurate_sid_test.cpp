@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <complex>
 #include <cstdint>
 #include <numbers>
 #include <random>
@@ -76,95 +75,6 @@ std::vector<std::int16_t> Slice(const std::vector<std::int16_t>& samples, double
           samples.begin() + static_cast<std::ptrdiff_t>(last)};
 }
 
-// The samples with their mean taken away, so that the chip's DC does not hide zero crossings.
-std::vector<std::int16_t> Centred(const std::vector<std::int16_t>& samples) {
-  double mean = 0;
-  for (const std::int16_t s : samples) mean += s;
-  mean /= static_cast<double>(samples.size());
-  std::vector<std::int16_t> centred;
-  for (const std::int16_t s : samples)
-    centred.push_back(static_cast<std::int16_t>(std::lround(s - mean)));
-  return centred;
-}
-
-// The frequency from falling zero crossings (mean removed), each counted only once the wave has
-// risen above a quarter of its peak since the last: the 6581's uneven DAC can make a ramp
-// dip across the mean halfway up.
-double PitchOf(const std::vector<std::int16_t>& samples) {
-  const std::vector<std::int16_t> centred = Centred(samples);
-  const int peak = *std::max_element(centred.begin(), centred.end());
-  double first = -1;
-  double last = -1;
-  int periods = -1;
-  bool armed = false;
-  for (std::size_t i = 1; i < centred.size(); ++i) {
-    armed = armed || centred[i] > peak / 4;
-    if (!armed || centred[i - 1] < 0 || centred[i] >= 0) continue;
-    const double at = static_cast<double>(i - 1) +
-                      static_cast<double>(centred[i - 1]) / (centred[i - 1] - centred[i]);
-    if (first < 0) first = at;
-    last = at;
-    ++periods;
-    armed = false;
-  }
-  return periods > 0 ? Rate * periods / (last - first) : 0;
-}
-
-// The power spectrum of the first 2^k samples (Hann window, mean removed), bin i at i * Rate / n.
-struct Spectrum {
-  explicit Spectrum(const std::vector<std::int16_t>& samples) {
-    std::size_t n = 1;
-    while (n * 2 <= samples.size()) n *= 2;
-    double mean = 0;
-    for (std::size_t i = 0; i < n; ++i) mean += samples[i];
-    mean /= static_cast<double>(n);
-    std::vector<std::complex<double>> x(n);
-    for (std::size_t i = 0; i < n; ++i) {
-      const double hann = 0.5 - 0.5 * std::cos(2 * std::numbers::pi * static_cast<double>(i) / n);
-      x[i] = (samples[i] - mean) * hann;
-    }
-    for (std::size_t i = 1, j = 0; i < n; ++i) {
-      std::size_t bit = n >> 1;
-      for (; j & bit; bit >>= 1) j ^= bit;
-      j ^= bit;
-      if (i < j) std::swap(x[i], x[j]);
-    }
-    for (std::size_t len = 2; len <= n; len <<= 1) {
-      const std::complex<double> root =
-          std::polar(1.0, -2 * std::numbers::pi / static_cast<double>(len));
-      for (std::size_t i = 0; i < n; i += len) {
-        std::complex<double> w = 1;
-        for (std::size_t k = 0; k < len / 2; ++k, w *= root) {
-          const std::complex<double> a = x[i + k];
-          const std::complex<double> b = x[i + k + len / 2] * w;
-          x[i + k] = a + b;
-          x[i + k + len / 2] = a - b;
-        }
-      }
-    }
-    Bins = n;
-    for (std::size_t i = 0; i < n / 2; ++i) Power.push_back(std::norm(x[i]));
-  }
-  // The power between two frequencies.
-  double Band(double low, double high) const {
-    double sum = 0;
-    for (std::size_t i = 1; i < Power.size(); ++i) {
-      const double hz = static_cast<double>(i) * Rate / static_cast<double>(Bins);
-      if (hz >= low && hz <= high) sum += Power[i];
-    }
-    return sum;
-  }
-  // The power of a tone: its bin and the window's main lobe around it.
-  double At(double hz) const {
-    const double width = 3 * Rate / static_cast<double>(Bins);
-    return Band(hz - width, hz + width);
-  }
-  double Total() const { return Band(1, Rate / 2); }
-
-  std::size_t Bins = 0;
-  std::vector<double> Power;
-};
-
 // --- Oscillators and waveforms --------------------------------------------------------------
 
 TEST(AccurateSidPitch, EveryWaveformAtThePalAndNtscClocks) {
@@ -182,7 +92,8 @@ TEST(AccurateSidPitch, EveryWaveformAtThePalAndNtscClocks) {
         chip.Voice(0, frequency, c.Control);
         chip.RunSeconds(0.5);
         const double expected = HzOf(frequency, clock);
-        EXPECT_NEAR(PitchOf(Slice(chip.Samples, 0.1, 0.5)), expected, expected * 0.005)
+        EXPECT_NEAR(test::ToneFrequency(Slice(chip.Samples, 0.1, 0.5), Rate), expected,
+                    expected * 0.005)
             << "control $" << std::hex << int{c.Control} << std::dec << " at " << c.Hz
             << " Hz, clock " << clock << ", model " << int(model);
       }
@@ -197,7 +108,7 @@ TEST(AccurateSidWaveform, PulseWidthShapesTheHarmonicsAsARealPulseWave) {
     chip.W(SidModeVolume, 0x0F);
     chip.Voice(0, FrequencyFor(441, PalSidClock), 0x41, 0x00, 0xF0, width);
     chip.RunSeconds(0.5);
-    const Spectrum spectrum(Slice(chip.Samples, 0.1, 0.5));
+    const test::Spectrum spectrum(Slice(chip.Samples, 0.1, 0.5), Rate);
     const double f = HzOf(FrequencyFor(441, PalSidClock), PalSidClock);
     const double d = (4096.0 - width) / 4096.0;
     const double first = std::sqrt(spectrum.At(f));
@@ -223,7 +134,7 @@ TEST(AccurateSidWaveform, RingModulationAndSyncMakeTheirSidebands) {
                  0x00);  // oscillator 3 alone, silent
       chip.Voice(0, FrequencyFor(1000, PalSidClock), ring ? 0x15 : 0x11);
       chip.RunSeconds(0.5);
-      const Spectrum spectrum(Slice(chip.Samples, 0.1, 0.5));
+      const test::Spectrum spectrum(Slice(chip.Samples, 0.1, 0.5), Rate);
       const double sidebands = spectrum.At(f1 - f3) + spectrum.At(f1 + f3);
       if (ring) {
         EXPECT_GT(sidebands, 0.5 * spectrum.Total()) << int(model);
@@ -240,7 +151,7 @@ TEST(AccurateSidWaveform, RingModulationAndSyncMakeTheirSidebands) {
       chip.Voice(2, FrequencyFor(150, PalSidClock), 0x10, 0x00, 0x00);
       chip.Voice(0, FrequencyFor(1000, PalSidClock), sync ? 0x23 : 0x21);
       chip.RunSeconds(0.5);
-      const Spectrum spectrum(Slice(chip.Samples, 0.1, 0.5));
+      const test::Spectrum spectrum(Slice(chip.Samples, 0.1, 0.5), Rate);
       double harmonics = 0;
       for (int n = 1; n * f3 < 15000; ++n) harmonics += spectrum.At(n * f3);
       if (sync) {
@@ -299,7 +210,7 @@ TEST(AccurateSidFilter, ALowPassSweepMovesTheCutoff) {
       chip.W(SidModeVolume, 0x1F);
       chip.Voice(0, 0xFFFF, 0x81);  // noise: energy everywhere
       chip.RunSeconds(0.4);
-      const Spectrum spectrum(Slice(chip.Samples, 0.1, 0.4));
+      const test::Spectrum spectrum(Slice(chip.Samples, 0.1, 0.4), Rate);
       const double high = spectrum.Band(3000, 20000) / spectrum.Total();
       EXPECT_LT(high, previous * 0.8)
           << "model " << int(model) << " FC $" << std::hex << int{cutoff} << "0";
@@ -324,11 +235,11 @@ TEST(AccurateSidFilter, ModesAndRoutingChooseWhatIsHeard) {
       return Slice(chip.Samples, 0.1, 0.4);
     };
     const auto highShare = [](const std::vector<std::int16_t>& samples) {
-      const Spectrum spectrum(samples);
+      const test::Spectrum spectrum(samples, Rate);
       return spectrum.Band(2500, 20000) / spectrum.Total();
     };
     const auto loudness = [](const std::vector<std::int16_t>& samples) {
-      return test::Loudness(Centred(samples), 0, samples.size());
+      return test::Loudness(test::Centred(samples), 0, samples.size());
     };
     const double direct = highShare(play(0x00, 0x0F, 0));
     EXPECT_LT(highShare(play(0x01, 0x1F, 0)), direct / 4) << "low-pass, model " << int(model);
@@ -644,10 +555,10 @@ TEST(AccurateSidOutput, FourBitSamplesThroughTheVolumeRegister) {
       chip.Run(period);
     }
     const auto samples = Slice(chip.Samples, 0.1, 0.5);
-    loudness[static_cast<int>(model)] = test::Loudness(Centred(samples), 0, samples.size());
+    loudness[static_cast<int>(model)] = test::Loudness(test::Centred(samples), 0, samples.size());
     if (model == M6581) {
       const double expected = PalSidClock / period / 16;
-      EXPECT_NEAR(PitchOf(samples), expected, expected * 0.005);
+      EXPECT_NEAR(test::ToneFrequency(samples, Rate), expected, expected * 0.005);
     }
   }
   EXPECT_GT(loudness[0], 1000);
@@ -665,7 +576,7 @@ TEST(AccurateSidOutput, HarmonicsAboveTheBandDoNotFoldBack) {
     chip.W(SidModeVolume, 0x0F);
     chip.Voice(0, 0x8000, 0x21);
     chip.RunSeconds(0.5);
-    const Spectrum spectrum(Slice(chip.Samples, 0.1, 0.5));
+    const test::Spectrum spectrum(Slice(chip.Samples, 0.1, 0.5), Rate);
     const double f = HzOf(0x8000, PalSidClock);
     double between = spectrum.Band(20, 18000);
     for (int n = 1; n * f < 18000; ++n) between -= spectrum.At(n * f);

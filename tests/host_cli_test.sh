@@ -89,6 +89,16 @@ wav)
   [ "$sizes" = "110286 110250 110294" ] || fail "sizes $sizes"
   [ "$(head -c 4 "$work/1.wav")$(tail -c +9 "$work/1.wav" | head -c 8)" = "RIFFWAVEfmt " ] ||
     fail "not a WAV file"
+  # The accurate machine's too, at 44100 Hz of the chip's own clock: 250 frames of 19,656
+  # cycles, 985,248 cycles a second, 219,953 samples.
+  for run in 1 2; do
+    "$quillon" --headless --model accurate --frames 250 --wav "$work/accurate$run.wav" \
+      "$work/tone.prg" || fail "accurate: exit status $?"
+  done
+  cmp -s "$work/accurate1.wav" "$work/accurate2.wav" ||
+    fail "two runs of the accurate machine wrote different files"
+  sizes=$(wav_sizes "$work/accurate1.wav")
+  [ "$sizes" = "439942 439906 439950" ] || fail "accurate: sizes $sizes"
   # Interrupted, a long run ends at the next frame with its header whole.
   "$quillon" --headless --frames 1000000 --wav "$work/long.wav" &
   pid=$!
@@ -197,6 +207,7 @@ bad-arguments)
     "--headless --screen-text --screenshot $work/never.png $work/missing.prg" \
     "--wav $work/never.wav" "--headless --wav" "--headless --wav $work/no/such/dir.wav" \
     "--headless --model turbo" "--headless --cia new" "--headless --model accurate --cia 8521" \
+    "--headless --sid 8580" "--headless --model accurate --sid 6582" \
     "--headless --remote-monitor=nowhere" "--remote-monitor=:1" "--monitor=yes"; do
     # Without a display: where there is one, a mistake meant for the window shows in a dialog
     # as well (tests/gtk/window_e2e.sh).

@@ -52,6 +52,9 @@ TEST(HostCommandLine, NoArgumentsIsTheWindowAndEveryOptionIsRead) {
   CommandLineOptions window;
   EXPECT_EQ(Parse({"--mute", program.c_str()}, window), "") << "the window starts muted too";
   EXPECT_TRUE(window.Mute && !window.Headless);
+  CommandLineOptions chip;
+  EXPECT_EQ(Parse({"--sid", "8580", "--model=accurate"}, chip), "") << "in either order";
+  EXPECT_TRUE(chip.SidGiven && chip.Sid == SidChip::Mos8580 && chip.Model == MachineModel::Accurate);
   EXPECT_EQ(options.File, program);
   // Lower case types the capital's key; '"' and ':' are shifted keys of the host keyboard.
   std::string typed;
@@ -173,6 +176,8 @@ TEST(HostCommandLine, BadArgumentsSayWhatIsWrong) {
       {{"--headless", "--wav", ""}, "--wav needs a file name"},
       {{"--wav", "out.wav"}, "--wav works only with --headless"},
       {{"--headless", "--disk"}, "--disk needs a disk image"},
+      {{"--headless", "--sid", "8580"}, "--sid works only with --model accurate"},
+      {{"--model", "accurate", "--sid", "6582"}, "--sid needs 6581 or 8580, not '6582'"},
       {{"--remote-monitor="}, "--remote-monitor needs an address and port"},
       {{"--remote-monitor=6502"}, "--remote-monitor needs ADDRESS:PORT, not '6502'"},
       {{"--remote-monitor=localhost:65536"}, "--remote-monitor needs a port from 0 to 65535"},

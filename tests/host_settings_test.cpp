@@ -15,6 +15,7 @@
 #include "backends/headless/headless_backend.h"
 #include "app/headless_run.h"
 #include "session/host_state.h"
+#include "session/session.h"
 #include "platform/messages.h"
 #include "window/settings.h"
 #include "app/window_run.h"
@@ -45,14 +46,14 @@ bool SameSettings(const SettingsState& a, const SettingsState& b) {
          a.WindowWidth == b.WindowWidth && a.WindowHeight == b.WindowHeight &&
          a.WindowMaximized == b.WindowMaximized &&
          a.ProgramFolder == b.ProgramFolder && a.CartridgeFolder == b.CartridgeFolder &&
-         a.SoundOn == b.SoundOn && a.Model == b.Model && a.RemoteMonitor == b.RemoteMonitor &&
-         a.RemoteMonitorAddress == b.RemoteMonitorAddress;
+         a.SoundOn == b.SoundOn && a.Model == b.Model && a.Sid == b.Sid &&
+         a.RemoteMonitor == b.RemoteMonitor && a.RemoteMonitorAddress == b.RemoteMonitorAddress;
 }
 
 TEST(HostSettings, WrittenSettingsReadBackAndDamagedTextIsRefusedWhole) {
   const SettingsState changed = {VideoStandardNtsc, 0, 1, 1, 720, 480, 1, "/home/c64/games",
                                  "/home/c64/cartridges with spaces", 0, MachineModel::Accurate,
-                                 1, "[::1]:6510"};
+                                 SidChip::Mos8580, 1, "[::1]:6510"};
   SettingsState read = DefaultSettings;
   ASSERT_TRUE(ParseSettings(FormatSettings(changed), read));
   EXPECT_TRUE(SameSettings(read, changed));
@@ -77,8 +78,8 @@ TEST(HostSettings, WrittenSettingsReadBackAndDamagedTextIsRefusedWhole) {
       "[Window]\nWidth=99999999999\n",   "[Video]\nthis is no setting\n",
       "[Video]\n=PAL\n",                 "[Video]\nStandard=NTSC\n\x01\x02\n",
       "[Sound]\nOn=2\n",                "[Machine]\nModel=Exact\n",
-      "[Window]\nMaximized=yes\n",    "[Monitor]\nRemote=2\n",
-      "[Monitor]\nAddress=6502\n",
+      "[Window]\nMaximized=yes\n",       "[Machine]\nSid=6582\n",
+      "[Monitor]\nRemote=2\n",           "[Monitor]\nAddress=6502\n",
   };
   for (const char* text : damaged) {
     SettingsState settings = changed;
@@ -190,6 +191,34 @@ TEST(HostSettings, TheWindowKeepsItsSettingsFromOneRunToTheNextAndHeadlessRunsWr
   Host.ClientWidth = 1920;
   CaptureWindowPlacement();
   EXPECT_EQ(Settings.WindowWidth, 720);
+}
+
+// Settings > SID chip changes the accurate machine's chip at once and is kept in the file as
+// the model is; --sid chooses the chip of one run and leaves the file's as it was.
+TEST(HostSettings, TheSidChipIsChosenInTheMenuAndKeptAndSidChoosesItForOneRun) {
+  const fs::path file = UseConfigFolder("sid") / "quillon" / "quillon.ini";
+  const auto run = [](const CommandLineOptions& options, std::initializer_list<std::uint32_t> commands) {
+    test::PowerOnMachine();
+    UseHeadlessBackend(false);
+    for (std::uint32_t command : commands) HeadlessPostMessage(MessageCommand, command, 0);
+    HeadlessPostMessage(MessageCommand, CommandExit, 0);
+    EXPECT_EQ(RunMainWindow(options), 0);
+    return CurrentMachine().SidChipInUse();
+  };
+  EXPECT_EQ(run({}, {CommandModelAccurate, CommandSid8580}), SidChip::Mos8580);
+  EXPECT_NE(std::find(Headless.MenuChanges.begin(), Headless.MenuChanges.end(),
+                      "SID chip &8580 (C64C)=1"),
+            Headless.MenuChanges.end());
+  EXPECT_NE(ReadFile(file).find("\nModel=Accurate\nSid=8580\n"), std::string::npos);
+
+  CommandLineOptions once;
+  once.Sid = SidChip::Mos6581;
+  once.SidGiven = true;
+  EXPECT_EQ(run(once, {}), SidChip::Mos6581);
+  EXPECT_EQ(run({}, {}), SidChip::Mos8580) << "the file kept its chip";
+  // The classic machine has none, but the menu keeps the choice for the next accurate one.
+  EXPECT_EQ(run({}, {CommandModelClassic, CommandSid6581}), std::nullopt);
+  EXPECT_EQ(run({}, {CommandModelAccurate}), SidChip::Mos6581);
 }
 
 }  // namespace

@@ -244,14 +244,17 @@ TEST(Snapshot, TheFileMenuSavesAndLoadsAndSaysWhyASnapshotIsRefused) {
   EXPECT_EQ(Headless.LastFilter, std::string(SnapshotFileFilter, sizeof SnapshotFileFilter - 1));
   const test::MachineFingerprint atSave = test::TakeFingerprint();
 
-  // Another machine, in NTSC: loading brings back the saved one and its PAL check mark.
+  // Another machine, in NTSC: loading brings back the saved one and the check marks of its
+  // model, PAL and SID chip.
   test::PowerOnMachine();
   UseHeadlessBackend(false);
   VideoStandard = VideoStandardNtsc;
   Headless.ChosenFile = saved;
   MainWindowProc(nullptr, MessageCommand, CommandLoadSnapshot, 0);
   EXPECT_TRUE(test::TakeFingerprint() == atSave);
-  EXPECT_EQ(Headless.MenuChanges, std::vector<std::string>{"&PAL=1"});
+  EXPECT_EQ(Headless.MenuChanges,
+            (std::vector<std::string>{"C&lassic machine=1", "&Accurate machine (cycle-exact)=0",
+                                      "&PAL=1", "SID chip &6581=1", "SID chip &8580 (C64C)=0"}));
 
   // A damaged file: a message box, and the machine runs on as it was.
   RunFast(2);

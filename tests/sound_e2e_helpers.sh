@@ -64,6 +64,11 @@ check_pitch_and_latency() {
   [ "$latency" -le "$1" ] || fail "the server holds ${latency} ms of sound"
 }
 
+# The window's stream plays at $1 Hz.
+check_stream_rate() {
+  pactl list sink-inputs | grep -q "Sample Specification: s16le 1ch ${1}Hz"
+}
+
 # Settings > Sound off and on, Pause and on again; then a key lets go of the gate and the
 # release falls to silence.
 check_sound_off_pause_and_release() {

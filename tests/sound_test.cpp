@@ -15,6 +15,7 @@
 #include "app/headless_run.h"
 #include "session/host_state.h"
 #include "window/main_loop.h"
+#include "window/window_proc.h"
 #include "platform/messages.h"
 #include "sound/sound_output.h"
 #include "platform/sound_platform.h"
@@ -163,6 +164,27 @@ TEST(SoundCapture, TheToneProgramPlays440HzAndFallsSilentAfterTheGateIsReleased)
   EXPECT_GE(levels.size() - tick, 20u) << "a second of silence at the end";
   EXPECT_TRUE(std::all_of(samples.begin() + static_cast<std::ptrdiff_t>(onset + tick * 551),
                           samples.end(), [](std::int16_t s) { return s == 0; }));
+}
+
+// Settings > Classic machine and Accurate machine power a new machine on, and the output is
+// opened again at its rate.
+std::vector<std::uint32_t> OpenedRates;
+bool RecordOpen(std::uint32_t rate) {
+  OpenedRates.push_back(rate);
+  return true;
+}
+
+TEST(SoundOutput, SwitchingModelsReopensTheOutputAtTheNewMachinesRate) {
+  test::PowerOnMachine();
+  UseHeadlessBackend(false);
+  SoundPlatform = {RecordOpen, CaptureWrite, CaptureClose};
+  std::int32_t exitCode = -1;
+  ASSERT_TRUE(HostStartUp(nullptr, 1, &exitCode));
+  for (std::uint32_t command : {CommandModelAccurate, CommandModelClassic}) {
+    MainWindowProc(nullptr, MessageCommand, command, 0);
+  }
+  HostShutDown();
+  EXPECT_EQ(OpenedRates, (std::vector<std::uint32_t>{11025, 44100, 11025}));
 }
 
 test::WavContents Recording(const std::vector<std::uint8_t>& program, int frames, bool ntsc) {

@@ -54,7 +54,7 @@ struct TimeState {
 
 class AccurateMachine final : public Machine, private DiskTrapMachine {
  public:
-  explicit AccurateMachine(CiaModel cias) : Cias(cias) {
+  AccurateMachine(CiaModel cias, SidModel sid) : Cias(cias), SidChosen(sid) {
     PictureBuffer.fill(0);
     Borders.fill(0);
     BorderedBuffer.fill(0);
@@ -70,7 +70,7 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
     PictureBuffer.fill(0);
     Borders.fill(0);
     BorderedBuffer.fill(0);
-    B.PowerOn(PalChosen, Cias);
+    B.PowerOn(PalChosen, Cias, SidChosen);
     Cpu.Registers() = CpuRegisters{};
     ResetRequested = false;
     PlaceCartridge();
@@ -219,9 +219,23 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
   const std::string& DiskPath() const override { return Disk; }
 
   std::uint32_t SampleRate() const override { return SidSampleRate; }
-  std::span<std::int16_t> SoundTick(bool) override { return B.Sid.SoundTick(); }
-  std::span<std::int16_t> SoundTail(std::int32_t samples) override {
-    return B.Sid.SoundTail(static_cast<std::size_t>(std::max(samples, 0)));
+  void SetSoundLive(bool live) override { B.SetSoundLive(live); }
+  // Recorded, the tick comes on the emulation's thread: the chip catches up first. Live, the
+  // emulation's thread has the board, and only the queue is shared.
+  std::span<std::int16_t> SoundTick(bool mix) override {
+    if (!B.Audio.Live()) B.CollectSound();
+    return B.Audio.Tick(mix);
+  }
+  std::span<std::int16_t> SoundTail(std::int32_t) override {
+    B.CollectSound();
+    return B.Audio.Tail();
+  }
+  std::optional<SidChip> SidChipInUse() const override {
+    return B.Sid.Model() == SidModel::Mos8580 ? SidChip::Mos8580 : SidChip::Mos6581;
+  }
+  void SetSidChip(SidChip chip) override {
+    SidChosen = chip == SidChip::Mos8580 ? SidModel::Mos8580 : SidModel::Mos6581;
+    B.SetSidModel(SidChosen);
   }
 
   void SaveState(SnapshotWriter& out, const SnapshotKeyboardPart& keyboard) override;
@@ -235,7 +249,8 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
     ProcessorPort* Port;
     VicII* Vic;
     Cia6526* Cias[2];
-    SidRegisters* Sid;
+    accurate::Sid* Sid;
+    AudioOut* Audio;
     std::uint8_t* Ram;
     std::uint8_t* ColorRam;
     std::uint8_t* Picture;
@@ -309,6 +324,7 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
   Board B;
   Cpu6510<Board> Cpu{B};
   CiaModel Cias;
+  SidModel SidChosen;
   bool PalChosen = true;
   bool ResetRequested = false;
   FetchObserver Fetches = nullptr;
@@ -358,6 +374,7 @@ void AccurateMachine::SaveState(SnapshotWriter& out, const SnapshotKeyboardPart&
   out.EndBlock(block);
   block = out.BeginBlock("SID ");
   B.Sid.Save(out);
+  B.Audio.Save(out);
   out.EndBlock(block);
   block = out.BeginBlock("CART");
   out.U8(Cartridge.Attached ? 1 : 0);
@@ -401,7 +418,8 @@ std::string AccurateMachine::ReadBody(SnapshotReader& in, const SnapshotKeyboard
   const bool cias = parts.Cias[0]->Load(in) && parts.Cias[1]->Load(in);
   if (!cias || !in.CloseBlock(end)) return "is damaged: its CIA block";
   end = in.OpenBlock("SID ");
-  if (!parts.Sid->Load(in) || !in.CloseBlock(end)) return "is damaged: its SID block";
+  const bool sid = parts.Sid->Load(in) && parts.Audio->Load(in);
+  if (!sid || !in.CloseBlock(end)) return "is damaged: its SID block";
   end = in.OpenBlock("CART");
   parts.Cartridge->Attached = in.Flag();
   std::vector<std::uint8_t> path;
@@ -422,7 +440,8 @@ std::string AccurateMachine::ReadBody(SnapshotReader& in, const SnapshotKeyboard
   const std::uint64_t clock = parts.Time->Clock;
   // Every chip stands where the clock is: none has work left behind it, none has run ahead.
   if (!in.CloseBlock(end) || parts.Vic->NextEvent() < clock ||
-      parts.Cias[0]->NextCycle() > clock || parts.Cias[1]->NextCycle() > clock) {
+      parts.Cias[0]->NextCycle() > clock || parts.Cias[1]->NextCycle() > clock ||
+      parts.Sid->NextCycle() > clock) {
     return "is damaged: its counters block";
   }
   if (in.Position != in.Size) return "is damaged: it goes on after its last block";
@@ -439,14 +458,15 @@ std::string AccurateMachine::LoadState(SnapshotReader& in, const SnapshotKeyboar
     VicII vic(VicMemory{});
     Cia6526 cia1;
     Cia6526 cia2;
-    SidRegisters sid;
+    accurate::Sid sid;
+    AudioOut audio(sid);
     auto memory = std::make_unique<std::uint8_t[]>(sizeof B.Ram + sizeof B.ColorRam + PictureSize +
                                                    BorderTableLines + BorderedPictureSize);
     std::uint8_t keys[sizeof B.KeyMatrix];
     std::uint8_t joysticks[sizeof B.JoystickLines];
     CartridgeSlot cartridge;
     TimeState time{};
-    Parts spare = {&cpu, &port, &vic, {&cia1, &cia2}, &sid, memory.get(),
+    Parts spare = {&cpu, &port, &vic, {&cia1, &cia2}, &sid, &audio, memory.get(),
                    memory.get() + sizeof B.Ram, memory.get() + sizeof B.Ram + sizeof B.ColorRam,
                    memory.get() + sizeof B.Ram + sizeof B.ColorRam + PictureSize,
                    memory.get() + sizeof B.Ram + sizeof B.ColorRam + PictureSize + BorderTableLines,
@@ -456,9 +476,9 @@ std::string AccurateMachine::LoadState(SnapshotReader& in, const SnapshotKeyboar
   }
   SnapshotReader again{in.Data, in.Size, start};
   TimeState time{};
-  Parts own = {&Cpu, &B.Port, &B.Vic, {&B.Cia1, &B.Cia2}, &B.Sid, B.Ram, B.ColorRam,
-               PictureBuffer.data(), Borders.data(), BorderedBuffer.data(), B.KeyMatrix,
-               B.JoystickLines, &Cartridge, &time, true};
+  Parts own = {&Cpu, &B.Port, &B.Vic, {&B.Cia1, &B.Cia2}, &B.Sid, &B.Audio, B.Ram,
+               B.ColorRam, PictureBuffer.data(), Borders.data(), BorderedBuffer.data(),
+               B.KeyMatrix, B.JoystickLines, &Cartridge, &time, true};
   ReadBody(again, keyboard, own);
   B.Clock = time.Clock;
   B.KeyboardReads = time.KeyboardReads;
@@ -466,6 +486,7 @@ std::string AccurateMachine::LoadState(SnapshotReader& in, const SnapshotKeyboar
   ResetRequested = time.ResetRequested;
   PalChosen = B.Vic.PendingPal();
   Cias = B.Cia1.Model();
+  SidChosen = B.Sid.Model();
   B.SetCartridgeRom(Cartridge.Attached);
   B.Resynchronise();
   return "";
@@ -473,8 +494,8 @@ std::string AccurateMachine::LoadState(SnapshotReader& in, const SnapshotKeyboar
 
 }  // namespace
 
-std::unique_ptr<Machine> CreateAccurateMachine(CiaModel cias) {
-  return std::make_unique<AccurateMachine>(cias);
+std::unique_ptr<Machine> CreateAccurateMachine(CiaModel cias, SidModel sid) {
+  return std::make_unique<AccurateMachine>(cias, sid);
 }
 
 }  // namespace quillon::accurate

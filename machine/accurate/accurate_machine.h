@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "accurate/cia6526.h"
+#include "accurate/sid_tables.h"
 #include "interface/machine.h"
 
 namespace quillon::accurate {
@@ -13,6 +14,6 @@ namespace quillon::accurate {
 // The name the accurate model's snapshots open with, in their first block.
 inline constexpr char SnapshotModelName[] = "accurate";
 
-std::unique_ptr<Machine> CreateAccurateMachine(CiaModel cias);
+std::unique_ptr<Machine> CreateAccurateMachine(CiaModel cias, SidModel sid);
 
 }  // namespace quillon::accurate

@@ -70,6 +70,10 @@ void Board::WaitForBus() {
 }
 
 void Board::LineEnded(bool frame) {
+  if (frame) {
+    Audio.Collect(Clock - 1);
+    Audio.FollowStandard(Vic.Pal());
+  }
   if (frame || LineFrames) ++FramesEnded;
   CycleCount.fetch_add(static_cast<std::int32_t>(Clock - PublishedClock), std::memory_order_relaxed);
   PublishedClock = Clock;
@@ -88,6 +92,7 @@ void Board::PressRestore() {
 }
 
 void Board::Resynchronise() {
+  Audio.FollowStandard(Vic.Pal());
   FollowPort();
   FollowCia2Port();
   FollowLightPen();
@@ -97,7 +102,7 @@ void Board::Resynchronise() {
 
 // --- Power ----------------------------------------------------------------------------------
 
-void Board::PowerOn(bool pal, CiaModel cias) {
+void Board::PowerOn(bool pal, CiaModel cias, SidModel sid) {
   Clock = 0;
   PublishedClock = 0;
   FramesEnded = 0;
@@ -115,6 +120,8 @@ void Board::PowerOn(bool pal, CiaModel cias) {
   Cia1.SetPinFunction(Cia1Pins, this);
   Cia2.SetPinFunction(Cia2Pins, this);
   Port = ProcessorPort{};
+  Sid = accurate::Sid(sid, Audio.ClockFor(pal));
+  Audio.PowerOn();
   HardReset();
 }
 
@@ -138,6 +145,21 @@ void Board::SetPal(bool pal) {
   const std::uint32_t mains = pal ? PalMainsPeriod : NtscMainsPeriod;
   Cia1.SetMainsPeriod(mains);
   Cia2.SetMainsPeriod(mains);
+}
+
+void Board::SetSidModel(SidModel model) {
+  if (Clock > 0) Sid.AdvanceTo(Clock - 1);
+  Sid.SetModel(model);
+}
+
+void Board::CollectSound() {
+  if (Clock > 0) Audio.Collect(Clock - 1);
+}
+
+void Board::SetSoundLive(bool live) {
+  CollectSound();
+  Audio.SetLive(live);
+  Audio.FollowStandard(Vic.Pal());
 }
 
 void Board::SetCartridgeRom(bool present) {
@@ -260,7 +282,7 @@ std::uint8_t Board::IoPeek(std::uint16_t address) const {
     case 0x0: case 0x1: case 0x2: case 0x3:
       return Vic.Peek(address & 0x3F, Clock);
     case 0x4: case 0x5: case 0x6: case 0x7:
-      return Sid.Read(address, Clock);
+      return Sid.Peek(address, Clock);
     case 0x8: case 0x9: case 0xA: case 0xB:
       return static_cast<std::uint8_t>((ColorRam[address & 0x3FF] & 0x0F) |
                                        (Vic.Phi1Byte(Clock) & 0xF0));

@@ -12,16 +12,20 @@
 //
 // RDY. While the VIC-II holds BA low a read cannot be made: the cycles pass with the processor
 // waiting, and the read comes in the first cycle with BA high. Writes are made whatever BA is.
+//
+// Sound. The SID runs only when it is accessed and at every frame's end, where its samples go
+// on their way out (audio_out.h) and its clock follows the video standard.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <string>
 
+#include "accurate/audio_out.h"
 #include "accurate/cia6526.h"
 #include "accurate/memory_map.h"
 #include "accurate/processor_port.h"
-#include "accurate/sid_registers.h"
+#include "accurate/sid.h"
 #include "accurate/vic_ii.h"
 #include "interface/machine.h"
 
@@ -95,13 +99,18 @@ class Board {
   // --- Power and the video standard ---
   // The board as at power-on at cycle 0, RAM and chips included; the processor's reset is the
   // owner's.
-  void PowerOn(bool pal, CiaModel cias);
+  void PowerOn(bool pal, CiaModel cias, SidModel sid);
   // The reset line: RAM back to its power-on pattern, the CIAs, the SID and the processor port
   // reset, the cartridge placed again. The VIC-II has no reset and runs on.
   void HardReset();
   void SetPal(bool pal);
   bool Pal() const { return Vic.Pal(); }
   void SetCartridgeRom(bool present);
+  // Another SID chip in the socket from the present cycle on.
+  void SetSidModel(SidModel model);
+  // The SID's samples up to the present into the queue, for a tick on the emulation's thread.
+  void CollectSound();
+  void SetSoundLive(bool live);
 
   // --- What the owner keeps track of ---
   // RESTORE: the key's circuit pulls /NMI low for a moment.
@@ -129,7 +138,10 @@ class Board {
   MemoryMap Map;
   ProcessorPort Port;
   VicII Vic;
-  SidRegisters Sid;
+  // A peek runs the lazy chip up to the present, which changes nothing a program or the sound
+  // could tell.
+  mutable accurate::Sid Sid;
+  AudioOut Audio{Sid};
   Cia6526 Cia1;
   Cia6526 Cia2;
 

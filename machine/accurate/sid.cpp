@@ -227,6 +227,11 @@ std::uint8_t Sid::Read(int reg, std::uint64_t cycle) {
   return value;
 }
 
+std::uint8_t Sid::Peek(int reg, std::uint64_t cycle) {
+  RunBefore(cycle);
+  return RegisterValue(reg & 0x1F, cycle);
+}
+
 void Sid::Write(int reg, std::uint8_t value, std::uint64_t cycle) {
   RunBefore(cycle);
   reg &= 0x1F;

@@ -84,6 +84,8 @@ class Sid {
   // every 32 bytes), after the chip has run up to the cycle before.
   std::uint8_t Read(int reg, std::uint64_t cycle);
   void Write(int reg, std::uint8_t value, std::uint64_t cycle);
+  // What a read in `cycle` would give, without its effect on the bus.
+  std::uint8_t Peek(int reg, std::uint64_t cycle);
 
   // Runs the chip's work up to the end of `cycle`.
   void AdvanceTo(std::uint64_t cycle);

@@ -198,10 +198,14 @@ class ClassicMachine final : public Machine {
   const std::string& DiskPath() const override { return quillon::DiskPath; }
 
   std::uint32_t SampleRate() const override { return quillon::SampleRate; }
+  // The voices are mixed a tick at a time, on whichever clock ticks them.
+  void SetSoundLive(bool) override {}
   std::span<std::int16_t> SoundTick(bool mix) override { return SidSoundTick(mix); }
   std::span<std::int16_t> SoundTail(std::int32_t samples) override {
     return SidSoundTail(samples);
   }
+  std::optional<SidChip> SidChipInUse() const override { return std::nullopt; }
+  void SetSidChip(SidChip) override {}
 
   void SaveState(SnapshotWriter& out, const SnapshotKeyboardPart& keyboard) override {
     ClassicSaveState(out, keyboard);

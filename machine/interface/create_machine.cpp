@@ -12,8 +12,10 @@ std::unique_ptr<Machine> CreateMachine(MachineModel model, const MachineOptions&
     case MachineModel::Classic:
       return CreateClassicMachine();
     case MachineModel::Accurate:
-      return accurate::CreateAccurateMachine(options.NewCias ? accurate::CiaModel::Mos6526A
-                                                             : accurate::CiaModel::Mos6526);
+      return accurate::CreateAccurateMachine(
+          options.NewCias ? accurate::CiaModel::Mos6526A : accurate::CiaModel::Mos6526,
+          options.Sid == SidChip::Mos8580 ? accurate::SidModel::Mos8580
+                                          : accurate::SidModel::Mos6581);
   }
   return nullptr;
 }

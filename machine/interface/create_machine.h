@@ -14,6 +14,8 @@ struct MachineOptions {
   // The accurate model's CIAs: the 6526A and its kin ("new") instead of the first NMOS 6526
   // ("old"). The classic model has one kind.
   bool NewCias = false;
+  // The accurate model's SID chip. The classic model mixes voices of its own.
+  SidChip Sid = SidChip::Mos6581;
 };
 
 // The machine of a model, not yet powered on. The classic model keeps its chips in global

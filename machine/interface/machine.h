@@ -4,8 +4,10 @@
 // frame, an instruction or a cycle, or reads or changes the machine between runs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -17,6 +19,15 @@
 namespace quillon {
 
 enum class MachineModel : std::uint8_t { Classic, Accurate };
+
+// The SID chips a C64 came with: the NMOS 6581 of the first machines and the HMOS 8580 of the
+// C64C.
+enum class SidChip : std::uint8_t { Mos6581, Mos8580 };
+
+// The window runs every model at fifty frames a second of real time, PAL and NTSC alike.
+inline constexpr int LiveFramesPerSecond = 50;
+// The most samples one sound tick hands over.
+inline constexpr std::size_t SoundTickMaxSamples = 4096;
 
 // The 6510's registers as a program sees them between two instructions.
 struct CpuRegisterFile {
@@ -214,13 +225,29 @@ class Machine {
 
   // --- Sound ---
   virtual std::uint32_t SampleRate() const = 0;
-  // One sound tick, a twentieth of a second: the tick's samples, mixed when `mix` (otherwise
-  // the envelopes stand still and the samples are left as they were). Called from the thread
-  // that ticks the sound.
+  // Whether the sound plays live or is recorded. Live (the window), the sound ticks every 50 ms
+  // of real time on the sound timer's thread while the emulation runs at LiveFramesPerSecond
+  // on the main thread. Recorded (headless runs), it ticks on emulated time, on the
+  // emulation's own thread between two cycles. Recorded until set; set between runs, with the
+  // timer stopped.
+  virtual void SetSoundLive(bool live) = 0;
+  // One sound tick, a twentieth of a second: the tick's samples, mixed when `mix`; otherwise
+  // (paused) the machine's sound stands still and the tick's samples are not to be heard.
+  // Called from the thread that ticks the sound. The classic model mixes exactly a twentieth of a second of its
+  // voices. A model whose chip makes its samples as it is clocked hands over what the chip has
+  // made since the tick before: recorded, every sample of it at the chip's own clock; live,
+  // at the pace of the window, at most SoundTickMaxSamples, and a tick of silence when the
+  // emulation has made none (a stall) or had to drop some (warp outran the ticks).
   virtual std::span<std::int16_t> SoundTick(bool mix) = 0;
   // The end of a recording that stops between two ticks: the samples of the time since the
-  // last tick, `samples` of them.
+  // last tick. The classic model makes `samples` of them, the time at fifty frames a second; a
+  // model whose chip keeps its own clock hands over what the chip has made.
   virtual std::span<std::int16_t> SoundTail(std::int32_t samples) = 0;
+  // The SID chip of a model that emulates one, which can be changed at any moment: the other
+  // chip takes over from the next cycle, its registers and voices as they are. None for the
+  // classic model, whose voices are its own, and which ignores the change.
+  virtual std::optional<SidChip> SidChipInUse() const = 0;
+  virtual void SetSidChip(SidChip chip) = 0;
 
   // --- Snapshots ---
   // The machine's blocks of a snapshot body, with the shell's keyboard part in the keyboard

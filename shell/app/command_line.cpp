@@ -61,6 +61,16 @@ std::string SetCia(const char* text, CommandLineOptions& options) {
   return "";
 }
 
+std::string SetSid(const char* text, CommandLineOptions& options) {
+  const std::string_view sid = text;
+  if (sid != "6581" && sid != "8580") {
+    return "--sid needs 6581 or 8580, not " + QuoteForMessage(text);
+  }
+  options.Sid = sid == "8580" ? SidChip::Mos8580 : SidChip::Mos6581;
+  options.SidGiven = true;
+  return "";
+}
+
 std::string SetTypedText(const char* text, CommandLineOptions& options) {
   return TranslateTypedText(text, options.TypedKeys);
 }
@@ -90,6 +100,8 @@ constexpr CommandLineOption Table[] = {
      "the machine: classic (the default) or accurate, the cycle-exact one", SetModel},
     {"--cia", "CIA", "a CIA type", OptionPlace::Anywhere,
      "the accurate machine's CIAs: old (6526, the default) or new (6526A)", SetCia},
+    {"--sid", "SID", "a SID chip", OptionPlace::Anywhere,
+     "the accurate machine's SID: 6581 (the default) or 8580", SetSid},
     {"--disk", "FILE", "a disk image", OptionPlace::Anywhere,
      "attach the disk image FILE (.d64, .t64) as drive 8, starting nothing",
      SetPath<&Options::Disk>},
@@ -110,7 +122,8 @@ constexpr CommandLineOption Table[] = {
     {"--trace", nullptr, nullptr, OptionPlace::HeadlessOnly,
      "draw the trace view into the final picture", SetFlag<&Options::Trace>},
     {"--wav", "WAV", "a file name", OptionPlace::HeadlessOnly,
-     "record the sound as a WAV file (16-bit mono, 11025 Hz)", SetPath<&Options::WavPath>},
+     "record the sound as a WAV file (16-bit mono; 11025 Hz, accurate model 44100 Hz)",
+     SetPath<&Options::WavPath>},
     {"--debug-exit", nullptr, nullptr, OptionPlace::HeadlessOnly,
      "a write to $D7FF ends the run; the byte written is the exit status",
      SetFlag<&Options::DebugExit>},
@@ -153,6 +166,9 @@ std::string CheckCombination(const CommandLineOptions& options, const std::strin
   if (!headlessOnly.empty() && !options.Headless) return headlessOnly + " works only with --headless";
   if (options.CiaGiven && options.Model != MachineModel::Accurate) {
     return "--cia works only with --model accurate: the classic machine has one kind of CIA";
+  }
+  if (options.SidGiven && options.Model != MachineModel::Accurate) {
+    return "--sid works only with --model accurate: the classic machine mixes voices of its own";
   }
   if (!windowOnly.empty() && options.Headless) {
     return windowOnly + " is for the window; a headless run without --realtime is as fast as it goes";

@@ -25,11 +25,13 @@ struct CommandLineOptions {
   bool Mute = false;
   bool DebugExit = false;
   bool TextMonitor = false;
-  // --model and --cia: the machine model and, for the accurate one, its CIAs.
+  // --model, --cia and --sid: the machine model and, for the accurate one, its CIAs and SID.
   MachineModel Model = MachineModel::Classic;
   bool ModelGiven = false;
   bool NewCias = false;
   bool CiaGiven = false;
+  SidChip Sid = SidChip::Mos6581;
+  bool SidGiven = false;
   std::int32_t Frames = 300;
   bool FramesGiven = false;
   std::vector<TypedKey> TypedKeys;

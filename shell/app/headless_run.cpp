@@ -186,7 +186,7 @@ HeadlessRunResult RunHeadless(const CommandLineOptions& options) {
   UseHeadlessBackend(options.RealTime);
   Headless.WavPath = options.WavPath;
   Host.SoundOn = options.Mute ? 0 : 1;
-  SessionMachineOptions = {.NewCias = options.NewCias};
+  SessionMachineOptions = {.NewCias = options.NewCias, .Sid = options.Sid};
   UseModel(options.Model);
   CurrentMachine().SetPal(!options.Ntsc);
   std::string error;

@@ -56,10 +56,12 @@ std::int32_t RunMainWindow(const CommandLineOptions& options, void* previousInst
   // standard they name. --mute silences this run only.
   const std::string settingsPath = SettingsFilePath();
   Settings = LoadSettings(settingsPath);
-  // --model and --cia choose the machine of this run; the settings file keeps its own model
-  // unless the menu chose another.
+  // --model, --sid and --cia choose the machine of this run; the settings file keeps its own
+  // model and SID chip unless the menu chose others.
   const MachineModel modelSetting = Settings.Model;
+  const SidChip sidSetting = Settings.Sid;
   if (options.ModelGiven) Settings.Model = options.Model;
+  if (options.SidGiven) Settings.Sid = options.Sid;
   SessionMachineOptions = {.NewCias = options.NewCias};
   ApplySettings();
   if (options.Mute) Host.SoundOn = 0;
@@ -86,6 +88,7 @@ std::int32_t RunMainWindow(const CommandLineOptions& options, void* previousInst
   const std::int32_t soundSetting = Settings.SoundOn;
   CaptureSettings();
   if (options.ModelGiven && Settings.Model == options.Model) Settings.Model = modelSetting;
+  if (options.SidGiven && Settings.Sid == options.Sid) Settings.Sid = sidSetting;
   // Muted from the command line and left so: the setting stays as the file had it.
   if (options.Mute && !Host.SoundOn) Settings.SoundOn = soundSetting;
   if (!settingsPath.empty() && !SaveSettings(settingsPath, Settings)) {

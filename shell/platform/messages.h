@@ -57,6 +57,8 @@ inline constexpr std::uint32_t CommandJoystickPort2 = 40052;
 inline constexpr std::uint32_t CommandJoystickCursorKeys = 40053;
 inline constexpr std::uint32_t CommandModelClassic = 40070;
 inline constexpr std::uint32_t CommandModelAccurate = 40071;
+inline constexpr std::uint32_t CommandSid6581 = 40072;
+inline constexpr std::uint32_t CommandSid8580 = 40073;
 inline constexpr std::uint32_t CommandRemoteMonitor = 40080;
 
 // Virtual-key codes (wParam of the key messages).

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <thread>
 
+#include "interface/machine.h"
 #include "platform/sound_platform.h"
 
 namespace quillon {
@@ -23,10 +24,10 @@ struct SoundDevice {
   void (*Close)();
 };
 
-// Three blocks of a twentieth of a second: one being written, two waiting at most, which bounds
-// the time from a tick to the device.
+// Three blocks of a tick each: one being written, two waiting at most, which bounds the time from
+// a tick to the device.
 inline constexpr int SoundQueueBlocks = 3;
-inline constexpr std::int32_t SoundBlockCapacity = 2048;
+inline constexpr std::int32_t SoundBlockCapacity = SoundTickMaxSamples;
 
 struct SoundBlock {
   std::int32_t Count;

@@ -47,6 +47,9 @@ inline constexpr MenuItemResource SettingsMenuItems[] = {
     {"C&lassic machine", CommandModelClassic, MenuItemChecked},
     {"&Accurate machine (cycle-exact)", CommandModelAccurate, 0},
     {nullptr, 0, MenuItemSeparator},
+    {"SID chip &6581", CommandSid6581, MenuItemChecked},
+    {"SID chip &8580 (C64C)", CommandSid8580, 0},
+    {nullptr, 0, MenuItemSeparator},
     {"Remote &monitor", CommandRemoteMonitor, 0},
 };
 inline constexpr MenuItemResource HelpMenuItems[] = {

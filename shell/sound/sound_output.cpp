@@ -50,9 +50,10 @@ bool SoundAudible() {
 }
 
 void SoundStart() {
-  const Machine& machine = CurrentMachine();
+  Machine& machine = CurrentMachine();
   Host.SpeedDivisor = machine.Pal() ? PalSpeedDivisor : NtscSpeedDivisor;
   SoundClock.Lines = 0;
+  machine.SetSoundLive(!SoundClock.Enabled);
   CloseOutput();
   OutputOpen = SoundPlatform.OpenSoundOutput != nullptr &&
                SoundPlatform.OpenSoundOutput(machine.SampleRate());

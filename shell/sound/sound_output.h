@@ -25,8 +25,10 @@ extern EmulatedSoundClock SoundClock;
 // whichever thread ticks the sound, so each flag it reads is atomic.
 bool SoundAudible();
 
-// After the machine's power-on: fixes the speed reading's divisor for the video standard, opens
-// the platform's output at the machine's sample rate and sets SoundStarted.
+// After the machine's power-on or a switch to another machine: fixes the speed reading's divisor
+// for the video standard, tells the machine whether its sound plays live (the timer thread) or
+// is recorded (the emulated clock), (re)opens the platform's output at the machine's sample
+// rate and sets SoundStarted.
 void SoundStart();
 // One sound tick: unless paused, takes the speed reading and has the machine step its
 // envelopes and mix; the block goes to the output, as silence when the machine should not be

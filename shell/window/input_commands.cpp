@@ -58,7 +58,11 @@ void ShowSettingsInMenu() {
   if (!CurrentMachine().Pal()) SetMenuCheck(SettingsSubMenu, CommandPal, false);
   if (!Host.ShowBorder) SetMenuCheck(SettingsSubMenu, CommandShowBorder, false);
   if (!Host.SoundOn) SetMenuCheck(SettingsSubMenu, CommandSound, false);
-  if (CurrentMachine().Model() != MachineModel::Classic) ShowModelInMenu();
+  // The menu starts with the classic machine and the 6581 checked.
+  if (CurrentMachine().Model() != MachineModel::Classic ||
+      SessionMachineOptions.Sid != SidChip::Mos6581) {
+    ShowModelInMenu();
+  }
   ShowJoystickInMenu();
 }
 

@@ -16,6 +16,9 @@ void ShowModelInMenu() {
   SetMenuCheck(SettingsSubMenu, CommandModelClassic, machine.Model() == MachineModel::Classic);
   SetMenuCheck(SettingsSubMenu, CommandModelAccurate, machine.Model() == MachineModel::Accurate);
   SetMenuCheck(SettingsSubMenu, CommandPal, machine.Pal());
+  const SidChip sid = machine.SidChipInUse().value_or(SessionMachineOptions.Sid);
+  SetMenuCheck(SettingsSubMenu, CommandSid6581, sid == SidChip::Mos6581);
+  SetMenuCheck(SettingsSubMenu, CommandSid8580, sid == SidChip::Mos8580);
 }
 
 std::int32_t OpenFileDialog(const char* filter, char* fileName) {

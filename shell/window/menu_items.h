@@ -9,7 +9,8 @@ namespace quillon {
 // Rewrites the menu item `command` of sub-menu `subMenu` with its own text, checked or not.
 void SetMenuCheck(int subMenu, std::uint32_t command, bool checked);
 
-// Checks the Settings menu's item of the machine model in use, and its PAL item.
+// Checks the Settings menu's items of the machine model in use, its PAL item and its SID chip
+// (for the classic model, the chip its next accurate machine gets).
 void ShowModelInMenu();
 
 // The open-file dialog with `filter` over a buffer of FileNameCapacity characters that offers

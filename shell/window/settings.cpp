@@ -78,6 +78,9 @@ bool ReadValue(const std::string& section, const std::string& key, const std::st
     const std::string model = Lower(value);
     if (model != "classic" && model != "accurate") return false;
     settings.Model = model == "accurate" ? MachineModel::Accurate : MachineModel::Classic;
+  } else if (section == "machine" && key == "sid") {
+    if (value != "6581" && value != "8580") return false;
+    settings.Sid = value == "8580" ? SidChip::Mos8580 : SidChip::Mos6581;
   } else if (section == "sound" && key == "on") {
     if (!ReadNumber(value, 0, 1, settings.SoundOn)) return false;
   } else if (section == "monitor" && key == "remote") {
@@ -155,7 +158,8 @@ std::string FormatSettings(const SettingsState& settings) {
   std::ostringstream text;
   text << "; Quillon's settings, written when the window closes.\n"
        << "[Machine]\n"
-       << "Model=" << (settings.Model == MachineModel::Accurate ? "Accurate" : "Classic") << "\n\n"
+       << "Model=" << (settings.Model == MachineModel::Accurate ? "Accurate" : "Classic") << "\n"
+       << "Sid=" << (settings.Sid == SidChip::Mos8580 ? "8580" : "6581") << "\n\n"
        << "[Video]\n"
        << "Standard=" << (settings.VideoStandard == SettingsNtsc ? "NTSC" : "PAL") << "\n"
        << "Border=" << settings.ShowBorder << "\n\n"
@@ -201,6 +205,7 @@ bool SaveSettings(const std::string& path, const SettingsState& settings) {
 }
 
 void ApplySettings() {
+  SessionMachineOptions.Sid = Settings.Sid;
   UseModel(Settings.Model);
   CurrentMachine().SetPal(Settings.VideoStandard != SettingsNtsc);
   Host.ShowBorder = Settings.ShowBorder;
@@ -212,6 +217,7 @@ void ApplySettings() {
 
 void CaptureSettings() {
   Settings.Model = CurrentMachine().Model();
+  Settings.Sid = CurrentMachine().SidChipInUse().value_or(SessionMachineOptions.Sid);
   Settings.VideoStandard = CurrentMachine().Pal() ? SettingsPal : SettingsNtsc;
   Settings.ShowBorder = Host.ShowBorder ? 1 : 0;
   Settings.JoystickPort = JoystickPort;

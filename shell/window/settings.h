@@ -27,6 +27,7 @@ struct SettingsState {
   std::string CartridgeFolder;
   std::int32_t SoundOn;  // Settings > Sound: 0 or 1
   MachineModel Model;    // Settings > the machine model
+  SidChip Sid;           // Settings > SID chip, for the accurate model
   // Settings > Remote monitor: served (1) or not (0), and where.
   std::int32_t RemoteMonitor;
   std::string RemoteMonitorAddress;
@@ -34,7 +35,7 @@ struct SettingsState {
 inline constexpr std::uint32_t SettingsNtsc = 0;
 inline constexpr std::uint32_t SettingsPal = 1;
 inline const SettingsState DefaultSettings = {SettingsPal, 1, 2, 0, 0, 0, 0, {}, {}, 1,
-                                              MachineModel::Classic, 0,
+                                              MachineModel::Classic, SidChip::Mos6581, 0,
                                               DefaultRemoteMonitorAddress};
 
 // The settings of this run: loaded at the start, kept up to date by the menu commands and the
@@ -59,11 +60,11 @@ SettingsState LoadSettings(const std::string& path);
 // as it was. False when it could not be written.
 bool SaveSettings(const std::string& path, const SettingsState& settings);
 
-// Puts Settings into effect before start-up: machine model, video standard, border, joystick,
-// sound.
+// Puts Settings into effect before start-up: machine model and SID chip, video standard,
+// border, joystick, sound.
 void ApplySettings();
-// Takes the values in effect now into Settings: machine model, video standard, border,
-// joystick, sound. (The remote monitor's setting changes with its menu item only:
+// Takes the values in effect now into Settings: machine model and SID chip, video standard,
+// border, joystick, sound. (The remote monitor's setting changes with its menu item only:
 // --remote-monitor serves for one run.)
 void CaptureSettings();
 // Takes the window's placement into Settings as the window goes, while it still exists: its

@@ -36,14 +36,10 @@ void LoadSnapshotCommand() {
     Platform.ShowMessageBox(error.c_str(), SnapshotMessageCaption);
     return;
   }
-  // The snapshot brought its own video standard (and model), and its picture shows at once,
-  // paused or not.
-  if (replacement != nullptr) {
-    SwitchMachine(std::move(replacement));
-    ShowModelInMenu();
-  } else {
-    SetMenuCheck(SettingsSubMenu, CommandPal, CurrentMachine().Pal());
-  }
+  // The snapshot brought its own video standard and SID chip (and model), and its picture
+  // shows at once, paused or not.
+  if (replacement != nullptr) SwitchMachine(std::move(replacement));
+  ShowModelInMenu();
   if (Host.DisplayPixels == nullptr) return;
   ConvertFrame(Host.DisplayPixels);
   Platform.RequestRepaint();

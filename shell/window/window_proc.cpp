@@ -150,6 +150,13 @@ void MenuCommand(std::uint32_t command) {
       ShowModelInMenu();
       break;
     }
+    case CommandSid6581:
+    case CommandSid8580:
+      // The chip of the accurate machines from now on, and of the one in use at once.
+      SessionMachineOptions.Sid = command == CommandSid6581 ? SidChip::Mos6581 : SidChip::Mos8580;
+      CurrentMachine().SetSidChip(SessionMachineOptions.Sid);
+      ShowModelInMenu();
+      break;
     case CommandSound:
       Host.SoundOn = !Host.SoundOn;
       SetMenuCheck(SettingsSubMenu, CommandSound, Host.SoundOn != 0);

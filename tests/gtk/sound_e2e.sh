@@ -4,7 +4,9 @@
 # temporary XDG_RUNTIME_DIR. The tone program holds a 440 Hz triangle until a key is pressed.
 # Checked: the pitch, silence with Settings > Sound off, while paused and with --mute, the
 # release after the key, the latency the server reports, and a window that runs on silently and
-# ends with status 0 when the server stops under it or is not there at all.
+# ends with status 0 when the server stops under it or is not there at all; the classic model's
+# stream at 11,025 Hz and the accurate model's, with the same checks, at 44,100 Hz, also after
+# Settings > Accurate machine.
 #
 # usage: sound_e2e.sh QUILLON WAV_TONE
 set -euo pipefail
@@ -37,6 +39,17 @@ write_tone_program "$work/tone.prg"
 start_sound_server
 start "$work/tone.prg"
 check_pitch_and_latency 110
+check_stream_rate 11025 || fail "the classic machine does not play at 11025 Hz"
+check_sound_off_pause_and_release
+# Another model, another machine: the stream is opened again at its rate.
+menu s a
+retry check_stream_rate 44100 || fail "Settings > Accurate machine does not play at 44100 Hz"
+exit_by_menu
+
+# --- The accurate machine's SID chip ---
+start --model accurate "$work/tone.prg"
+check_pitch_and_latency 110
+check_stream_rate 44100 || fail "the accurate machine does not play at 44100 Hz"
 check_sound_off_pause_and_release
 exit_by_menu
 

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
 #include <fstream>
 #include <iterator>
+#include <numbers>
 
 #include "support/files.h"
 
@@ -81,6 +83,87 @@ double Loudness(const std::vector<std::int16_t>& samples, std::size_t from, std:
   double sum = 0;
   for (std::size_t i = from; i < to; ++i) sum += static_cast<double>(samples[i]) * samples[i];
   return to > from ? std::sqrt(sum / static_cast<double>(to - from)) : 0;
+}
+
+std::vector<std::int16_t> Centred(const std::vector<std::int16_t>& samples) {
+  double mean = 0;
+  for (const std::int16_t s : samples) mean += s;
+  mean /= static_cast<double>(samples.size());
+  std::vector<std::int16_t> centred;
+  for (const std::int16_t s : samples) {
+    centred.push_back(static_cast<std::int16_t>(std::lround(s - mean)));
+  }
+  return centred;
+}
+
+double ToneFrequency(const std::vector<std::int16_t>& samples, double sampleRate) {
+  const std::vector<std::int16_t> centred = Centred(samples);
+  const int peak = *std::max_element(centred.begin(), centred.end());
+  double first = -1;
+  double last = -1;
+  int periods = -1;
+  bool armed = false;
+  for (std::size_t i = 1; i < centred.size(); ++i) {
+    armed = armed || centred[i] > peak / 4;
+    if (!armed || centred[i - 1] < 0 || centred[i] >= 0) continue;
+    const double at = static_cast<double>(i - 1) +
+                      static_cast<double>(centred[i - 1]) / (centred[i - 1] - centred[i]);
+    if (first < 0) first = at;
+    last = at;
+    ++periods;
+    armed = false;
+  }
+  return periods > 0 ? sampleRate * periods / (last - first) : 0;
+}
+
+Spectrum::Spectrum(const std::vector<std::int16_t>& samples, double sampleRate)
+    : Rate(sampleRate) {
+  std::size_t n = 1;
+  while (n * 2 <= samples.size()) n *= 2;
+  double mean = 0;
+  for (std::size_t i = 0; i < n; ++i) mean += samples[i];
+  mean /= static_cast<double>(n);
+  std::vector<std::complex<double>> x(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const double phase = 2 * std::numbers::pi * static_cast<double>(i) / static_cast<double>(n);
+    const double hann = 0.5 - 0.5 * std::cos(phase);
+    x[i] = (samples[i] - mean) * hann;
+  }
+  for (std::size_t i = 1, j = 0; i < n; ++i) {
+    std::size_t bit = n >> 1;
+    for (; j & bit; bit >>= 1) j ^= bit;
+    j ^= bit;
+    if (i < j) std::swap(x[i], x[j]);
+  }
+  for (std::size_t len = 2; len <= n; len <<= 1) {
+    const std::complex<double> root =
+        std::polar(1.0, -2 * std::numbers::pi / static_cast<double>(len));
+    for (std::size_t i = 0; i < n; i += len) {
+      std::complex<double> w = 1;
+      for (std::size_t k = 0; k < len / 2; ++k, w *= root) {
+        const std::complex<double> a = x[i + k];
+        const std::complex<double> b = x[i + k + len / 2] * w;
+        x[i + k] = a + b;
+        x[i + k + len / 2] = a - b;
+      }
+    }
+  }
+  Bins = n;
+  for (std::size_t i = 0; i < n / 2; ++i) Power.push_back(std::norm(x[i]));
+}
+
+double Spectrum::Band(double low, double high) const {
+  double sum = 0;
+  for (std::size_t i = 1; i < Power.size(); ++i) {
+    const double hz = static_cast<double>(i) * Rate / static_cast<double>(Bins);
+    if (hz >= low && hz <= high) sum += Power[i];
+  }
+  return sum;
+}
+
+double Spectrum::At(double hz) const {
+  const double width = 3 * Rate / static_cast<double>(Bins);
+  return Band(hz - width, hz + width);
 }
 
 std::vector<std::uint8_t> ToneProgramFile() {

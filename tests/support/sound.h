@@ -26,6 +26,29 @@ double Pitch(const std::vector<std::int16_t>& samples, std::uint32_t sampleRate,
 // The root mean square of samples [from, to).
 double Loudness(const std::vector<std::int16_t>& samples, std::size_t from, std::size_t to);
 
+// The samples with their mean taken away.
+std::vector<std::int16_t> Centred(const std::vector<std::int16_t>& samples);
+
+// The frequency of a tone in Hz from its falling zero crossings (mean removed), each counted
+// only once the wave has risen above a quarter of its peak since the last: the 6581's uneven
+// DAC can make a ramp dip across the mean halfway up.
+double ToneFrequency(const std::vector<std::int16_t>& samples, double sampleRate);
+
+// The power spectrum of the first 2^k samples (Hann window, mean removed), bin i at
+// i * rate / n.
+struct Spectrum {
+  Spectrum(const std::vector<std::int16_t>& samples, double sampleRate);
+  // The power between two frequencies.
+  double Band(double low, double high) const;
+  // The power of a tone: its bin and the window's main lobe around it.
+  double At(double hz) const;
+  double Total() const { return Band(1, Rate / 2); }
+
+  double Rate;
+  std::size_t Bins = 0;
+  std::vector<double> Power;
+};
+
 // The tone program: voice 1 plays a triangle at frequency value $1D45 (440 Hz on a PAL
 // machine), attack 0, sustain 15, release 4; the gate opens, a FOR loop holds it for about
 // 0.6 s, then the gate closes and the program waits.
