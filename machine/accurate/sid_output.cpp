@@ -42,10 +42,6 @@ constexpr double QMaximum8580 = 3.8;
 // like tanh to about ±SaturationLevel at three times that input, and only creeping on above.
 constexpr float SaturationLevel = 1.0f;
 
-// The lanes one place down, a 0 into the last.
-typedef int SidLanes __attribute__((vector_size(16)));
-constexpr SidLanes ShiftDown = {1, 2, 3, 4};
-
 // Vectors go by reference: by value they would change the calling convention where a 32-bit
 // build has no SSE registers to pass them in.
 void Saturate(SidBlock& x) {
@@ -261,7 +257,8 @@ void SidOutput::PushBlock(const SidBlock& values) {
     const SidBlock sums = s_.CombPending + CombWeights[0] * values[3] + CombWeights[1] * values[2] +
                           CombWeights[2] * values[1] + CombWeights[3] * values[0];
     s_.CombOut = sums[0];
-    s_.CombPending = __builtin_shuffle(sums, SidBlock{}, ShiftDown);
+    // The lanes one place down, a 0 into the last: the compilers make one shuffle of it.
+    s_.CombPending = SidBlock{sums[1], sums[2], sums[3], 0.0f};
   }
   PushSinc(s_.CombOut);
 }
