@@ -126,7 +126,7 @@ programs() {
   file "$program64" | grep -q 'PE32+ executable (GUI) x86-64' || fail "$(file "$program64")"
   # Only libraries that every Windows has: the runtimes and the thread library are linked in.
   expected="comdlg32.dll ddraw.dll gdi32.dll kernel32.dll msvcrt.dll msvfw32.dll shell32.dll"
-  expected+=" user32.dll winmm.dll "
+  expected+=" user32.dll winmm.dll ws2_32.dll "
   for objdump in i686-w64-mingw32-objdump x86_64-w64-mingw32-objdump; do
     program=$program32
     [ "$objdump" = x86_64-w64-mingw32-objdump ] && program=$program64
