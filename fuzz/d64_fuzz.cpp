@@ -53,8 +53,8 @@ std::vector<std::uint8_t> BaseDisk() {
   Check(D64Open(bytes, image));
   static const std::uint8_t first[900] = {0x01, 0x08};
   static const std::uint8_t second[400] = {0x00, 0xC0};
-  Check(D64WriteFile(image, {{'A'}, 1}, false, first) == DiskStatus::Ok);
-  Check(D64WriteFile(image, {{'B'}, 1}, false, second) == DiskStatus::Ok);
+  Check(D64WriteFile(image, {{'A'}, 1, {}, 0}, false, first) == DiskStatus::Ok);
+  Check(D64WriteFile(image, {{'B'}, 1, {}, 0}, false, second) == DiskStatus::Ok);
   return image.Bytes;
 }
 
@@ -79,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   // A SAVE that succeeds leaves a disk whose directory lists the file and reads it back.
   static const std::uint8_t program[600] = {0x01, 0x08};
-  const DiskName name = {{'F', 'U', 'Z', 'Z'}, 4};
+  const DiskName name = {{'F', 'U', 'Z', 'Z'}, 4, {}, 0};
   for (bool replace : {false, true}) {
     const std::vector<std::uint8_t> before = image.Bytes;
     const DiskStatus status = D64WriteFile(image, name, replace, program);

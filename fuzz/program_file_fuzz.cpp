@@ -2,6 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "core/machine.h"
 #include "loader_input.h"
 #include "media/program_file.h"
 
@@ -14,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzz::InputFile& input = (data[0] & 1) ? p00 : prg;
   input.Write(data + 1, size - 1);
   fuzz::PrepareGuardedRam();
-  LoadProgramFile(input.Path.c_str());
+  LoadProgramFile(input.Path.c_str(), MainRam);
   fuzz::CheckGuards();
   return 0;
 }
