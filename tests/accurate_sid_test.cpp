@@ -446,51 +446,6 @@ TEST(AccurateSidRegisters, Osc3ReadsTheWaveformCycleByCycle) {
   }
 }
 
-TEST(AccurateSidRegisters, Osc3NoiseLooksRandomAndTriangleRisesAndFalls) {
-  // Reads 25 shifts apart, so that no bit of one read is still in the register at the next.
-  Chip chip;
-  chip.Voice(2, 0xFFFF, 0x80);
-  std::vector<int> values;
-  for (int i = 0; i < 8000; ++i) {
-    chip.Run(401);
-    values.push_back(chip.R(SidOscillator3));
-  }
-  double mean = 0;
-  for (const int v : values) mean += v;
-  mean /= static_cast<double>(values.size());
-  EXPECT_NEAR(mean, 127.5 - 0.5, 8);
-  for (int bit = 0; bit < 8; ++bit) {
-    const auto ones =
-        std::count_if(values.begin(), values.end(), [bit](int v) { return (v >> bit) & 1; });
-    EXPECT_NEAR(static_cast<double>(ones) / static_cast<double>(values.size()), 0.5, 0.05)
-        << "bit " << bit;
-  }
-  double covariance = 0;
-  double variance = 0;
-  for (std::size_t i = 1; i < values.size(); ++i) {
-    covariance += (values[i] - mean) * (values[i - 1] - mean);
-    variance += (values[i] - mean) * (values[i] - mean);
-  }
-  EXPECT_LT(std::abs(covariance / variance), 0.1) << "neighbouring reads are unrelated";
-  std::vector<int> sorted = values;
-  std::sort(sorted.begin(), sorted.end());
-  EXPECT_GT(std::unique(sorted.begin(), sorted.end()) - sorted.begin(), 200);
-
-  // The triangle over one period of 4096 cycles: up from 0 to $FF, then down again.
-  chip.Voice(2, 0x1000, 0x18);
-  chip.Run(10);
-  chip.W(SidControl + 2 * SidVoiceRegisters, 0x10);
-  std::vector<int> triangle;
-  for (int i = 0; i < 512; ++i) {
-    triangle.push_back(chip.R(SidOscillator3));
-    chip.Run(8);
-  }
-  EXPECT_TRUE(std::is_sorted(triangle.begin(), triangle.begin() + 255));
-  EXPECT_TRUE(std::is_sorted(triangle.begin() + 256, triangle.end(), std::greater<>()));
-  EXPECT_EQ(*std::max_element(triangle.begin(), triangle.end()), 0xFF);
-  EXPECT_EQ(triangle.front(), 0);
-}
-
 // Noise and pulse together drain the noise register to 0, which only TEST undoes.
 TEST(AccurateSidRegisters, NoiseCombinedWithPulseLocksUp) {
   for (const SidModel model : {M6581, M8580}) {

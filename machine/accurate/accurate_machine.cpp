@@ -19,20 +19,11 @@ namespace {
 constexpr std::size_t PictureSize = PictureWidth * PictureHeight;
 constexpr std::size_t BorderedPictureSize = BorderedWidth * BorderedHeight;
 constexpr std::size_t MaxPathLength = 4096;
-constexpr std::uint16_t BasicStart = 0xA000;
 constexpr std::uint16_t IoStart = 0xD000;
 constexpr std::uint16_t KernalStart = 0xE000;
 constexpr std::uint16_t ColorRamStart = 0xD800;
 
 bool InIoArea(std::uint16_t address) { return address >= IoStart && address < KernalStart; }
-
-// The ROM image at `address`, or null where the Rom bank shows RAM.
-const std::uint8_t* RomByte(std::uint16_t address) {
-  if (address >= KernalStart) return RomImages.Kernal + (address - KernalStart);
-  if (address >= IoStart) return RomImages.Chargen + (address - IoStart);
-  if (address >= BasicStart && address < 0xC000) return RomImages.Basic + (address - BasicStart);
-  return nullptr;
-}
 
 // The cartridge as the machine keeps it: attached or not, its file, and the image last read
 // from it, which a snapshot carries so that a machine restored from one places it at its hard
@@ -142,7 +133,7 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
       case MemoryBank::Ram:
         return B.Ram[address];
       case MemoryBank::Rom: {
-        const std::uint8_t* rom = RomByte(address);
+        const std::uint8_t* rom = RomImageAt(address);
         return rom != nullptr ? *rom : B.Ram[address];
       }
       case MemoryBank::Io:

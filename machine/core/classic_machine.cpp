@@ -21,21 +21,12 @@ namespace {
 
 static_assert(WatchLoads == MemoryWatchLoads && WatchStores == MemoryWatchStores);
 
-constexpr std::uint16_t BasicStart = 0xA000;
 constexpr std::uint16_t IoStart = 0xD000;
 constexpr std::uint16_t KernalStart = 0xE000;
 constexpr std::uint16_t ColorRamStart = 0xD800;
 constexpr std::uint16_t ColorRamLast = 0xDBE7;  // the 1000 bytes the processor reaches
 
 bool InIoArea(std::uint16_t address) { return address >= IoStart && address < KernalStart; }
-
-// The ROM image at `address`, or null where the Rom bank shows RAM.
-const std::uint8_t* RomByte(std::uint16_t address) {
-  if (address >= KernalStart) return RomImages.Kernal + (address - KernalStart);
-  if (address >= IoStart) return RomImages.Chargen + (address - IoStart);
-  if (address >= BasicStart && address < 0xC000) return RomImages.Basic + (address - BasicStart);
-  return nullptr;
-}
 
 // Whether the processor's view shows the I/O area at `address` now.
 bool CpuSeesIo(std::uint16_t address) {
@@ -125,7 +116,7 @@ class ClassicMachine final : public Machine {
       case MemoryBank::Ram:
         return MainRam[address];
       case MemoryBank::Rom: {
-        const std::uint8_t* rom = RomByte(address);
+        const std::uint8_t* rom = RomImageAt(address);
         return rom != nullptr ? *rom : MainRam[address];
       }
       case MemoryBank::Io:

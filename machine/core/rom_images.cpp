@@ -8,6 +8,13 @@ std::uint16_t KernalResetVector() {
   return static_cast<std::uint16_t>(RomImages.Kernal[0x1FFC] | (RomImages.Kernal[0x1FFD] << 8));
 }
 
+const std::uint8_t* RomImageAt(std::uint16_t address) {
+  if (address >= 0xE000) return RomImages.Kernal + (address - 0xE000);
+  if (address >= 0xD000) return RomImages.Chargen + (address - 0xD000);
+  if (address >= 0xA000 && address < 0xC000) return RomImages.Basic + (address - 0xA000);
+  return nullptr;
+}
+
 namespace {
 
 void ReplaceImageFromFile(const char* name, std::uint8_t* image, std::size_t size) {

@@ -20,6 +20,10 @@ struct RomImageSet {
 };
 extern RomImageSet RomImages;
 
+// The byte of the image that the ROM bank shows at `address` (BASIC at $A000, the character
+// generator at $D000, the KERNAL at $E000), or null where that bank shows RAM.
+const std::uint8_t* RomImageAt(std::uint16_t address);
+
 // The reset vector as the KERNAL image holds it at $FFFC/$FFFD.
 std::uint16_t KernalResetVector();
 
