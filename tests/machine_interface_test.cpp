@@ -146,7 +146,8 @@ TEST_P(MachineInterface, ASnapshotResumesExactly) {
   EXPECT_TRUE(EndOf(*machine) == before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, MachineInterface, testing::Values(MachineModel::Classic),
+INSTANTIATE_TEST_SUITE_P(Models, MachineInterface, testing::Values(MachineModel::Classic,
+                                                                  MachineModel::Accurate),
                          [](const testing::TestParamInfo<MachineModel>& model) {
                            return model.param == MachineModel::Classic ? "Classic" : "Accurate";
                          });

@@ -127,6 +127,17 @@ if xdotool search --name '^About $' >/dev/null; then fail "OK does not close the
 # --- Exit ends the program with status 0 ---
 exit_by_menu
 
+# Types LOAD"$",8 and LIST: the attached disk's directory.
+list_directory() {
+  press l o a d
+  xdotool keydown Shift_L
+  press apostrophe 4 apostrophe
+  xdotool keyup Shift_L
+  press comma 8 Return
+  sleep 1
+  press l i s t Return
+}
+
 # --- A program given on the command line starts once BASIC is up ---
 # 10 PRINT "AUTOSTARTED" as tokenised BASIC at $0801.
 printf '\x01\x08\x15\x08\x0a\x00\x99\x20\x22AUTOSTARTED\x22\x00\x00\x00' >"$work/game.prg"
@@ -155,13 +166,7 @@ xdotool type --delay 50 "$work/E2E.D64"
 sleep 0.5
 xdotool key Return
 sleep 0.5
-press l o a d
-xdotool keydown Shift_L
-press apostrophe 4 apostrophe
-xdotool keyup Shift_L
-press comma 8 Return
-sleep 1
-press l i s t Return
+list_directory
 for _ in $(seq 60); do
   read_screen 20
   grep -q '^0 BLOCKS FREE\.$' "$work/text" && break
@@ -177,13 +182,7 @@ wait_for_row 20 1 ""
 menu s a
 wait_for_row 20 1 "    \*\*\*\* COMMODORE 64 BASIC V2 \*\*\*\*"
 wait_for_row 20 5 "READY\."
-press l o a d
-xdotool keydown Shift_L
-press apostrophe 4 apostrophe
-xdotool keyup Shift_L
-press comma 8 Return
-sleep 1
-press l i s t Return
+list_directory
 wait_for_row 20 13 '0 "E2E DISK        " ED 2A'
 
 # Closing the window ends the program with status 0 too.
