@@ -220,10 +220,8 @@ std::uint8_t MemReadCodeSlow(std::uint16_t address) {
 std::uint8_t MemPeek(std::uint16_t address) { return ReadMapped(address, false); }
 
 std::uint8_t MemReadUnwatched(std::uint16_t address) {
-  const std::uint8_t* page = MemoryMap.ReadPages[MemoryMap.CurrentPort & 7][address >> 8];
-  if (page != nullptr) return page[address & 0xFF];
-  ++BusSideEffects;
-  return ReadIoArea(address);
+  if (MemoryMap.ReadPages[MemoryMap.CurrentPort & 7][address >> 8] == nullptr) ++BusSideEffects;
+  return ReadMapped(address, true);
 }
 
 void MemWriteUnwatched(std::uint16_t address, std::uint8_t value) {
