@@ -3,21 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "debug/hex_text.h"
+
 namespace quillon {
 namespace {
-
-constexpr char HexDigits[] = "0123456789ABCDEF";
 
 // The mnemonics of the undocumented opcodes, besides the NOPs other than $EA and the second
 // SBC #, $EB.
 constexpr const char* UndocumentedMnemonics[] = {"SLO", "RLA", "SRE", "RRA", "SAX", "LAX", "DCP",
                                                  "ISC", "ANC", "ALR", "ARR", "ANE", "LXA", "SBX",
                                                  "SHA", "SHX", "SHY", "TAS", "LAS", "JAM"};
-
-char* PutHex(char* out, unsigned value, int digits) {
-  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) *out++ = HexDigits[(value >> shift) & 0xF];
-  return out;
-}
 
 // An address as "$" and its digits, or as its label.
 char* PutAddress(char* out, std::uint16_t address, int digits, const DisassemblyStyle& style) {

@@ -7,6 +7,7 @@
 
 #include "debug/disassembly_table.h"
 #include "debug/fetch_hooks.h"
+#include "debug/hex_text.h"
 #include "media/utf8_path.h"
 #include "session/session.h"
 
@@ -16,7 +17,6 @@ namespace {
 // Lines are put together in the buffer and written in large blocks.
 constexpr std::size_t BufferSize = 1 << 16;
 constexpr std::size_t LongestLine = 128;
-constexpr char HexDigits[] = "0123456789ABCDEF";
 
 struct TraceLogState {
   std::FILE* File = nullptr;
@@ -26,11 +26,6 @@ struct TraceLogState {
   char Buffer[BufferSize];
 };
 TraceLogState Log;
-
-char* PutHex(char* out, unsigned value, int digits) {
-  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) *out++ = HexDigits[(value >> shift) & 0xF];
-  return out;
-}
 
 char* PutText(char* out, const char* text) {
   while (*text != '\0') *out++ = *text++;

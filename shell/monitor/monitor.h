@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <string>
 
+#include "interface/machine.h"
 #include "monitor/checkpoints.h"
 
 namespace quillon {
@@ -24,6 +25,18 @@ struct MonitorStop {
   // temporary one goes right after).
   CheckpointHits Hits;
 };
+
+// The views of memory the front ends offer, by name; a bank's id in the remote protocol is its
+// place here, and "cpu", the processor's view, comes first: clients ask for bank 0 without
+// looking.
+struct MonitorBankName {
+  const char* Name;
+  MemoryBank Bank;
+};
+inline constexpr MonitorBankName MonitorBanks[] = {{"cpu", MemoryBank::CpuView},
+                                                   {"ram", MemoryBank::Ram},
+                                                   {"rom", MemoryBank::Rom},
+                                                   {"io", MemoryBank::Io}};
 
 // What a front end hears and does.
 struct MonitorFrontEnd {

@@ -213,16 +213,6 @@ std::vector<std::uint8_t> CheckpointInfoBody(const Checkpoint& c) {
   return body;
 }
 
-// The banks by id: 0 the processor's view, which clients ask for without looking.
-struct BankName {
-  const char* Name;
-  MemoryBank Bank;
-};
-constexpr BankName Banks[] = {{"cpu", MemoryBank::CpuView},
-                              {"ram", MemoryBank::Ram},
-                              {"rom", MemoryBank::Rom},
-                              {"io", MemoryBank::Io}};
-
 // --- The commands ---
 
 using Handler = std::uint8_t (*)(const RemoteCommand& command, std::vector<std::uint8_t>& reply);
@@ -242,8 +232,8 @@ std::uint8_t ReadMemoryRange(BodyReader& in, MemoryRange& range) {
   const std::uint8_t memspace = in.U8();
   const std::uint16_t bank = in.U16();
   if (memspace != 0) return RemoteBadMemspace;
-  if (bank >= std::size(Banks) || range.End < range.Start) return RemoteBadParameter;
-  range.Bank = Banks[bank].Bank;
+  if (bank >= std::size(MonitorBanks) || range.End < range.Start) return RemoteBadParameter;
+  range.Bank = MonitorBanks[bank].Bank;
   return RemoteOk;
 }
 
@@ -519,9 +509,9 @@ std::uint8_t DoExecuteUntilReturn(const RemoteCommand&, std::vector<std::uint8_t
 std::uint8_t DoPing(const RemoteCommand&, std::vector<std::uint8_t>&) { return RemoteOk; }
 
 std::uint8_t DoBanksAvailable(const RemoteCommand&, std::vector<std::uint8_t>& reply) {
-  Put16(reply, std::size(Banks));
-  for (std::uint16_t id = 0; id < std::size(Banks); ++id) {
-    const std::string_view name = Banks[id].Name;
+  Put16(reply, std::size(MonitorBanks));
+  for (std::uint16_t id = 0; id < std::size(MonitorBanks); ++id) {
+    const std::string_view name = MonitorBanks[id].Name;
     Put8(reply, 3 + name.size());
     Put16(reply, id);
     Put8(reply, name.size());

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "debug/disassembly_table.h"
+#include "debug/hex_text.h"
 #include "debug/screen_text.h"
 #include "media/file_replace.h"
 #include "files/message_text.h"
@@ -27,8 +28,6 @@ constexpr std::size_t RegisterColumn = 34;
 // A program file holds its load address and at most the whole address space.
 constexpr std::size_t LargestFile = 2 + 65536;
 
-constexpr char HexDigits[] = "0123456789ABCDEF";
-
 struct TextMonitorState {
   std::string Output;
   void (*Written)() = nullptr;
@@ -42,20 +41,9 @@ struct TextMonitorState {
 };
 TextMonitorState Text;
 
-struct BankName {
-  const char* Name;
-  MemoryBank Bank;
-};
-constexpr BankName BankNames[] = {{"cpu", MemoryBank::CpuView},
-                                  {"ram", MemoryBank::Ram},
-                                  {"rom", MemoryBank::Rom},
-                                  {"io", MemoryBank::Io}};
-
 std::string Hex(unsigned value, int digits) {
-  std::string text(static_cast<std::size_t>(digits), '0');
-  for (int i = digits - 1; i >= 0; --i, value >>= 4)
-    text[static_cast<std::size_t>(i)] = HexDigits[value & 0xF];
-  return text;
+  char text[8];
+  return std::string(text, PutHex(text, value, digits));
 }
 
 void Say(const std::string& line) { Text.Output += line + "\n"; }
@@ -399,15 +387,15 @@ void FillOrHunt(const WordList& words, bool hunt) {
 void Bank(const WordList& words) {
   if (words.size() > 1) {
     const auto found =
-        std::find_if(std::begin(BankNames), std::end(BankNames),
-                     [&words](const BankName& b) { return Lower(words[1]) == b.Name; });
-    if (found == std::end(BankNames)) {
+        std::find_if(std::begin(MonitorBanks), std::end(MonitorBanks),
+                     [&words](const MonitorBankName& b) { return Lower(words[1]) == b.Name; });
+    if (found == std::end(MonitorBanks)) {
       Complain("the banks are cpu, ram, rom and io");
       return;
     }
     Text.Bank = found->Bank;
   }
-  for (const BankName& b : BankNames) {
+  for (const MonitorBankName& b : MonitorBanks) {
     if (b.Bank == Text.Bank) Say(std::string("bank ") + b.Name);
   }
 }
