@@ -21,18 +21,13 @@
 #include "accurate/vic_ii.h"
 #include "app/command_line.h"
 #include "app/headless_run.h"
-#include "backends/headless/headless_backend.h"
 #include "interface/create_machine.h"
-#include "platform/messages.h"
-#include "platform/sound_writer.h"
-#include "session/host_state.h"
 #include "session/session.h"
 #include "sound/sound_output.h"
 #include "support/accurate.h"
 #include "support/files.h"
 #include "support/machine.h"
 #include "support/sound.h"
-#include "window/main_loop.h"
 
 namespace quillon {
 namespace {
@@ -720,63 +715,6 @@ TEST(AccurateSoundThreads, TheQueueHandsOverEverySampleInOrderOrSaysItDroppedSom
   }
   ASSERT_EQ(received.size(), expected.size());
   EXPECT_TRUE(received == expected);
-}
-
-// A sink that writes to no device and counts the blocks with sound in them.
-SoundWriter Writer;
-std::atomic<int> LoudBlocks{0};
-const char* OpenDevice(std::uint32_t) { return nullptr; }
-const char* WriteDevice(const std::int16_t* samples, std::int32_t count) {
-  if (!Silent({samples, static_cast<std::size_t>(count)})) ++LoudBlocks;
-  std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  return nullptr;
-}
-void CloseDevice() {}
-bool OpenWriter(std::uint32_t rate) {
-  EXPECT_EQ(rate, SidSampleRate);
-  return SoundWriterStart(Writer, {OpenDevice, WriteDevice, CloseDevice}, rate);
-}
-void PutToWriter(const std::int16_t* samples, std::int32_t count) {
-  SoundWriterPut(Writer, samples, count);
-}
-void StopWriter() { SoundWriterStop(Writer, 1000); }
-
-// The window's threads with the accurate machine: the emulation and the menu's commands on the
-// main thread (the other chip, the standard, pause, warp), the sound timer taking the samples,
-// the sink's thread writing them.
-TEST(AccurateSoundThreads, TheWindowPlaysTheAccurateMachineBesideItsTimerAndMenu) {
-  test::PowerOnMachine();
-  UseHeadlessBackend(true);
-  UseModel(MachineModel::Accurate);
-  SoundPlatform = {OpenWriter, PutToWriter, StopWriter};
-  std::int32_t exitCode = -1;
-  ASSERT_TRUE(HostStartUp(nullptr, 1, &exitCode));
-  // The tone, from a program that takes over from the KERNAL once the reset is done.
-  Assembler code(0xC000);
-  code.Poke({0xD418}, 0x0F).Poke({0xD401}, 0x1D).Poke({0xD406}, 0xF0).Poke({0xD404}, 0x11).Stop();
-  code.LoadInto(CurrentMachine());
-  CurrentMachine().RunFrames(1);
-  CpuRegisterFile registers = CurrentMachine().Registers();
-  registers.PC = 0xC000;
-  registers.P |= 0x04;
-  CurrentMachine().SetRegisters(registers);
-  std::thread menu([] {
-    for (std::uint32_t command : {CommandSid8580, CommandPal, CommandPause, CommandPause,
-                                  CommandWarp, CommandWarp, CommandPal, CommandSid6581}) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(80));
-      HeadlessPostMessage(MessageCommand, command, 0);
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(80));
-    HeadlessPostMessage(MessageClose, 0, 0);
-  });
-  while (MainLoopPass(&exitCode) >= 0) {
-  }
-  menu.join();
-  HostShutDown();
-  EXPECT_EQ(exitCode, 0);
-  EXPECT_GE(Writer.Taken.load(), 5u) << "the sink played while the machine ran";
-  EXPECT_GE(LoudBlocks.load(), 3);
-  EXPECT_EQ(CurrentMachine().SidChipInUse(), SidChip::Mos6581);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "interface/create_machine.h"
 #include "interface/machine.h"
+#include "support/machine.h"
 
 namespace quillon {
 namespace {
@@ -149,7 +150,7 @@ TEST_P(MachineInterface, ASnapshotResumesExactly) {
 INSTANTIATE_TEST_SUITE_P(Models, MachineInterface, testing::Values(MachineModel::Classic,
                                                                   MachineModel::Accurate),
                          [](const testing::TestParamInfo<MachineModel>& model) {
-                           return model.param == MachineModel::Classic ? "Classic" : "Accurate";
+                           return test::ModelName(model.param);
                          });
 
 }  // namespace

@@ -268,7 +268,7 @@ TEST_P(MachineMonitor, TheUserPortsLinesReadOnCia2sInputBits) {
 INSTANTIATE_TEST_SUITE_P(Models, MachineMonitor,
                          testing::Values(MachineModel::Classic, MachineModel::Accurate),
                          [](const testing::TestParamInfo<MachineModel>& model) {
-                           return model.param == MachineModel::Classic ? "Classic" : "Accurate";
+                           return test::ModelName(model.param);
                          });
 
 // The classic model may end a run inside an instruction, at the cycle that ended the frame;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <thread>
 #include <tuple>
 #include <vector>
@@ -14,6 +15,7 @@
 #include "backends/headless/headless_backend.h"
 #include "app/headless_run.h"
 #include "session/host_state.h"
+#include "session/session.h"
 #include "window/main_loop.h"
 #include "window/window_proc.h"
 #include "platform/messages.h"
@@ -23,6 +25,7 @@
 #include "files/wav_writer.h"
 #include "sid/mixer.h"
 #include "sid/sid.h"
+#include "support/accurate.h"
 #include "support/files.h"
 #include "support/machine.h"
 #include "support/sound.h"
@@ -317,10 +320,13 @@ TEST(SoundWriter, PuttingNeverWaitsAFullQueueDropsAndAFailingDeviceSaysSoOnce) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "quillon: no sound: Connection refused\n");
 }
 
-// The window's threads with a sink of their own beside them: the emulation and the menu on the
-// main thread, the sound timer mixing and putting, the sink's thread writing to a slow device.
-// Run under ThreadSanitizer (label tsan).
-const char* WriteSlowly(const std::int16_t*, std::int32_t) {
+// The window's threads with a sink of their own beside them, in either model: the emulation and
+// the menu's commands on the main thread, the sound timer taking the samples, the sink's thread
+// writing them to a slow device and counting the blocks with sound in them. Run under
+// ThreadSanitizer (label tsan).
+std::atomic<int> LoudBlocks{0};
+const char* WriteSlowly(const std::int16_t* samples, std::int32_t count) {
+  if (std::any_of(samples, samples + count, [](std::int16_t s) { return s != 0; })) ++LoudBlocks;
   std::this_thread::sleep_for(5ms);
   return nullptr;
 }
@@ -332,35 +338,64 @@ void PutToWriter(const std::int16_t* samples, std::int32_t count) {
 }
 void StopWriter() { SoundWriterStop(Writer, 1000); }
 
-TEST(SoundThreads, TheSinkRunsBesideTheEmulationTheTimerAndTheMenu) {
+// Each command comes twice, so the machine ends with the settings it began with.
+struct ThreadsCase {
+  MachineModel Model;
+  std::vector<std::uint32_t> Commands;
+  std::optional<SidChip> Chip;
+};
+class SoundThreads : public testing::TestWithParam<ThreadsCase> {};
+
+TEST_P(SoundThreads, TheSinkRunsBesideTheEmulationTheTimerAndTheMenu) {
   test::PowerOnMachine();
   UseHeadlessBackend(true);
+  UseModel(GetParam().Model);
+  LoudBlocks = 0;
   SoundPlatform = {OpenThroughWriter, PutToWriter, StopWriter};
   std::int32_t exitCode = -1;
   ASSERT_TRUE(HostStartUp(nullptr, 1, &exitCode));
+  // The tone, from a program that takes over from the KERNAL once the reset is done.
+  test::Assembler code(0xC000);
+  code.Poke({0xD418}, 0x0F).Poke({0xD401}, 0x1D).Poke({0xD406}, 0xF0).Poke({0xD404}, 0x11).Stop();
+  code.LoadInto(CurrentMachine());
+  CurrentMachine().RunFrames(1);
+  CpuRegisterFile registers = CurrentMachine().Registers();
+  registers.PC = 0xC000;
+  registers.P |= 0x04;
+  CurrentMachine().SetRegisters(registers);
   std::thread menu([] {
-    for (std::uint32_t command : {CommandSound, CommandPal, CommandPause, CommandPause,
-                                  CommandTrace, CommandTrace, CommandSound, CommandPal}) {
-      std::this_thread::sleep_for(60ms);
+    for (const std::uint32_t command : GetParam().Commands) {
+      std::this_thread::sleep_for(80ms);
       HeadlessPostMessage(MessageCommand, command, 0);
     }
-    std::this_thread::sleep_for(60ms);
+    std::this_thread::sleep_for(80ms);
     HeadlessPostMessage(MessageClose, 0, 0);
   });
-  // The tone, written by the emulated CPU's stores as a program would.
-  for (auto [address, value] : {std::pair{0xD400, 0x45}, {0xD401, 0x1D}, {0xD406, 0xF0},
-                                {0xD404, 0x11}}) {
-    MemWrite(static_cast<std::uint16_t>(address), static_cast<std::uint8_t>(value));
-  }
   while (MainLoopPass(&exitCode) >= 0) {
   }
   menu.join();
   HostShutDown();
   EXPECT_EQ(exitCode, 0);
   EXPECT_GE(Writer.Taken.load(), 5u) << "the sink played while the machine ran";
+  EXPECT_GE(LoudBlocks.load(), 3);
   EXPECT_EQ(Host.SoundOn.load(), 1);
-  EXPECT_EQ(VideoStandard, VideoStandardPal);
+  EXPECT_TRUE(CurrentMachine().Pal());
+  EXPECT_EQ(CurrentMachine().SidChipInUse(), GetParam().Chip);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, SoundThreads,
+    testing::Values(ThreadsCase{MachineModel::Classic,
+                                {CommandSound, CommandPal, CommandPause, CommandPause,
+                                 CommandTrace, CommandTrace, CommandSound, CommandPal},
+                                std::nullopt},
+                    ThreadsCase{MachineModel::Accurate,
+                                {CommandSid8580, CommandPal, CommandPause, CommandPause,
+                                 CommandWarp, CommandWarp, CommandPal, CommandSid6581},
+                                SidChip::Mos6581}),
+    [](const testing::TestParamInfo<ThreadsCase>& threads) {
+      return test::ModelName(threads.param.Model);
+    });
 
 }  // namespace
 }  // namespace quillon

@@ -8,7 +8,14 @@
 #include <string>
 #include <string_view>
 
+#include "interface/machine.h"
+
 namespace quillon::test {
+
+// The model's name, for the tests that run in both models.
+inline const char* ModelName(MachineModel model) {
+  return model == MachineModel::Classic ? "Classic" : "Accurate";
+}
 
 // Takes the machine's memory blocks away for its lifetime, as before the program's first
 // EmulatorInit, with `allocator` standing in for the real one; puts everything back at the end.
