@@ -451,16 +451,20 @@ std::string AccurateMachine::LoadState(SnapshotReader& in, const SnapshotKeyboar
     Cia6526 cia2;
     accurate::Sid sid;
     AudioOut audio(sid);
-    auto memory = std::make_unique<std::uint8_t[]>(sizeof B.Ram + sizeof B.ColorRam + PictureSize +
-                                                   BorderTableLines + BorderedPictureSize);
+    struct Memory {
+      std::uint8_t Ram[sizeof B.Ram];
+      std::uint8_t ColorRam[sizeof B.ColorRam];
+      std::uint8_t Picture[PictureSize];
+      std::uint8_t Borders[BorderTableLines];
+      std::uint8_t Bordered[BorderedPictureSize];
+    };
+    const auto memory = std::make_unique<Memory>();
     std::uint8_t keys[sizeof B.KeyMatrix];
     std::uint8_t joysticks[sizeof B.JoystickLines];
     CartridgeSlot cartridge;
     TimeState time{};
-    Parts spare = {&cpu, &port, &vic, {&cia1, &cia2}, &sid, &audio, memory.get(),
-                   memory.get() + sizeof B.Ram, memory.get() + sizeof B.Ram + sizeof B.ColorRam,
-                   memory.get() + sizeof B.Ram + sizeof B.ColorRam + PictureSize,
-                   memory.get() + sizeof B.Ram + sizeof B.ColorRam + PictureSize + BorderTableLines,
+    Parts spare = {&cpu, &port, &vic, {&cia1, &cia2}, &sid, &audio, memory->Ram,
+                   memory->ColorRam, memory->Picture, memory->Borders, memory->Bordered,
                    keys, joysticks, &cartridge, &time, false};
     const std::string error = ReadBody(in, keyboard, spare);
     if (!error.empty()) return error;
