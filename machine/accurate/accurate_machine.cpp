@@ -7,6 +7,7 @@
 
 #include "accurate/board.h"
 #include "accurate/cpu6510.h"
+#include "core/memory_banks.h"
 #include "core/rom_images.h"
 #include "media/cartridge.h"
 #include "media/disk_drive.h"
@@ -19,11 +20,25 @@ namespace {
 constexpr std::size_t PictureSize = PictureWidth * PictureHeight;
 constexpr std::size_t BorderedPictureSize = BorderedWidth * BorderedHeight;
 constexpr std::size_t MaxPathLength = 4096;
-constexpr std::uint16_t IoStart = 0xD000;
-constexpr std::uint16_t KernalStart = 0xE000;
-constexpr std::uint16_t ColorRamStart = 0xD800;
 
-bool InIoArea(std::uint16_t address) { return address >= IoStart && address < KernalStart; }
+// The board's memory as a monitor's views reach it.
+struct AccurateBus {
+  static constexpr std::size_t ColorRamBytes = sizeof Board::ColorRam;
+  Board& B;
+  std::uint8_t* Ram() const { return B.Ram; }
+  std::uint8_t* ColorRam() const { return B.ColorRam; }
+  std::uint8_t Peek(std::uint16_t address) const { return B.Peek(address); }
+  std::uint8_t ReadUnwatched(std::uint16_t address) const { return B.ReadUnwatched(address); }
+  void WriteUnwatched(std::uint16_t address, std::uint8_t value) const {
+    B.WriteUnwatched(address, value);
+  }
+  std::uint8_t IoPeek(std::uint16_t address) const { return B.IoPeek(address); }
+  std::uint8_t IoRead(std::uint16_t address) const { return B.ReadIo(address); }
+  void IoWrite(std::uint16_t address, std::uint8_t value) const { B.WriteIo(address, value); }
+  bool CpuSeesIo(std::uint16_t address) const {
+    return InIoArea(address) && B.Map.PlainReads[address >> 8] == nullptr;
+  }
+};
 
 // The cartridge as the machine keeps it: attached or not, its file, and the image last read
 // from it, which a snapshot carries so that a machine restored from one places it at its hard
@@ -129,38 +144,12 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
   }
   std::uint8_t Peek(std::uint16_t address) const override { return B.Peek(address); }
   std::uint8_t ReadMemory(MemoryBank bank, std::uint16_t address, bool sideEffects) override {
-    switch (bank) {
-      case MemoryBank::Ram:
-        return B.Ram[address];
-      case MemoryBank::Rom: {
-        const std::uint8_t* rom = RomImageAt(address);
-        return rom != nullptr ? *rom : B.Ram[address];
-      }
-      case MemoryBank::Io:
-        if (InIoArea(address)) return sideEffects ? B.ReadIo(address) : B.IoPeek(address);
-        break;
-      case MemoryBank::CpuView:
-        break;
-    }
-    return sideEffects ? B.ReadUnwatched(address) : B.Peek(address);
+    return ReadBank(AccurateBus{B}, bank, address, sideEffects);
   }
   void WriteMemory(MemoryBank bank, std::uint16_t address, std::uint8_t value,
                    bool sideEffects) override {
     B.DrawBeforeWrite(address);
-    const bool io = bank == MemoryBank::Io ? InIoArea(address)
-                                           : bank == MemoryBank::CpuView && CpuSeesIo(address);
-    if (bank == MemoryBank::Io && io && sideEffects) {
-      B.WriteIo(address, value);
-    } else if ((bank == MemoryBank::CpuView || bank == MemoryBank::Io) && sideEffects) {
-      B.WriteUnwatched(address, value);
-    } else if (io) {
-      // Without side effects the chips' registers take nothing; colour RAM is memory.
-      if (address >= ColorRamStart && address < ColorRamStart + sizeof B.ColorRam) {
-        B.ColorRam[address & 0x3FF] = value & 0x0F;
-      }
-    } else if (bank == MemoryBank::Ram || address > 1) {
-      B.Ram[address] = value;
-    }
+    WriteBank(AccurateBus{B}, bank, address, value, sideEffects);
   }
   void SetMemoryWatch(const std::uint8_t* pages, MemoryWatchHook hook) override {
     B.WatchMemory(pages, hook);
@@ -293,11 +282,6 @@ class AccurateMachine final : public Machine, private DiskTrapMachine {
   }
 
   std::string ReadBody(SnapshotReader& in, const SnapshotKeyboardPart& keyboard, Parts& parts);
-
-  // Whether the processor's view shows the I/O area at `address` now.
-  bool CpuSeesIo(std::uint16_t address) const {
-    return InIoArea(address) && B.Map.PlainReads[address >> 8] == nullptr;
-  }
 
   // --- The disk traps' view ---
   std::uint8_t* TrapRam() override { return B.Ram; }

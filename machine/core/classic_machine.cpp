@@ -6,6 +6,7 @@
 #include "cia/keyboard.h"
 #include "core/machine.h"
 #include "core/memory.h"
+#include "core/memory_banks.h"
 #include "core/rom_images.h"
 #include "core/snapshot.h"
 #include "cpu/cpu.h"
@@ -21,18 +22,24 @@ namespace {
 
 static_assert(WatchLoads == MemoryWatchLoads && WatchStores == MemoryWatchStores);
 
-constexpr std::uint16_t IoStart = 0xD000;
-constexpr std::uint16_t KernalStart = 0xE000;
-constexpr std::uint16_t ColorRamStart = 0xD800;
-constexpr std::uint16_t ColorRamLast = 0xDBE7;  // the 1000 bytes the processor reaches
-
-bool InIoArea(std::uint16_t address) { return address >= IoStart && address < KernalStart; }
-
-// Whether the processor's view shows the I/O area at `address` now.
-bool CpuSeesIo(std::uint16_t address) {
-  return InIoArea(address) &&
-         MemoryMap.ReadPages[MemoryMap.CurrentPort & 7][address >> 8] == nullptr;
-}
+// The machine's memory as a monitor's views reach it.
+struct ClassicBus {
+  static constexpr std::size_t ColorRamBytes = 1000;  // the bytes the processor reaches
+  std::uint8_t* Ram() const { return MainRam; }
+  std::uint8_t* ColorRam() const { return quillon::ColorRam; }
+  std::uint8_t Peek(std::uint16_t address) const { return MemPeek(address); }
+  std::uint8_t ReadUnwatched(std::uint16_t address) const { return MemReadUnwatched(address); }
+  void WriteUnwatched(std::uint16_t address, std::uint8_t value) const {
+    MemWriteUnwatched(address, value);
+  }
+  std::uint8_t IoPeek(std::uint16_t address) const { return quillon::IoRead(address, false); }
+  std::uint8_t IoRead(std::uint16_t address) const { return quillon::IoRead(address, true); }
+  void IoWrite(std::uint16_t address, std::uint8_t value) const { quillon::IoWrite(address, value); }
+  bool CpuSeesIo(std::uint16_t address) const {
+    return InIoArea(address) &&
+           MemoryMap.ReadPages[MemoryMap.CurrentPort & 7][address >> 8] == nullptr;
+  }
+};
 
 // A handle to the one classic machine: every handle reaches the same records.
 class ClassicMachine final : public Machine {
@@ -112,39 +119,12 @@ class ClassicMachine final : public Machine {
   std::uint8_t Peek(std::uint16_t address) const override { return MemPeek(address); }
   std::uint8_t ReadMemory(MemoryBank bank, std::uint16_t address, bool sideEffects) override {
     FollowPortChanges();
-    switch (bank) {
-      case MemoryBank::Ram:
-        return MainRam[address];
-      case MemoryBank::Rom: {
-        const std::uint8_t* rom = RomImageAt(address);
-        return rom != nullptr ? *rom : MainRam[address];
-      }
-      case MemoryBank::Io:
-        if (InIoArea(address)) return IoRead(address, sideEffects);
-        break;
-      case MemoryBank::CpuView:
-        break;
-    }
-    return sideEffects ? MemReadUnwatched(address) : MemPeek(address);
+    return ReadBank(ClassicBus{}, bank, address, sideEffects);
   }
   void WriteMemory(MemoryBank bank, std::uint16_t address, std::uint8_t value,
                    bool sideEffects) override {
     FollowPortChanges();
-    const bool io = bank == MemoryBank::Io ? InIoArea(address)
-                                           : bank == MemoryBank::CpuView && CpuSeesIo(address);
-    if (bank == MemoryBank::Io && io && sideEffects) {
-      IoWrite(address, value);
-    } else if ((bank == MemoryBank::CpuView || bank == MemoryBank::Io) && sideEffects) {
-      MemWriteUnwatched(address, value);
-    } else if (io) {
-      // Without side effects the chips' registers take nothing; colour RAM is memory.
-      if (address >= ColorRamStart && address <= ColorRamLast) {
-        ColorRam[address & 0x3FF] = value & 0x0F;
-      }
-    } else if (bank == MemoryBank::Ram || address > 1) {
-      // The port's two bytes are MainRam's: only the Ram bank reaches them quietly.
-      MainRam[address] = value;
-    }
+    WriteBank(ClassicBus{}, bank, address, value, sideEffects);
   }
   void SetMemoryWatch(const std::uint8_t* pages, MemoryWatchHook hook) override {
     WatchMemory(pages, hook);
